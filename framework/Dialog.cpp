@@ -1,0 +1,60 @@
+#include "Dialog.h"
+
+#include "ModuleState.h"
+
+namespace {
+
+// The dialog manager's own procedure asks this one first; the framework's window procedure already
+// sits in front of the dialog manager and has seen every message by then.
+INT_PTR CALLBACK PassiveDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+}  // namespace
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+  if (rControl.m_hWnd != nullptr) return;
+  rControl.SubclassWindow(::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC));
+}
+
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
+  if (m_hWnd != nullptr) return FALSE;
+  if (pParentWnd != nullptr) m_pParentWnd = pParentWnd;
+  m_nIDTemplate = nIDTemplate;
+
+  LPCSTR name = MAKEINTRESOURCEA(nIDTemplate);
+  HINSTANCE hInst = AfxFindResourceHandle(name, reinterpret_cast<LPCSTR>(RT_DIALOG));
+  HRSRC hResource = ::FindResourceA(hInst, name, reinterpret_cast<LPCSTR>(RT_DIALOG));
+  HGLOBAL hTemplate = hResource ? ::LoadResource(hInst, hResource) : nullptr;
+  auto* pTemplate = static_cast<LPCDLGTEMPLATEA>(hTemplate ? ::LockResource(hTemplate) : nullptr);
+  if (pTemplate == nullptr) return FALSE;
+
+  HWND hParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+  HWND hWnd;
+  {
+    CWndCreateHook bindOnCreate(this, hParent);
+    hWnd = ::CreateDialogIndirectParamA(hInst, pTemplate, hParent, &PassiveDialogProc, 0);
+  }
+  if (hWnd == nullptr) {
+    // A window that died during creation has already unbound itself in WM_NCDESTROY.
+    return FALSE;
+  }
+  return m_hWnd == hWnd;
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
+  CDataExchange dx(this, bSaveAndValidate);
+  DoDataExchange(&dx);
+  return TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (message == WM_INITDIALOG) {
+    *pResult = OnInitDialog();
+    return TRUE;
+  }
+  return CWnd::OnWndMsg(message, wParam, lParam, pResult);
+}

@@ -1,0 +1,251 @@
+#include "Wnd.h"
+
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "ModuleState.h"
+
+namespace {
+
+// Everything here belongs to the GUI thread that owns the windows; it is plain module data.
+std::map<HWND, CWnd*> g_permanentMap;
+std::map<HWND, std::unique_ptr<CWnd>> g_temporaryMap;
+std::vector<std::pair<void (*)(void*), void*>> g_idleQueue;
+int g_nFrameDepth = 0;
+MSG g_msgCurrent = {};
+
+CWnd* g_pWndInit = nullptr;
+HWND g_hWndInitParent = nullptr;
+
+}  // namespace
+
+void AfxEnterFrame() { ++g_nFrameDepth; }
+
+void AfxLeaveFrame() {
+  if (--g_nFrameDepth > 0) return;
+  // Idle: nothing of the framework is on the stack. Deferred work may itself enter frames and
+  // queue more; run until the queue stays empty.
+  g_temporaryMap.clear();
+  while (!g_idleQueue.empty()) {
+    auto work = g_idleQueue.front();
+    g_idleQueue.erase(g_idleQueue.begin());
+    work.first(work.second);
+  }
+}
+
+void AfxCallWhenIdle(void (*pfn)(void*), void* pArg) {
+  if (g_nFrameDepth == 0) {
+    pfn(pArg);
+    return;
+  }
+  g_idleQueue.emplace_back(pfn, pArg);
+}
+
+CWnd::~CWnd() {
+  if (m_hWnd == nullptr || FromHandlePermanent(m_hWnd) != this) return;
+  if (m_bOwnsWindow)
+    DestroyWindow();
+  else
+    UnsubclassWindow();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+  auto it = g_permanentMap.find(hWnd);
+  return it == g_permanentMap.end() ? nullptr : it->second;
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd) {
+  if (hWnd == nullptr) return nullptr;
+  if (CWnd* pWnd = FromHandlePermanent(hWnd)) return pWnd;
+  std::unique_ptr<CWnd>& temporary = g_temporaryMap[hWnd];
+  if (!temporary) {
+    temporary.reset(new CWnd);
+    temporary->m_hWnd = hWnd;
+  }
+  return temporary.get();
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd) {
+  if (m_hWnd != nullptr || !::IsWindow(hWnd) || FromHandlePermanent(hWnd) != nullptr) return FALSE;
+  m_hWnd = hWnd;
+  g_permanentMap[hWnd] = this;
+  m_pfnSuper = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::AfxWndProc)));
+  if (m_pfnSuper == nullptr) {
+    Unbind();
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND CWnd::UnsubclassWindow() {
+  HWND hWnd = m_hWnd;
+  if (hWnd == nullptr) return nullptr;
+  // Only take our procedure out when it is still in front; otherwise whoever came later would lose
+  // theirs.
+  if (::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::AfxWndProc))
+    ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+  Unbind();
+  return hWnd;
+}
+
+void CWnd::Unbind() {
+  g_permanentMap.erase(m_hWnd);
+  m_hWnd = nullptr;
+  m_pfnSuper = nullptr;
+  m_bOwnsWindow = false;
+}
+
+BOOL CWnd::DestroyWindow() { return m_hWnd != nullptr && ::DestroyWindow(m_hWnd); }
+
+void CWnd::ScreenToClient(LPRECT lpRect) const {
+  ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->left));
+  ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
+}
+
+LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  CWnd* pWnd = FromHandlePermanent(hWnd);
+  if (pWnd == nullptr) return ::DefWindowProcA(hWnd, message, wParam, lParam);
+  // Handlers look resources up in this module, whoever's message loop called us. When this frame
+  // is the last one, deferred work runs as it closes: nothing may touch pWnd after Dispatch.
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  return pWnd->Dispatch(message, wParam, lParam);
+}
+
+LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  const MSG previous = g_msgCurrent;
+  g_msgCurrent.hwnd = m_hWnd;
+  g_msgCurrent.message = message;
+  g_msgCurrent.wParam = wParam;
+  g_msgCurrent.lParam = lParam;
+  ++m_nDispatchDepth;
+  const LRESULT result = WindowProc(message, wParam, lParam);
+  --m_nDispatchDepth;
+  g_msgCurrent = previous;
+  if (message == WM_NCDESTROY) {
+    // The window's last message: the binding ends with it.
+    HWND hWnd = m_hWnd;
+    if (::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::AfxWndProc))
+      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    Unbind();
+    PostNcDestroy();
+  }
+  return result;
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (!OnWndMsg(message, wParam, lParam, &result)) result = DefWindowProc(message, wParam, lParam);
+  return result;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (m_pfnSuper != nullptr) return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
+  return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+  return DefWindowProc(g_msgCurrent.message, g_msgCurrent.wParam, g_msgCurrent.lParam);
+}
+
+const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+
+const AFX_MSGMAP* CWnd::GetThisMessageMap() {
+  static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, nullptr}};
+  static const AFX_MSGMAP messageMap = {nullptr, entries};
+  return &messageMap;
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (ReflectToChild(message, wParam, lParam, pResult)) return TRUE;
+  UINT nCode = 0;
+  UINT nID = 0;
+  if (message == WM_COMMAND) {
+    nCode = HIWORD(wParam);
+    nID = LOWORD(wParam);
+  }
+  for (const AFX_MSGMAP* pMap = GetMessageMap(); pMap != nullptr;
+       pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
+    for (const AFX_MSGMAP_ENTRY* pEntry = pMap->lpEntries; pEntry->pfnThunk != nullptr; ++pEntry) {
+      if (pEntry->nMessage == message && pEntry->nCode == nCode && pEntry->nID == nID &&
+          pEntry->pfnThunk(this, wParam, lParam, pResult))
+        return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+// Owner-draw, colour and list-key messages concern one child control; a child bound to an object
+// handles them itself. Children without an object get the parent's default handling.
+BOOL CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  HWND hChild = nullptr;
+  switch (message) {
+    case WM_DRAWITEM: {
+      auto* pDraw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+      if (pDraw->CtlType != ODT_MENU) hChild = pDraw->hwndItem;
+      break;
+    }
+    case WM_MEASUREITEM: {
+      auto* pMeasure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+      if (pMeasure->CtlType != ODT_MENU) hChild = ::GetDlgItem(m_hWnd, pMeasure->CtlID);
+      break;
+    }
+    case WM_COMPAREITEM:
+      hChild = reinterpret_cast<COMPAREITEMSTRUCT*>(lParam)->hwndItem;
+      break;
+    case WM_DELETEITEM:
+      hChild = reinterpret_cast<DELETEITEMSTRUCT*>(lParam)->hwndItem;
+      break;
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+      hChild = reinterpret_cast<HWND>(lParam);
+      break;
+    default:
+      return FALSE;
+  }
+  CWnd* pChild = FromHandlePermanent(hChild);
+  if (pChild == nullptr || ::GetParent(hChild) != m_hWnd) return FALSE;
+  return pChild->OnChildNotify(message, wParam, lParam, pResult);
+}
+
+BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC)
+    return OnWndMsg(WM_REFLECT_BASE + WM_CTLCOLOR, wParam, message - WM_CTLCOLORMSGBOX, pResult);
+  return OnWndMsg(WM_REFLECT_BASE + message, wParam, lParam, pResult);
+}
+
+CWndCreateHook::CWndCreateHook(CWnd* pWnd, HWND hParent)
+    : m_hHook(::SetWindowsHookExA(WH_CBT, &CWndCreateHook::CbtProc, nullptr,
+                                  ::GetCurrentThreadId())),
+      m_pPrevWnd(g_pWndInit),
+      m_hPrevParent(g_hWndInitParent) {
+  g_pWndInit = pWnd;
+  g_hWndInitParent = hParent;
+}
+
+CWndCreateHook::~CWndCreateHook() {
+  if (m_hHook != nullptr) ::UnhookWindowsHookEx(m_hHook);
+  g_pWndInit = m_pPrevWnd;
+  g_hWndInitParent = m_hPrevParent;
+}
+
+LRESULT CALLBACK CWndCreateHook::CbtProc(int nCode, WPARAM wParam, LPARAM lParam) {
+  if (nCode == HCBT_CREATEWND && g_pWndInit != nullptr) {
+    auto* pCreate = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
+    if (pCreate->lpcs->hwndParent == g_hWndInitParent) {
+      CWnd* pWnd = g_pWndInit;
+      g_pWndInit = nullptr;
+      if (pWnd->SubclassWindow(reinterpret_cast<HWND>(wParam))) pWnd->m_bOwnsWindow = true;
+    }
+  }
+  return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}

@@ -1,0 +1,193 @@
+// CWnd: a C++ object bound to one window. The binding puts the framework's window procedure in front
+// of the window's own; messages then reach WindowProc, which looks them up in the object's message
+// map and hands whatever is left to the procedure that was there before.
+#pragma once
+#include <windows.h>
+
+#include "Gdi.h"
+
+class CWnd;
+
+// Runs one message-map entry on a window object. Returns TRUE when the entry handled the message and
+// stored its result; FALSE lets the search go on (a reflected colour message that supplies no brush).
+typedef BOOL (*AFX_MSG_THUNK)(CWnd* pWnd, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+
+struct AFX_MSGMAP_ENTRY {
+  UINT nMessage;  // the window message; WM_COMMAND entries also match nCode and nID
+  UINT nCode;     // notification code of a WM_COMMAND entry, 0 otherwise
+  UINT nID;       // control id of a WM_COMMAND entry, 0 otherwise
+  AFX_MSG_THUNK pfnThunk;  // null ends the table
+};
+
+struct AFX_MSGMAP {
+  const AFX_MSGMAP* (*pfnGetBaseMap)();
+  const AFX_MSGMAP_ENTRY* lpEntries;
+};
+
+// Messages a parent reflects to its child control arrive at the child as WM_REFLECT_BASE + message.
+// Colour messages arrive as WM_REFLECT_BASE + WM_CTLCOLOR, wParam the DC, lParam the CTLCOLOR_ kind.
+constexpr UINT WM_REFLECT_BASE = 0xBC00;
+#ifndef WM_CTLCOLOR
+constexpr UINT WM_CTLCOLOR = 0x0019;
+#endif
+
+class CWnd {
+ public:
+  CWnd() = default;
+  // Unbinds a window that is still bound; destroys it only when this object created it.
+  virtual ~CWnd();
+  CWnd(const CWnd&) = delete;
+  CWnd& operator=(const CWnd&) = delete;
+
+  // The object bound to hWnd, or a temporary wrapper that lives until the framework is next idle.
+  static CWnd* FromHandle(HWND hWnd);
+  // The object bound to hWnd, or null.
+  static CWnd* FromHandlePermanent(HWND hWnd);
+
+  HWND GetSafeHwnd() const { return m_hWnd; }
+  operator HWND() const { return m_hWnd; }
+
+  // Binds hWnd to this object and puts the framework's procedure in front of the window's own.
+  BOOL SubclassWindow(HWND hWnd);
+  // Gives the window its procedure back if ours is still in front, and unbinds it.
+  HWND UnsubclassWindow();
+  // Destroys the window; the binding ends in its WM_NCDESTROY.
+  BOOL DestroyWindow();
+
+  // TRUE while a message of this window is being handled somewhere down the stack.
+  bool IsHandlingMessage() const { return m_nDispatchDepth > 0; }
+
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+  }
+  BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
+  void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE) {
+    ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
+  }
+  void GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
+  void GetWindowRect(LPRECT lpRect) const { ::GetWindowRect(m_hWnd, lpRect); }
+  void ScreenToClient(LPRECT lpRect) const;
+
+  // The framework's window procedure for every bound window.
+  static LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND m_hWnd = nullptr;
+
+ protected:
+  // Every message of the window; the default runs the message map, then DefWindowProc.
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // Looks the message up in the map; TRUE with *pResult set when an entry handled it.
+  virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+  // A message the parent reflected to this control; TRUE with *pResult set when handled here.
+  virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+  // The procedure that was in front before the framework's, or the system default.
+  virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // Called after the window's last message; the object may delete itself here.
+  virtual void PostNcDestroy() {}
+  virtual const AFX_MSGMAP* GetMessageMap() const;
+  static const AFX_MSGMAP* GetThisMessageMap();
+
+  // Default processing of the message being handled now.
+  LRESULT Default();
+
+  bool m_bOwnsWindow = false;  // set by the creating subclass; the destructor then destroys the window
+
+ private:
+  friend class CWndCreateHook;
+  LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  BOOL ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+  void Unbind();
+
+  WNDPROC m_pfnSuper = nullptr;
+  int m_nDispatchDepth = 0;
+};
+
+// Runs pfn(pArg) once no message of any framework window is being handled: at once when none is,
+// otherwise when the outermost such message has been handled.
+void AfxCallWhenIdle(void (*pfn)(void*), void* pArg);
+
+// The next window created on this thread as a child of hParent (a top-level window when hParent is
+// null) is bound to pWnd from its very first message on, WM_NCCREATE included.
+class CWndCreateHook {
+ public:
+  CWndCreateHook(CWnd* pWnd, HWND hParent);
+  ~CWndCreateHook();
+  CWndCreateHook(const CWndCreateHook&) = delete;
+  CWndCreateHook& operator=(const CWndCreateHook&) = delete;
+
+ private:
+  static LRESULT CALLBACK CbtProc(int nCode, WPARAM wParam, LPARAM lParam);
+  HHOOK m_hHook;
+  CWnd* m_pPrevWnd;
+  HWND m_hPrevParent;
+};
+
+// Message maps. A class declares DECLARE_MESSAGE_MAP() and defines its table between
+// BEGIN_MESSAGE_MAP(Class, Base) and END_MESSAGE_MAP(); every entry calls a member of Class.
+#define DECLARE_MESSAGE_MAP()                          \
+ protected:                                            \
+  static const AFX_MSGMAP* GetThisMessageMap();        \
+  const AFX_MSGMAP* GetMessageMap() const override;
+
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                           \
+  const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }     \
+  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                     \
+    using ThisClass [[maybe_unused]] = theClass;                                        \
+    using TheBaseClass = baseClass;                                                     \
+    static const AFX_MSGMAP_ENTRY entries[] = {
+#define END_MESSAGE_MAP()                                                    \
+  {0, 0, 0, nullptr}};                                                       \
+  static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, entries}; \
+  return &messageMap;                                                        \
+  }
+
+#define AFX_THUNK [](CWnd * pWnd, WPARAM wParam, LPARAM lParam, LRESULT * pResult) -> BOOL
+#define AFX_THIS static_cast<ThisClass*>(pWnd)
+
+// void OnSize(UINT nType, int cx, int cy)
+#define ON_WM_SIZE()                                                                        \
+  {WM_SIZE, 0, 0, AFX_THUNK {                                                              \
+     AFX_THIS->OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));         \
+     *pResult = 0;                                                                          \
+     return TRUE;                                                                           \
+   }},
+
+// int OnCreate(LPCREATESTRUCT lpCreateStruct)
+#define ON_WM_CREATE()                                                                      \
+  {WM_CREATE, 0, 0, AFX_THUNK {                                                            \
+     (void)wParam;                                                                          \
+     *pResult = AFX_THIS->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));              \
+     return TRUE;                                                                           \
+   }},
+
+// BOOL OnEraseBkgnd(CDC* pDC)
+#define ON_WM_ERASEBKGND()                                                                  \
+  {WM_ERASEBKGND, 0, 0, AFX_THUNK {                                                        \
+     (void)lParam;                                                                          \
+     CDC dc;                                                                                \
+     dc.Attach(reinterpret_cast<HDC>(wParam));                                              \
+     *pResult = AFX_THIS->OnEraseBkgnd(&dc);                                                \
+     return TRUE;                                                                           \
+   }},
+
+// HBRUSH CtlColor(CDC* pDC, UINT nCtlColor): a null brush leaves the colour to the parent.
+#define ON_WM_CTLCOLOR_REFLECT()                                                            \
+  {WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, AFX_THUNK {                                        \
+     CDC dc;                                                                                \
+     dc.Attach(reinterpret_cast<HDC>(wParam));                                              \
+     HBRUSH hBrush = AFX_THIS->CtlColor(&dc, static_cast<UINT>(lParam));                    \
+     *pResult = reinterpret_cast<LRESULT>(hBrush);                                          \
+     return hBrush != nullptr;                                                              \
+   }},
+
+// void memberFxn(): WM_COMMAND with notification code `code` from control `id`
+#define ON_CONTROL(code, id, memberFxn)                                                     \
+  {WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), AFX_THUNK {                 \
+     (void)wParam;                                                                          \
+     (void)lParam;                                                                          \
+     AFX_THIS->memberFxn();                                                                 \
+     *pResult = 0;                                                                          \
+     return TRUE;                                                                           \
+   }},
+#define ON_LBN_SELCHANGE(id, memberFxn) ON_CONTROL(LBN_SELCHANGE, id, memberFxn)
+#define ON_LBN_DBLCLK(id, memberFxn) ON_CONTROL(LBN_DBLCLK, id, memberFxn)

@@ -1,0 +1,42 @@
+/* kslHook.dll: re-skins one list box of a host window.
+ *
+ * All functions are __stdcall, take 32-bit arguments and must be called on the thread that owns the
+ * host's windows (its GUI thread). At most one overlay exists per process. Switch the overlay off
+ * with a second kslCreateHook before unloading the library. */
+#ifndef KSLHOOK_H
+#define KSLHOOK_H
+
+#include <windows.h>
+
+#ifndef KSLHOOK_API
+#define KSLHOOK_API __declspec(dllimport)
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Switches the overlay on when none exists: hides hSource (the host's list box) and lays a skinned
+ * copy over the parent of hReference, at that parent's client origin with hReference's size. When an
+ * overlay exists, switches it off (arguments ignored): the list gets its window procedure back and is
+ * shown again. Returns 0 either way. */
+KSLHOOK_API int __stdcall kslCreateHook(HWND hReference, HWND hSource);
+
+/* Loads the Windows bitmap file at lpszPath as the new background tile and repaints. A path that is
+ * not a loadable bitmap changes nothing. Returns 1. */
+KSLHOOK_API int __stdcall kslHookSetBkBmp(LPCSTR lpszPath);
+
+/* Paints the background tile with crColor (a COLORREF) and repaints. Returns 1. */
+KSLHOOK_API int __stdcall kslHookSetBkColor(COLORREF crColor);
+
+/* Sets the item text colour and repaints. Returns 1. */
+KSLHOOK_API int __stdcall kslHookSetFgColor(COLORREF crColor);
+
+/* Records hWnd with the live overlay; nothing reads it back. Returns 1. */
+KSLHOOK_API int __stdcall kslHookSetHwnd(HWND hWnd);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KSLHOOK_H */

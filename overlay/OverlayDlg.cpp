@@ -1,0 +1,37 @@
+#include "overlay/OverlayDlg.h"
+
+#include "boundary/HookState.h"
+#include "res/resource.h"
+
+BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
+  ON_WM_SIZE()
+  ON_LBN_SELCHANGE(IDC_MIRROR_LIST, OnSelchangeList)
+END_MESSAGE_MAP()
+
+COverlayDlg::COverlayDlg(CWnd* pParent) : CDialog(IDD_OVERLAY, pParent) {}
+
+void COverlayDlg::DoDataExchange(CDataExchange* pDX) {
+  DDX_Control(pDX, IDC_MIRROR_LIST, m_wndList);
+}
+
+BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
+  RECT rcReference = {};
+  ::GetWindowRect(hReference, &rcReference);
+  ::ShowWindow(hSource, SW_HIDE);
+  MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top, TRUE);
+  ShowWindow(SW_SHOW);
+  m_wndList.HookSource(hSource);
+  g_hSourceList = hSource;
+  return TRUE;
+}
+
+void COverlayDlg::OnSize(UINT, int, int) {
+  Default();
+  RECT rc;
+  GetWindowRect(&rc);
+  ScreenToClient(&rc);
+  if (m_wndList.m_hWnd != nullptr)
+    m_wndList.MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+}
+
+void COverlayDlg::OnSelchangeList() { m_wndList.ForwardSelection(); }

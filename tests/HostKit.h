@@ -1,0 +1,85 @@
+// A small host application for tests: real top-level windows, real list boxes, a message pump,
+// pixels read back from the screen, and the library loaded as a host loads it.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// Dispatches every message waiting in this thread's queue.
+void Pump();
+
+// The colour shown at client point (x, y) of hWnd after its pending painting is done.
+COLORREF PixelAt(HWND hWnd, int x, int y);
+
+struct Notification {
+  HWND hFrom;
+  int nCode;
+  int nID;
+};
+
+// A visible top-level window at a fixed place on the screen that records the notifications its
+// controls send it. OnCommand, when set, runs inside the WM_COMMAND handler.
+class TopWindow {
+ public:
+  TopWindow(int x = 20, int y = 20, int width = 640, int height = 480);
+  ~TopWindow();
+  TopWindow(const TopWindow&) = delete;
+  TopWindow& operator=(const TopWindow&) = delete;
+
+  HWND hWnd() const { return m_hWnd; }
+  int CountFrom(HWND hFrom, int nCode) const;
+
+  std::vector<Notification> notifications;
+  std::function<void(const Notification&)> OnCommand;
+  std::vector<UINT> messagesSeen;  // every message the window procedure received
+
+ private:
+  static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+  HWND m_hWnd;
+};
+
+// A child window of class `className` (a list box unless told), ANSI or Unicode.
+HWND MakeChild(HWND hParent, int nID, DWORD style, int x, int y, int width, int height,
+               const char* className = "LISTBOX", bool unicode = false);
+
+// A list box of the usual host kind: visible, notifying, with a scroll bar.
+constexpr DWORD kPlainListStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_BORDER | LBS_NOTIFY;
+
+void AddItems(HWND hList, int nCount, const char* prefix = "Item ");
+std::vector<std::string> ItemsOf(HWND hList);
+
+// The library, loaded from the test's own folder, with every export under both of its names.
+struct Library {
+  Library();
+  ~Library();
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  HMODULE hModule;
+  int(WINAPI* CreateHook)(HWND, HWND);
+  int(WINAPI* SetBkBmp)(LPCSTR);
+  int(WINAPI* SetBkColor)(COLORREF);
+  int(WINAPI* SetFgColor)(COLORREF);
+  int(WINAPI* SetHwnd)(HWND);
+  FARPROC Export(const char* name) const { return ::GetProcAddress(hModule, name); }
+};
+
+// The library loaded once for the whole test program.
+Library& Lib();
+
+// The library's panel in hParent (a dialog window), or null; and its mirror list.
+HWND FindPanel(HWND hParent);
+HWND MirrorOf(HWND hPanel);
+
+// Writes a bitmap file whose pixel (u, v) is the colour RGB(u, v, blue), `bits` per pixel (24 or
+// 32), bottom-up unless topDown; returns its path.
+std::string WriteCoordinateBitmap(const std::string& name, int width, int height, int blue = 0x40,
+                                  int bits = 24, bool topDown = false);
+// A file in the test's scratch folder.
+std::string ScratchPath(const std::string& name);
+
+}  // namespace host

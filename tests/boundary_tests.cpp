@@ -1,0 +1,293 @@
+// The library as a host finds it: its export table, its resources, and switching the overlay on
+// and off through kslCreateHook.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "HostKit.h"
+
+using namespace host;
+
+namespace {
+
+const BYTE* Image() { return reinterpret_cast<const BYTE*>(Lib().hModule); }
+
+const IMAGE_EXPORT_DIRECTORY* Exports() {
+  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Image());
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(Image() + dos->e_lfanew);
+  const DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress;
+  return reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(Image() + rva);
+}
+
+std::vector<BYTE> ResourceBytes(LPCSTR type, int id) {
+  HRSRC hRes = ::FindResourceExA(Lib().hModule, type, MAKEINTRESOURCEA(id),
+                                 MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+  if (hRes == nullptr) return {};
+  auto* data = static_cast<const BYTE*>(::LockResource(::LoadResource(Lib().hModule, hRes)));
+  return std::vector<BYTE>(data, data + ::SizeofResource(Lib().hModule, hRes));
+}
+
+RECT RectInParent(HWND hWnd) {
+  RECT rc;
+  ::GetWindowRect(hWnd, &rc);
+  ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
+  return rc;
+}
+
+// A host window with a pane (the reference window) and a list box laid over the same place.
+struct HostScene {
+  TopWindow top;
+  HWND pane = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 110, 70, 300, 200, "STATIC");
+  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle, 110, 70, 300, 200);
+  HostScene() { AddItems(list, 20); }
+};
+
+bool OverlayIsOn(HWND hParent) { return FindPanel(hParent) != nullptr; }
+
+}  // namespace
+
+TEST(ExportTable, NamesTheFileAndHoldsTenNamesForFiveFunctionsInOrdinalOrder) {
+  ASSERT_NE(Lib().hModule, nullptr);
+  const IMAGE_EXPORT_DIRECTORY* dir = Exports();
+  EXPECT_STREQ(reinterpret_cast<const char*>(Image() + dir->Name), "kslHook.dll");
+  EXPECT_EQ(dir->Base, 1u);
+  ASSERT_EQ(dir->NumberOfFunctions, 10u);
+  ASSERT_EQ(dir->NumberOfNames, 10u);
+
+  const char* expected[10] = {"_kslCreateHook@8",    "_kslHookSetBkBmp@4", "_kslHookSetBkColor@4",
+                              "_kslHookSetFgColor@4", "_kslHookSetHwnd@4", "kslCreateHook",
+                              "kslHookSetBkBmp",      "kslHookSetBkColor", "kslHookSetFgColor",
+                              "kslHookSetHwnd"};
+  auto* names = reinterpret_cast<const DWORD*>(Image() + dir->AddressOfNames);
+  auto* ordinals = reinterpret_cast<const WORD*>(Image() + dir->AddressOfNameOrdinals);
+  auto* functions = reinterpret_cast<const DWORD*>(Image() + dir->AddressOfFunctions);
+  std::vector<std::string> seen;
+  for (DWORD i = 0; i < dir->NumberOfNames; ++i) {
+    const std::string name = reinterpret_cast<const char*>(Image() + names[i]);
+    int position = -1;
+    for (int k = 0; k < 10; ++k)
+      if (name == expected[k]) position = k;
+    ASSERT_GE(position, 0) << "unexpected export " << name;
+    EXPECT_EQ(ordinals[i] + dir->Base, static_cast<DWORD>(position + 1)) << name;
+    seen.push_back(name);
+  }
+  EXPECT_EQ(seen.size(), 10u);
+  for (int k = 0; k < 5; ++k)
+    EXPECT_EQ(functions[k], functions[k + 5]) << expected[k] << " and " << expected[k + 5];
+  for (int k = 0; k < 5; ++k)
+    EXPECT_EQ(Lib().Export(expected[k]), Lib().Export(expected[k + 5])) << expected[k];
+}
+
+TEST(Resources, DialogTemplateIsTheBorderlessPanelWithOneOwnerDrawnList) {
+  const std::vector<BYTE> bytes = ResourceBytes(reinterpret_cast<LPCSTR>(RT_DIALOG), 129);
+  // style, ex-style, 1 item, at 0,0 size 107 x 92, no menu, class or title, 9 pt, the face name,
+  // then the list: style, ex-style, 0,0 80 x 45, id 1000, class ordinal LISTBOX, empty title.
+  const std::vector<BYTE> expected = {
+      0x40, 0x00, 0x00, 0x40, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 107, 0, 92, 0, 0, 0, 0, 0, 0, 0,
+      9, 0, 0x2d, 0xff, 0x33, 0xff, 0x20, 0x00, 0x30, 0xff, 0xb4, 0x30, 0xb7, 0x30, 0xc3, 0x30,
+      0xaf, 0x30, 0, 0, 0x51, 0x05, 0x21, 0x50, 0, 0, 0, 0, 0, 0, 0, 0, 80, 0, 45, 0,
+      0xe8, 0x03, 0xff, 0xff, 0x83, 0x00, 0, 0, 0, 0};
+  EXPECT_EQ(bytes, expected);
+}
+
+TEST(Resources, BackgroundTileIsADark128By128EightBitDib) {
+  const std::vector<BYTE> bytes = ResourceBytes(reinterpret_cast<LPCSTR>(RT_BITMAP), 12005);
+  ASSERT_EQ(bytes.size(), 17448u);
+  BITMAPINFOHEADER info;
+  std::memcpy(&info, bytes.data(), sizeof info);
+  EXPECT_EQ(info.biSize, 40u);
+  EXPECT_EQ(info.biWidth, 128);
+  EXPECT_EQ(info.biHeight, 128);  // positive: rows stored bottom-up
+  EXPECT_EQ(info.biPlanes, 1);
+  EXPECT_EQ(info.biBitCount, 8);
+  EXPECT_EQ(info.biCompression, static_cast<DWORD>(BI_RGB));
+  EXPECT_EQ(info.biSizeImage, 16384u);
+  EXPECT_EQ(info.biXPelsPerMeter, 0);
+  EXPECT_EQ(info.biClrUsed, 0u);
+  EXPECT_EQ(info.biClrImportant, 0u);
+  const BYTE* palette = bytes.data() + 40;
+  const BYTE* indices = palette + 1024;
+  double sum = 0;
+  for (int i = 0; i < 16384; ++i) {
+    const BYTE* c = palette + 4 * indices[i];
+    sum += (c[0] + c[1] + c[2]) / 3.0;
+  }
+  EXPECT_LT(sum / 16384, 64.0) << "the default tile is a dark texture";
+  EXPECT_GT(sum / 16384, 4.0) << "and not plain black";
+}
+
+TEST(Resources, VersionRecordMarksA32BitWindowsDll1_0_0_1InAJapaneseUnicodeBlock) {
+  const std::vector<BYTE> bytes = ResourceBytes(reinterpret_cast<LPCSTR>(RT_VERSION), 1);
+  ASSERT_FALSE(bytes.empty());
+  // VS_FIXEDFILEINFO follows the "VS_VERSION_INFO" key, aligned to four bytes.
+  const DWORD signature = 0xFEEF04BD;
+  const BYTE* found = nullptr;
+  for (size_t i = 0; i + sizeof(VS_FIXEDFILEINFO) <= bytes.size(); i += 4)
+    if (std::memcmp(&bytes[i], &signature, 4) == 0) found = &bytes[i];
+  ASSERT_NE(found, nullptr);
+  VS_FIXEDFILEINFO info;
+  std::memcpy(&info, found, sizeof info);
+  EXPECT_EQ(info.dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(info.dwFileVersionLS, 0x00000001u);
+  EXPECT_EQ(info.dwProductVersionMS, 0x00010000u);
+  EXPECT_EQ(info.dwProductVersionLS, 0x00000001u);
+  EXPECT_EQ(info.dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+  EXPECT_EQ(info.dwFileType, static_cast<DWORD>(VFT_DLL));
+
+  auto contains = [&](const std::wstring& text) {
+    const BYTE* b = reinterpret_cast<const BYTE*>(text.data());
+    const size_t n = text.size() * 2;
+    for (size_t i = 0; i + n <= bytes.size(); i += 2)
+      if (std::memcmp(&bytes[i], b, n) == 0) return true;
+    return false;
+  };
+  EXPECT_TRUE(contains(L"041104b0") || contains(L"041104B0"));
+  EXPECT_TRUE(contains(L"Translation"));
+  const BYTE translation[4] = {0x11, 0x04, 0xB0, 0x04};
+  bool hasTranslation = false;
+  for (size_t i = 0; i + 4 <= bytes.size(); ++i)
+    if (std::memcmp(&bytes[i], translation, 4) == 0) hasTranslation = true;
+  EXPECT_TRUE(hasTranslation);
+}
+
+TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) {
+  HostScene scene;
+  const LONG_PTR hostProc = ::GetWindowLongPtrA(scene.list, GWLP_WNDPROC);
+
+  EXPECT_EQ(Lib().CreateHook(scene.pane, scene.list), 0);
+  HWND panel = FindPanel(scene.top.hWnd());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_FALSE(::IsWindowVisible(scene.list));
+  EXPECT_TRUE(::IsWindowVisible(panel));
+  const RECT placed = RectInParent(panel);
+  EXPECT_EQ(placed.left, 0);
+  EXPECT_EQ(placed.top, 0);
+  EXPECT_EQ(placed.right - placed.left, 300);
+  EXPECT_EQ(placed.bottom - placed.top, 200);
+  EXPECT_EQ(ItemsOf(MirrorOf(panel)), ItemsOf(scene.list));
+  EXPECT_NE(::GetWindowLongPtrA(scene.list, GWLP_WNDPROC), hostProc);
+
+  EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0);
+  EXPECT_EQ(FindPanel(scene.top.hWnd()), nullptr);
+  EXPECT_TRUE(::IsWindowVisible(scene.list));
+  EXPECT_EQ(::GetWindowLongPtrA(scene.list, GWLP_WNDPROC), hostProc);
+
+  // Items added while the overlay is off reach the next panel's copy.
+  ::SendMessageA(scene.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("added while off"));
+  EXPECT_EQ(Lib().CreateHook(scene.pane, scene.list), 0);
+  HWND second = FindPanel(scene.top.hWnd());
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(ItemsOf(MirrorOf(second)), ItemsOf(scene.list));
+  EXPECT_EQ(ItemsOf(MirrorOf(second)).back(), "added while off");
+  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_EQ(::GetWindowLongPtrA(scene.list, GWLP_WNDPROC), hostProc);
+}
+
+TEST(Lifecycle, PanelGoesToTheParentsOriginWherEverTheReferenceLies) {
+  HostScene scene;
+  ::MoveWindow(scene.pane, 250, 190, 123, 77, TRUE);
+  Lib().CreateHook(scene.pane, scene.list);
+  HWND panel = FindPanel(scene.top.hWnd());
+  ASSERT_NE(panel, nullptr);
+  const RECT placed = RectInParent(panel);
+  EXPECT_EQ(placed.left, 0);
+  EXPECT_EQ(placed.top, 0);
+  EXPECT_EQ(placed.right, 123);
+  EXPECT_EQ(placed.bottom, 77);
+  // The mirror fills the panel.
+  RECT list;
+  ::GetClientRect(panel, &list);
+  const RECT mirror = RectInParent(MirrorOf(panel));
+  EXPECT_EQ(mirror.left, 0);
+  EXPECT_EQ(mirror.top, 0);
+  EXPECT_EQ(mirror.right, list.right);
+  EXPECT_EQ(mirror.bottom, list.bottom);
+  Lib().CreateHook(nullptr, nullptr);
+}
+
+TEST(Lifecycle, HookingASecondListWhileOneIsHookedSwitchesTheFirstOff) {
+  HostScene scene;
+  HWND other = MakeChild(scene.top.hWnd(), 101, kPlainListStyle, 10, 300, 100, 100);
+  Lib().CreateHook(scene.pane, scene.list);
+  Lib().CreateHook(scene.pane, other);
+  EXPECT_FALSE(OverlayIsOn(scene.top.hWnd()));
+  EXPECT_TRUE(::IsWindowVisible(scene.list));
+  EXPECT_TRUE(::IsWindowVisible(other));
+}
+
+TEST(Lifecycle, SetHwndAnswersOneBeforeDuringAndAfterAnOverlay) {
+  HostScene scene;
+  EXPECT_EQ(Lib().SetHwnd(scene.top.hWnd()), 1);
+  Lib().CreateHook(scene.pane, scene.list);
+  EXPECT_EQ(Lib().SetHwnd(scene.top.hWnd()), 1);
+  EXPECT_EQ(Lib().SetHwnd(nullptr), 1);
+  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_EQ(Lib().SetHwnd(scene.top.hWnd()), 1);
+  EXPECT_FALSE(OverlayIsOn(scene.top.hWnd()));
+}
+
+TEST(Lifecycle, ASwitchOnThatCannotMakeAPanelLeavesEverythingAsItWas) {
+  HostScene scene;
+  const LONG_PTR hostProc = ::GetWindowLongPtrA(scene.list, GWLP_WNDPROC);
+  HWND dead = MakeChild(scene.top.hWnd(), 300, WS_CHILD, 0, 0, 10, 10, "STATIC");
+  ::DestroyWindow(dead);
+  struct Case {
+    const char* what;
+    HWND reference;
+  } cases[] = {{"null reference", nullptr},
+               {"destroyed reference", dead},
+               {"reference without a parent", scene.top.hWnd()},
+               {"not a window at all", reinterpret_cast<HWND>(0x1234)}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(Lib().CreateHook(c.reference, scene.list), 0) << c.what;
+    EXPECT_TRUE(::IsWindowVisible(scene.list)) << c.what;
+    EXPECT_EQ(::GetWindowLongPtrA(scene.list, GWLP_WNDPROC), hostProc) << c.what;
+    EXPECT_FALSE(OverlayIsOn(scene.top.hWnd())) << c.what;
+  }
+  // Still off: the next call switches on.
+  Lib().CreateHook(scene.pane, scene.list);
+  EXPECT_TRUE(OverlayIsOn(scene.top.hWnd()));
+  Lib().CreateHook(nullptr, nullptr);
+}
+
+TEST(Lifecycle, AnInvalidSourceGivesAnEmptyMirrorAndNoSubclassing) {
+  HostScene scene;
+  Lib().CreateHook(scene.pane, reinterpret_cast<HWND>(0x1234));
+  HWND panel = FindPanel(scene.top.hWnd());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(::SendMessageA(MirrorOf(panel), LB_GETCOUNT, 0, 0), 0);
+  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_FALSE(OverlayIsOn(scene.top.hWnd()));
+}
+
+TEST(Lifecycle, TemplateAndTileComeFromTheLibraryNotFromTheHost) {
+  // The host program carries dialog 129 (one list with id 1001) and a white bitmap 12005.
+  HostScene scene;
+  Lib().CreateHook(scene.pane, scene.list);
+  HWND panel = FindPanel(scene.top.hWnd());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_NE(::GetDlgItem(panel, 1000), nullptr);
+  EXPECT_EQ(::GetDlgItem(panel, 1001), nullptr);
+  // Below the last row the tile shows: dark, not the host's white.
+  ::SendMessageA(scene.list, LB_RESETCONTENT, 0, 0);
+  const COLORREF shown = PixelAt(MirrorOf(panel), 50, 150);
+  EXPECT_LT(GetRValue(shown) + GetGValue(shown) + GetBValue(shown), 3 * 128);
+  Lib().CreateHook(nullptr, nullptr);
+}
+
+TEST(Lifecycle, TheHostsOwnDestructionOfTheParentIsSurvived) {
+  auto scene = std::make_unique<HostScene>();
+  Lib().CreateHook(scene->pane, scene->list);
+  HWND list = scene->list;
+  scene.reset();  // the host destroys its window, with the panel and the source inside it
+  EXPECT_FALSE(::IsWindow(list));
+  EXPECT_EQ(Lib().SetFgColor(RGB(1, 2, 3)), 1);
+  EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0);  // switches the orphaned overlay off
+  HostScene fresh;
+  Lib().CreateHook(fresh.pane, fresh.list);
+  EXPECT_TRUE(OverlayIsOn(fresh.top.hWnd()));
+  Lib().CreateHook(nullptr, nullptr);
+}

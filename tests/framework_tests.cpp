@@ -1,0 +1,294 @@
+// The framework layer through real windows: a dialog from the library's template, a list bound to
+// an object during initialisation, owner-draw and colour messages reflected to it, notifications
+// reaching the dialog's handlers, and who owns which handle.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "framework/Framework.h"
+#include "tests/HostKit.h"
+
+using namespace host;
+
+namespace {
+
+class RecordingList : public CListBox {
+ public:
+  void DrawItem(LPDRAWITEMSTRUCT p) override { drawn.push_back(static_cast<int>(p->itemID)); }
+  void MeasureItem(LPMEASUREITEMSTRUCT p) override { p->itemHeight = 33; ++measured; }
+  int CompareItem(LPCOMPAREITEMSTRUCT) override { return 7; }
+  HBRUSH CtlColor(CDC*, UINT nCtlColor) {
+    lastCtlColor = nCtlColor;
+    return brush;
+  }
+  std::vector<int> drawn;
+  int measured = 0;
+  UINT lastCtlColor = 0;
+  HBRUSH brush = nullptr;
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(RecordingList, CListBox)
+  ON_WM_CTLCOLOR_REFLECT()
+END_MESSAGE_MAP()
+
+class RecordingDialog : public CDialog {
+ public:
+  RecordingDialog() : CDialog(129) {}
+  RecordingList list;
+  std::vector<UINT> messages;
+  bool listBoundAtInit = false;
+  int selchanges = 0;
+  int sizes = 0;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    messages.push_back(message);
+    return CDialog::WindowProc(message, wParam, lParam);
+  }
+  void DoDataExchange(CDataExchange* pDX) override {
+    DDX_Control(pDX, 1000, list);
+    listBoundAtInit = list.m_hWnd != nullptr;
+  }
+  void OnSize(UINT, int, int) { ++sizes; }
+  void OnSelchange() { ++selchanges; }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(RecordingDialog, CDialog)
+  ON_WM_SIZE()
+  ON_LBN_SELCHANGE(1000, OnSelchange)
+END_MESSAGE_MAP()
+
+size_t IndexOf(const std::vector<UINT>& messages, UINT message) {
+  for (size_t i = 0; i < messages.size(); ++i)
+    if (messages[i] == message) return i;
+  return messages.size();
+}
+
+struct DialogScene {
+  TopWindow top;
+  RecordingDialog dialog;
+  DialogScene() {
+    EXPECT_TRUE(dialog.Create(129, CWnd::FromHandle(top.hWnd())));
+    ::MoveWindow(dialog.m_hWnd, 0, 0, 300, 200, TRUE);
+    ::MoveWindow(dialog.list.m_hWnd, 0, 0, 300, 200, TRUE);
+    ::ShowWindow(dialog.m_hWnd, SW_SHOW);
+  }
+};
+
+}  // namespace
+
+TEST(Dialog, EarlyMessagesReachTheObjectAndInitialisationBindsTheList) {
+  DialogScene scene;
+  const std::vector<UINT>& seen = scene.dialog.messages;
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.front(), static_cast<UINT>(WM_NCCREATE));
+  EXPECT_LT(IndexOf(seen, WM_CREATE), IndexOf(seen, WM_INITDIALOG));
+  EXPECT_LT(IndexOf(seen, WM_SETFONT), IndexOf(seen, WM_INITDIALOG));
+  EXPECT_LT(IndexOf(seen, WM_INITDIALOG), seen.size());
+  EXPECT_TRUE(scene.dialog.listBoundAtInit);
+  EXPECT_EQ(CWnd::FromHandlePermanent(::GetDlgItem(scene.dialog.m_hWnd, 1000)), &scene.dialog.list);
+  EXPECT_EQ(::GetParent(scene.dialog.m_hWnd), scene.top.hWnd());
+  EXPECT_FALSE(::GetWindowLongA(scene.dialog.m_hWnd, GWL_STYLE) & WS_BORDER);
+  EXPECT_GT(scene.dialog.sizes, 0);  // the map's WM_SIZE entry ran
+}
+
+TEST(Dialog, CreateFailsCleanlyWithoutATemplateOrWithoutAParentForAChild) {
+  RecordingDialog missing;
+  EXPECT_FALSE(missing.Create(4242, nullptr));
+  EXPECT_EQ(missing.m_hWnd, nullptr);
+  RecordingDialog orphan;  // template 129 is a child dialog: no parent, no window
+  EXPECT_FALSE(orphan.Create(129, nullptr));
+  EXPECT_EQ(orphan.m_hWnd, nullptr);
+}
+
+TEST(Reflection, OwnerDrawMessagesReachTheBoundList) {
+  DialogScene scene;
+  HWND hList = scene.dialog.list.m_hWnd;
+  ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("a"));
+  ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("b"));
+  ::UpdateWindow(hList);
+  Pump();
+  EXPECT_GE(scene.dialog.list.drawn.size(), 2u);
+
+  MEASUREITEMSTRUCT measure = {ODT_LISTBOX, 1000, 0, 0, 10, 0};
+  ::SendMessageA(scene.dialog.m_hWnd, WM_MEASUREITEM, 1000, reinterpret_cast<LPARAM>(&measure));
+  EXPECT_EQ(measure.itemHeight, 33u);
+
+  COMPAREITEMSTRUCT compare = {ODT_LISTBOX, 1000, hList, 0, 0, 1, 0, 0};
+  EXPECT_EQ(::SendMessageA(scene.dialog.m_hWnd, WM_COMPAREITEM, 1000,
+                           reinterpret_cast<LPARAM>(&compare)),
+            7);
+}
+
+TEST(Reflection, ColourMessageUsesTheControlsBrushOrFallsBackToTheParent) {
+  DialogScene scene;
+  HWND hList = scene.dialog.list.m_hWnd;
+  HDC hDC = ::GetDC(hList);
+  const LRESULT fallback =
+      ::SendMessageA(scene.dialog.m_hWnd, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(hDC),
+                     reinterpret_cast<LPARAM>(hList));
+  EXPECT_EQ(scene.dialog.list.lastCtlColor, static_cast<UINT>(CTLCOLOR_LISTBOX));
+  EXPECT_NE(fallback, 0) << "the dialog's own handling supplies a brush";
+
+  CBrush own(RGB(1, 2, 3));
+  scene.dialog.list.brush = own;
+  EXPECT_EQ(::SendMessageA(scene.dialog.m_hWnd, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(hDC),
+                           reinterpret_cast<LPARAM>(hList)),
+            reinterpret_cast<LRESULT>(static_cast<HBRUSH>(own)));
+  ::ReleaseDC(hList, hDC);
+}
+
+TEST(Reflection, KeysKeepTheListsOwnHandling) {
+  DialogScene scene;
+  HWND hList = scene.dialog.list.m_hWnd;
+  for (const char* text : {"a", "b", "c", "d", "e", "f", "g"})
+    ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  ::SendMessageA(hList, LB_SETCURSEL, 5, 0);
+  EXPECT_EQ(::SendMessageA(scene.dialog.m_hWnd, WM_VKEYTOITEM, MAKEWPARAM(VK_DOWN, 5),
+                           reinterpret_cast<LPARAM>(hList)),
+            -1);
+  ::SendMessageA(hList, WM_KEYDOWN, VK_DOWN, 0);
+  EXPECT_EQ(::SendMessageA(hList, LB_GETCURSEL, 0, 0), 6);
+}
+
+TEST(MessageMap, ControlNotificationsReachTheirHandlerOnly) {
+  DialogScene scene;
+  HWND hList = scene.dialog.list.m_hWnd;
+  ::SendMessageA(scene.dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(1000, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(hList));
+  ::SendMessageA(scene.dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(1001, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(hList));
+  ::SendMessageA(scene.dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(1000, LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(hList));
+  EXPECT_EQ(scene.dialog.selchanges, 1);
+}
+
+TEST(Ownership, ABorrowedDcSurvivesItsWrapperAndAnOwnedOneDoesNot) {
+  TopWindow top;
+  HDC hWindowDC = ::GetDC(top.hWnd());
+  HDC hMemory = nullptr;
+  {
+    CDC borrowed;
+    EXPECT_TRUE(borrowed.Attach(hWindowDC));
+    CDC owned;
+    EXPECT_TRUE(owned.CreateCompatibleDC(&borrowed));
+    hMemory = owned.GetSafeHdc();
+    EXPECT_NE(::GetObjectType(hMemory), 0u);
+  }
+  EXPECT_EQ(::GetObjectType(hMemory), 0u) << "the owned memory DC is deleted";
+  EXPECT_NE(::GetObjectType(hWindowDC), 0u) << "the borrowed DC is left alone";
+  ::ReleaseDC(top.hWnd(), hWindowDC);
+}
+
+TEST(Ownership, GdiObjectsAreDeletedByTheirWrapperUnlessDetached) {
+  HGDIOBJ deleted = nullptr;
+  HGDIOBJ kept = nullptr;
+  {
+    CBrush brush(RGB(10, 20, 30));
+    deleted = brush.GetSafeHandle();
+    CBrush other(RGB(1, 1, 1));
+    kept = other.Detach();
+    CBitmap twice;
+    EXPECT_TRUE(twice.Attach(::CreateBitmap(1, 1, 1, 1, nullptr)));
+    EXPECT_FALSE(twice.Attach(kept)) << "a wrapper holds one object";
+  }
+  EXPECT_EQ(::GetObjectType(deleted), 0u);
+  EXPECT_EQ(::GetObjectType(kept), static_cast<DWORD>(OBJ_BRUSH));
+  ::DeleteObject(kept);
+}
+
+TEST(Ownership, AnObjectNeverDestroysAHostWindowItWasBoundTo) {
+  TopWindow top;
+  HWND hList = MakeChild(top.hWnd(), 1, kPlainListStyle, 0, 0, 100, 100);
+  const LONG_PTR original = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
+  {
+    CListBox wrapper;
+    EXPECT_TRUE(wrapper.SubclassWindow(hList));
+    EXPECT_NE(::GetWindowLongPtrA(hList, GWLP_WNDPROC), original);
+  }
+  EXPECT_TRUE(::IsWindow(hList));
+  EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), original);
+}
+
+namespace {
+LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return ::DefWindowProcA(h, m, w, l); }
+}  // namespace
+
+TEST(Ownership, UnbindingLeavesALaterSubclassInPlace) {
+  TopWindow top;
+  HWND hList = MakeChild(top.hWnd(), 1, kPlainListStyle, 0, 0, 100, 100);
+  CListBox wrapper;
+  wrapper.SubclassWindow(hList);
+  const LONG_PTR ours = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
+  const WNDPROC later = &PlainProc;
+  ::SetWindowLongPtrA(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(later));
+  wrapper.UnsubclassWindow();
+  EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(later));
+  ::SetWindowLongPtrA(hList, GWLP_WNDPROC, ours);  // let the window end through its own chain
+  ::DestroyWindow(hList);
+}
+
+TEST(Handles, FromHandleGivesTheBoundObjectOrATemporaryWrapper) {
+  DialogScene scene;
+  EXPECT_EQ(CWnd::FromHandle(scene.dialog.m_hWnd), &scene.dialog);
+  CWnd* temporary = CWnd::FromHandle(scene.top.hWnd());
+  ASSERT_NE(temporary, nullptr);
+  EXPECT_EQ(temporary->m_hWnd, scene.top.hWnd());
+  EXPECT_EQ(CWnd::FromHandlePermanent(scene.top.hWnd()), nullptr);
+  EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
+}
+
+TEST(ModuleStateScope, SwitchesForTheScopeAndRestoresAfterIt) {
+  AFX_MODULE_STATE* before = AfxGetModuleState();
+  AFX_MODULE_STATE other = {nullptr, nullptr, nullptr};
+  {
+    AFX_MANAGE_STATE(&other);
+    EXPECT_EQ(AfxGetModuleState(), &other);
+    {
+      AFX_MANAGE_STATE(AfxGetStaticModuleState());
+      EXPECT_EQ(AfxGetResourceHandle(), ::GetModuleHandleA(nullptr));
+    }
+    EXPECT_EQ(AfxGetModuleState(), &other);
+  }
+  EXPECT_EQ(AfxGetModuleState(), before);
+  EXPECT_NE(AfxGetApp(), nullptr) << "the library's application object registered itself";
+  EXPECT_EQ(AfxGetApp()->m_pszAppName, nullptr);
+}
+
+namespace {
+int g_idleRuns = 0;
+void CountIdleRun(void*) { ++g_idleRuns; }
+
+class DeferringList : public CListBox {
+ public:
+  int runsSeenInside = -1;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_USER + 7) {
+      AfxCallWhenIdle(&CountIdleRun, nullptr);
+      // A nested message of another window: still not idle when it returns.
+      ::SendMessageA(::GetParent(m_hWnd), WM_NULL, 0, 0);
+      runsSeenInside = g_idleRuns;
+      return 0;
+    }
+    return CListBox::WindowProc(message, wParam, lParam);
+  }
+};
+}  // namespace
+
+TEST(IdleWork, RunsAtOnceWhenIdleAndAfterTheOutermostMessageOtherwise) {
+  g_idleRuns = 0;
+  AfxCallWhenIdle(&CountIdleRun, nullptr);
+  EXPECT_EQ(g_idleRuns, 1);
+
+  DialogScene scene;
+  DeferringList deferring;
+  HWND hList = MakeChild(scene.dialog.m_hWnd, 77, kPlainListStyle, 0, 0, 50, 50);
+  ASSERT_TRUE(deferring.SubclassWindow(hList));
+  ::SendMessageA(hList, WM_USER + 7, 0, 0);
+  EXPECT_EQ(deferring.runsSeenInside, 1) << "deferred while the message was being handled";
+  EXPECT_EQ(g_idleRuns, 2) << "ran as the message's handling ended";
+}
