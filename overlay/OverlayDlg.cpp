@@ -19,6 +19,8 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   ::GetWindowRect(hReference, &rcReference);
   ::ShowWindow(hSource, SW_HIDE);
   MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top, TRUE);
+  // A new child window starts below its siblings; the overlay must be seen above them.
+  ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ShowWindow(SW_SHOW);
   m_wndList.HookSource(hSource);
   g_hSourceList = hSource;

@@ -169,6 +169,7 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
   EXPECT_EQ(placed.bottom - placed.top, 200);
   EXPECT_EQ(ItemsOf(MirrorOf(panel)), ItemsOf(scene.list));
   EXPECT_NE(::GetWindowLongPtrA(scene.list, GWLP_WNDPROC), hostProc);
+  EXPECT_EQ(::GetWindow(scene.top.hWnd(), GW_CHILD), panel) << "above the host's other children";
 
   EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0);
   EXPECT_EQ(FindPanel(scene.top.hWnd()), nullptr);

@@ -1,1 +1,285 @@
+// The skin as it shows on screen: a tile whose pixel (u, v) has red u and green v makes every pixel
+// of the list say which tile pixel it shows, so the grid, its anchoring to item 0 and the clipping
+// can be read back from the real window.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "HostKit.h"
+#include "Screenshot.h"
+
+using namespace host;
+
+namespace {
+
+constexpr COLORREF kMagenta = RGB(255, 0, 255);
+constexpr COLORREF kSelection = RGB(0x00, 0x00, 0x88);
+
+// A host list of `items` rows of 20 pixels in a pane 300 pixels high, skinned, with a coordinate
+// tile of W x H loaded into the mirror.
+struct Skinned {
+  TopWindow top;
+  HWND pane;
+  HWND list;
+  HWND mirror = nullptr;
+  int W, H;
+
+  Skinned(int items, int tileW, int tileH, int clientHeight = 300, const char* prefix = "Item ")
+      : pane(MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 0, 0, 400, clientHeight, "STATIC")),
+        list(MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 400,
+                       clientHeight)),
+        W(tileW), H(tileH) {
+    AddItems(list, items, prefix);
+    ::SendMessageA(list, LB_SETITEMHEIGHT, 0, 20);
+    Lib().CreateHook(pane, list);
+    mirror = MirrorOf(FindPanel(top.hWnd()));
+    // The panel gives its list the focus; the grid is read without the focus rectangle.
+    ::SetFocus(top.hWnd());
+    ::UpdateWindow(mirror);
+    if (tileW > 0) {
+      const std::string path = WriteCoordinateBitmap(
+          "tile_" + std::to_string(tileW) + "x" + std::to_string(tileH) + ".bmp", tileW, tileH);
+      Lib().SetBkBmp(path.c_str());
+    }
+  }
+  ~Skinned() { Lib().CreateHook(nullptr, nullptr); }
+
+  int ClientWidth() const {
+    RECT rc;
+    ::GetClientRect(mirror, &rc);
+    return rc.right;
+  }
+  // The tile pixel expected at client point (x, y) when the list is scrolled by S pixels.
+  COLORREF Expected(int x, int y, int S) const { return RGB(x % W, (y + S) % H, 0x40); }
+};
+
+// A memory canvas the test owns, filled with magenta, to send the list's drawing into.
+class Canvas {
+ public:
+  Canvas(int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    m_hDC = ::CreateCompatibleDC(nullptr);
+    m_hBitmap = ::CreateDIBSection(m_hDC, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
+    m_hOld = ::SelectObject(m_hDC, m_hBitmap);
+    RECT all = {0, 0, width, height};
+    HBRUSH magenta = ::CreateSolidBrush(kMagenta);
+    ::FillRect(m_hDC, &all, magenta);
+    ::DeleteObject(magenta);
+  }
+  ~Canvas() {
+    ::SelectObject(m_hDC, m_hOld);
+    ::DeleteObject(m_hBitmap);
+    ::DeleteDC(m_hDC);
+  }
+  HDC dc() const { return m_hDC; }
+  COLORREF At(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
+  // Columns in [x0, x1) of row y that differ from magenta.
+  std::vector<int> Marked(int y, int x0, int x1) const {
+    std::vector<int> xs;
+    for (int x = x0; x < x1; ++x)
+      if (At(x, y) != kMagenta) xs.push_back(x);
+    return xs;
+  }
+
+ private:
+  HDC m_hDC;
+  HBITMAP m_hBitmap;
+  HGDIOBJ m_hOld;
+};
+
+// Asks the panel to draw one row of the mirror onto the canvas, as the window manager would.
+void DrawRow(HWND hMirror, const Canvas& canvas, int itemID, UINT action, UINT state, RECT rcItem) {
+  DRAWITEMSTRUCT draw = {ODT_LISTBOX, 1000, static_cast<UINT>(itemID), action, state, hMirror,
+                         canvas.dc(), rcItem, 0};
+  ::SendMessageA(::GetParent(hMirror), WM_DRAWITEM, 1000, reinterpret_cast<LPARAM>(&draw));
+}
+
+// Checks the pixels of client rows [y0, y1) at the given columns against the grid.
+void ExpectGrid(const Skinned& s, int y0, int y1, const std::vector<int>& columns, int S) {
+  int wrong = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x : columns) {
+      const COLORREF seen = PixelAt(s.mirror, x, y);
+      if (seen != s.Expected(x, y, S) && ++wrong <= 5)
+        ADD_FAILURE() << "at (" << x << ", " << y << ") scrolled " << S << ": saw " << std::hex
+                      << seen << " expected " << s.Expected(x, y, S);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+
+TEST(Tiling, UnscrolledRowsShowTheTileLinesUnderThemAndTheBandBelowContinuesTheGrid) {
+  Skinned s(10, 64, 32);
+  // Right of the texts: rows 0..9 (y < 200), then the erased band to the bottom.
+  ExpectGrid(s, 0, 300, {0, 1, 63, 64, 120, 127, 128, 200, s.ClientWidth() - 1}, 0);
+}
+
+TEST(Tiling, ThePictureMovesWithTheItemsWhenTheListScrolls) {
+  Skinned s(40, 64, 32);
+  ::SendMessageA(s.list, LB_SETTOPINDEX, 3, 0);
+  ASSERT_EQ(::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0), 3);
+  ExpectGrid(s, 0, 300, {0, 70, 150, 250}, 60);
+}
+
+TEST(Tiling, A200PixelRowOverA128PixelTileTakesBothBlocksFromTheTilesLeftEdge) {
+  Skinned s(5, 128, 128);
+  ExpectGrid(s, 0, 100, {0, 127, 128, 199}, 0);
+  EXPECT_EQ(GetRValue(PixelAt(s.mirror, 128, 10)), 0) << "second block starts at tile x = 0";
+}
+
+TEST(Tiling, ATileOfAnotherSizeIsTiledAtItsOwnSize) {
+  Skinned s(6, 50, 30);
+  ExpectGrid(s, 0, 300, {0, 99, 100, 149, 150, 230}, 0);
+}
+
+TEST(Tiling, CopiesStayInsideTheRowAndItsExclusiveEdges) {
+  Skinned s(1, 64, 32);
+  Canvas canvas(300, 100);
+  // Right edge on a tile edge (128 = 2 x 64), bottom edge on a tile edge (32); the row crosses
+  // nothing else.
+  DrawRow(s.mirror, canvas, 0, ODA_DRAWENTIRE, 0, {70, 12, 128, 32});
+  EXPECT_EQ(canvas.At(69, 20), kMagenta);
+  EXPECT_EQ(canvas.At(128, 20), kMagenta);
+  EXPECT_EQ(canvas.At(100, 11), kMagenta);
+  EXPECT_EQ(canvas.At(100, 32), kMagenta);
+  EXPECT_EQ(canvas.At(127, 31), RGB(63, 31, 0x40));
+  // A row crossing a tile's bottom edge: the lower part comes from tile line 0.
+  DrawRow(s.mirror, canvas, 0, ODA_DRAWENTIRE, 0, {150, 25, 300, 45});
+  EXPECT_EQ(canvas.At(200, 31), RGB(200 % 64, 31, 0x40));
+  EXPECT_EQ(canvas.At(200, 32), RGB(200 % 64, 0, 0x40));
+  EXPECT_EQ(canvas.At(299, 44), RGB(299 % 64, 12, 0x40));
+}
+
+TEST(Erase, TheBandBelowTheLastVisibleRowIsTiledAndNothingElse) {
+  Skinned ten(10, 64, 32);
+  Canvas canvas(400, 320);
+  ::SendMessageA(ten.mirror, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc()), 0);
+  EXPECT_EQ(canvas.At(150, 199), kMagenta) << "rows paint themselves";
+  EXPECT_EQ(canvas.At(150, 200), RGB(150 % 64, 200 % 32, 0x40));
+  EXPECT_EQ(canvas.At(150, 299), RGB(150 % 64, 299 % 32, 0x40));
+  Lib().CreateHook(nullptr, nullptr);
+
+  Skinned full(15, 64, 32);
+  Canvas untouched(400, 320);
+  EXPECT_EQ(::SendMessageA(full.mirror, WM_ERASEBKGND, reinterpret_cast<WPARAM>(untouched.dc()), 0),
+            TRUE);
+  EXPECT_TRUE(untouched.Marked(150, 0, 400).empty());
+  EXPECT_TRUE(untouched.Marked(299, 0, 400).empty());
+}
+
+TEST(Erase, AListScrolledToItsEndStillTilesTheStripBelowItsLastRow) {
+  // 310 pixels hold 15 whole rows; scrolled to the end, rows 25..39 end at y = 300.
+  Skinned s(40, 64, 32, 310);
+  ::SendMessageA(s.list, LB_SETTOPINDEX, 39, 0);
+  const int top = static_cast<int>(::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0));
+  ASSERT_GT(top, 0);
+  const int rowsEnd = (40 - top) * 20;
+  ASSERT_LT(rowsEnd, 310);
+  ExpectGrid(s, rowsEnd, 310, {0, 150}, top * 20);
+}
+
+TEST(Selection, TheFillIsUnderASelectedRowForEveryActionAndSurvivesAFullRepaint) {
+  Skinned s(10, 64, 32);
+  Canvas canvas(300, 40);
+  for (UINT action : {ODA_DRAWENTIRE, ODA_SELECT, ODA_FOCUS}) {
+    DrawRow(s.mirror, canvas, 1, action, ODS_SELECTED, {0, 0, 300, 20});
+    EXPECT_EQ(canvas.At(250, 10), kSelection) << "action " << action;
+    DrawRow(s.mirror, canvas, 1, action, 0, {0, 0, 300, 20});
+    EXPECT_EQ(canvas.At(250, 10), RGB(250 % 64, 10, 0x40)) << "action " << action;
+  }
+  // On screen: the host selects row 2, then a full repaint.
+  ::SendMessageA(s.list, LB_SETCURSEL, 2, 0);
+  Lib().SetFgColor(RGB(250, 250, 250));
+  EXPECT_EQ(PixelAt(s.mirror, 250, 50), kSelection);
+  EXPECT_EQ(PixelAt(s.mirror, 250, 70), RGB(250 % 64, 70 % 32, 0x40));
+}
+
+TEST(Focus, TheFocusRectangleOutlinesTheRowOnAnyAction) {
+  Skinned s(3, 64, 32);
+  Canvas canvas(300, 40);
+  DrawRow(s.mirror, canvas, 0, ODA_FOCUS, ODS_FOCUS, {0, 0, 300, 20});
+  int outlined = 0;
+  for (int x = 100; x < 200; ++x) outlined += canvas.At(x, 0) != RGB(x % 64, 0, 0x40);
+  EXPECT_GT(outlined, 20) << "a dotted line along the top edge";
+  EXPECT_EQ(canvas.At(150, 10), RGB(150 % 64, 10, 0x40)) << "inside untouched";
+  Canvas whole(300, 40);
+  DrawRow(s.mirror, whole, 0, ODA_DRAWENTIRE, ODS_FOCUS, {0, 0, 300, 20});
+  int outlinedWhole = 0;
+  for (int x = 100; x < 200; ++x) outlinedWhole += whole.At(x, 19) != RGB(x % 64, 19, 0x40);
+  EXPECT_GT(outlinedWhole, 20);
+}
+
+TEST(Text, DrawnInTheTextColourFromXEqualsTwoWithTabsOnTo400) {
+  Skinned s(0, 0, 0);
+  ::SendMessageA(s.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("WWW\tMMM"));
+  Lib().SetBkColor(RGB(0, 0, 0));
+  Lib().SetFgColor(RGB(255, 255, 0));
+  Canvas canvas(600, 30);
+  DrawRow(s.mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 600, 20});
+  std::vector<int> yellow;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 600; ++x)
+      if (canvas.At(x, y) == RGB(255, 255, 0)) yellow.push_back(x);
+  ASSERT_FALSE(yellow.empty());
+  int first = 600, lastBefore400 = -1, firstAfterGap = 600;
+  for (int x : yellow) {
+    first = std::min(first, x);
+    if (x < 400) lastBefore400 = std::max(lastBefore400, x);
+    if (x >= 400) firstAfterGap = std::min(firstAfterGap, x);
+  }
+  EXPECT_GE(first, 2);
+  EXPECT_LE(first, 4);
+  EXPECT_LT(lastBefore400, 100) << "the first part ends well left of the tab stop";
+  EXPECT_GE(firstAfterGap, 400);
+  EXPECT_LE(firstAfterGap, 403);
+}
+
+TEST(Text, AnEmptyListStillPaintsTileAndFocusForAFocusRequest) {
+  Skinned s(0, 64, 32);
+  Canvas canvas(300, 40);
+  DrawRow(s.mirror, canvas, -1, ODA_FOCUS, ODS_FOCUS, {0, 0, 300, 20});
+  EXPECT_EQ(canvas.At(150, 10), RGB(150 % 64, 10, 0x40));
+  int outlined = 0;
+  for (int x = 100; x < 200; ++x) outlined += canvas.At(x, 0) != RGB(x % 64, 0, 0x40);
+  EXPECT_GT(outlined, 20);
+}
+
+TEST(Canvas, BeforeTheFirstPaintRowsDrawNoTileAndNothingBreaks) {
+  TopWindow top;
+  HWND pane = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, "STATIC");
+  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle, 0, 0, 300, 200);
+  AddItems(list, 3);
+  Lib().CreateHook(pane, list);  // no message loop has run: the mirror has not painted yet
+  HWND mirror = MirrorOf(FindPanel(top.hWnd()));
+  Canvas canvas(300, 40);
+  DrawRow(mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 300, 20});
+  EXPECT_EQ(canvas.At(250, 10), kMagenta);
+  ::UpdateWindow(mirror);
+  DrawRow(mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 300, 20});
+  EXPECT_NE(canvas.At(250, 10), kMagenta) << "the first paint made the canvas";
+  Lib().CreateHook(nullptr, nullptr);
+}
+
+TEST(Screenshot, ASkinnedListIsSavedForPeopleToLookAt) {
+  // The usual host layout: the list fills a container, and is its own reference window.
+  TopWindow top(20, 20, 460, 360);
+  HWND pane = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 20, 20, 420, 320, "STATIC");
+  HWND list = MakeChild(pane, 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 420, 320);
+  for (int i = 0; i < 30; ++i) {
+    const std::string row = std::to_string(1000 + i) + "\tTrack title number " + std::to_string(i);
+    ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+  }
+  ::SendMessageA(list, LB_SETITEMHEIGHT, 0, 18);
+  Lib().CreateHook(list, list);
+  Lib().SetFgColor(RGB(230, 230, 200));
+  ::SendMessageA(list, LB_SETCURSEL, 3, 0);
+  Lib().SetFgColor(RGB(230, 230, 200));
+  ::CreateDirectoryA("artifacts", nullptr);
+  EXPECT_TRUE(SaveWindowPng(top.hWnd(), "artifacts/skinned_list.png"));
+  Lib().CreateHook(nullptr, nullptr);
+}
