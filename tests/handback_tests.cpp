@@ -1,1 +1,304 @@
+// The user's actions on the mirror reach the host's own list, and through it the host.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "HostKit.h"
+
+using namespace host;
+
+namespace {
+
+// The host's own subclass of its list, put in place before the overlay: it is the "previous
+// procedure" the library hands messages to, and it records what reaches it.
+class SourceRecorder {
+ public:
+  explicit SourceRecorder(HWND hList, bool unicode = false) : m_unicode(unicode) {
+    s_self = this;
+    m_pfnPrev = reinterpret_cast<WNDPROC>(
+        unicode ? ::SetWindowLongPtrW(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc))
+                : ::SetWindowLongPtrA(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+  }
+  ~SourceRecorder() { s_self = nullptr; }
+  std::vector<MSG> Of(UINT message) const {
+    std::vector<MSG> found;
+    for (const MSG& m : seen)
+      if (m.message == message) found.push_back(m);
+    return found;
+  }
+  std::vector<MSG> seen;
+  std::function<void(UINT)> onMessage;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    SourceRecorder* self = s_self;
+    if (self == nullptr) return ::DefWindowProcA(h, m, w, l);
+    self->seen.push_back(MSG{h, m, w, l, 0, {0, 0}});
+    const WNDPROC prev = self->m_pfnPrev;
+    const bool unicode = self->m_unicode;
+    if (self->onMessage) self->onMessage(m);
+    return unicode ? ::CallWindowProcW(prev, h, m, w, l) : ::CallWindowProcA(prev, h, m, w, l);
+  }
+  static SourceRecorder* s_self;
+  bool m_unicode;
+  WNDPROC m_pfnPrev;
+};
+SourceRecorder* SourceRecorder::s_self = nullptr;
+
+struct Scene {
+  // The host's list is its own reference window; the panel covers the top window's client area
+  // from its origin with the list's size.
+  TopWindow top;
+  HWND list;
+  HWND panel = nullptr;
+  HWND mirror = nullptr;
+  Scene(int items, bool unicode = false)
+      : list(MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 300, 200,
+                       "LISTBOX", unicode)) {
+    AddItems(list, items);
+  }
+  void On() {
+    Lib().CreateHook(list, list);
+    panel = FindPanel(top.hWnd());
+    mirror = MirrorOf(panel);
+    ::SetFocus(mirror);
+    Pump();
+  }
+  ~Scene() {
+    if (FindPanel(top.hWnd()) != nullptr) Lib().CreateHook(nullptr, nullptr);
+    Pump();
+  }
+  int ItemHeight() const { return static_cast<int>(::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0)); }
+  // The user clicks mirror row `row` with the left button.
+  void ClickMirrorRow(int row) {
+    RECT rc;
+    ::SendMessageA(mirror, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rc));
+    const LPARAM at = MAKELPARAM(rc.left + 30, rc.top + 2);
+    ::SendMessageA(mirror, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageA(mirror, WM_LBUTTONUP, 0, at);
+  }
+  // The mirror's selection changes to `row` and the panel hears of it, as after a user's change.
+  void SelectInMirror(int row) {
+    ::SendMessageA(mirror, LB_SETCURSEL, row, 0);
+    ::SendMessageA(panel, WM_COMMAND, MAKEWPARAM(1000, LBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(mirror));
+  }
+  int SelChanges() const { return top.CountFrom(list, LBN_SELCHANGE); }
+};
+
+}  // namespace
+
+TEST(HandBack, AClickOnAMirrorRowSelectsItInTheHostsListAndNotifiesTheHostOnce) {
+  Scene s(20);
+  s.On();
+  s.ClickMirrorRow(4);
+  EXPECT_EQ(::SendMessageA(s.mirror, LB_GETCURSEL, 0, 0), 4);
+  EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 4);
+  EXPECT_EQ(s.SelChanges(), 1);
+  EXPECT_EQ(::GetFocus(), s.mirror) << "the user's keys stay with the list they see";
+  EXPECT_NE(::GetCapture(), s.list);
+}
+
+TEST(HandBack, AKeyStrokeOnTheMirrorMovesBothListsAndNotifiesTheHostOnce) {
+  Scene s(20);
+  s.On();
+  s.ClickMirrorRow(2);
+  s.top.notifications.clear();
+  ::SendMessageA(s.mirror, WM_KEYDOWN, VK_DOWN, 1);
+  Pump();
+  EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 3);
+  EXPECT_EQ(s.SelChanges(), 1);
+  EXPECT_EQ(::GetFocus(), s.mirror);
+}
+
+TEST(HandBack, AKeyStrokeTheHostsListReceivesIsReplayedFromTheMirror) {
+  Scene s(20);
+  s.On();
+  ::SendMessageA(s.list, LB_SETCURSEL, 5, 0);
+  ::SendMessageA(s.list, WM_KEYDOWN, VK_DOWN, 1);
+  Pump();
+  EXPECT_EQ(::SendMessageA(s.mirror, LB_GETCURSEL, 0, 0), 6);
+  EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 6);
+}
+
+TEST(HandBack, TheClickPointIsMeasuredFromTheHostListsOwnTopRow) {
+  Scene s(60);
+  ::SendMessageA(s.list, LB_SETTOPINDEX, 10, 0);  // before the overlay: the mirror starts at 0
+  SourceRecorder recorder(s.list);
+  s.On();
+  const int h = s.ItemHeight();
+  struct Case {
+    int row;
+    int expectedY;
+  } cases[] = {{10, 0}, {13, 3 * h}, {9, -h}};
+  for (const Case& c : cases) {
+    recorder.seen.clear();
+    s.SelectInMirror(c.row);
+    const std::vector<MSG> downs = recorder.Of(WM_LBUTTONDOWN);
+    const std::vector<MSG> ups = recorder.Of(WM_LBUTTONUP);
+    ASSERT_EQ(downs.size(), 1u) << "row " << c.row;
+    ASSERT_EQ(ups.size(), 1u) << "row " << c.row;
+    EXPECT_EQ(LOWORD(downs[0].lParam), 0) << "row " << c.row;
+    EXPECT_EQ(HIWORD(downs[0].lParam), static_cast<WORD>(c.expectedY)) << "row " << c.row;
+    EXPECT_EQ(downs[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
+    EXPECT_EQ(ups[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
+    EXPECT_EQ(ups[0].lParam, downs[0].lParam);
+    // Queries first, then press, then release.
+    std::vector<UINT> order;
+    for (const MSG& m : recorder.seen)
+      if (m.message == LB_GETTOPINDEX || m.message == LB_GETITEMHEIGHT ||
+          m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP)
+        order.push_back(m.message);
+    EXPECT_EQ(order, (std::vector<UINT>{LB_GETTOPINDEX, LB_GETITEMHEIGHT, WM_LBUTTONDOWN,
+                                        WM_LBUTTONUP}));
+  }
+  s.SelectInMirror(12);
+  EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 12);
+}
+
+TEST(HandBack, ARowTooFarForA16BitPointIsBroughtUpFirstAndTheRightRowIsSelected) {
+  Scene s(3000);
+  s.On();
+  ASSERT_GT(2500 * s.ItemHeight(), 32767);
+  ::SendMessageA(s.mirror, LB_SETCURSEL, 2500, 0);
+  const LRESULT mirrorTop = ::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0);
+  s.SelectInMirror(2500);
+  EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 2500);
+  EXPECT_EQ(s.SelChanges(), 1);
+  EXPECT_EQ(::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0), mirrorTop) << "the mirror stays put";
+}
+
+TEST(HandBack, NoSelectionSendsNothing) {
+  Scene s(5);
+  SourceRecorder recorder(s.list);
+  s.On();
+  recorder.seen.clear();
+  s.SelectInMirror(-1);
+  EXPECT_TRUE(recorder.Of(WM_LBUTTONDOWN).empty());
+  EXPECT_TRUE(recorder.Of(LB_GETTOPINDEX).empty());
+  EXPECT_EQ(s.SelChanges(), 0);
+}
+
+TEST(HandBack, ADoubleClickGoesToTheHostsListInsteadOfTheMirror) {
+  Scene s(10);
+  SourceRecorder recorder(s.list);
+  s.On();
+  s.ClickMirrorRow(1);
+  s.top.notifications.clear();
+  recorder.seen.clear();
+  EXPECT_EQ(::SendMessageA(s.mirror, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(7, 9)), 1);
+  const std::vector<MSG> dbl = recorder.Of(WM_LBUTTONDBLCLK);
+  ASSERT_EQ(dbl.size(), 1u);
+  EXPECT_EQ(dbl[0].lParam, MAKELPARAM(7, 9)) << "the mirror's own coordinates";
+  EXPECT_EQ(s.top.CountFrom(s.list, LBN_DBLCLK), 1);
+  EXPECT_EQ(s.top.CountFrom(s.mirror, LBN_DBLCLK), 0);
+}
+
+TEST(HandBack, RightButtonMessagesArePostedToTheHostsListAndHandledByTheMirrorToo) {
+  Scene s(10);
+  SourceRecorder recorder(s.list);
+  s.On();
+  recorder.seen.clear();
+  ::SendMessageA(s.mirror, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 6));
+  ::SendMessageA(s.mirror, WM_RBUTTONUP, 0, MAKELPARAM(5, 6));
+  ::SendMessageA(s.mirror, WM_RBUTTONDBLCLK, MK_RBUTTON, MAKELPARAM(5, 6));
+  EXPECT_TRUE(recorder.Of(WM_RBUTTONDOWN).empty()) << "posted, not sent";
+  Pump();
+  ASSERT_EQ(recorder.Of(WM_RBUTTONDOWN).size(), 1u);
+  EXPECT_EQ(recorder.Of(WM_RBUTTONDOWN)[0].lParam, MAKELPARAM(5, 6));
+  EXPECT_EQ(recorder.Of(WM_RBUTTONUP).size(), 1u);
+  EXPECT_TRUE(recorder.Of(WM_RBUTTONDBLCLK).empty());
+}
+
+TEST(HandBack, ScrollingTheMirrorHandsNothingBack) {
+  Scene s(100);
+  SourceRecorder recorder(s.list);
+  s.On();
+  recorder.seen.clear();
+  ::SendMessageA(s.mirror, WM_VSCROLL, SB_PAGEDOWN, 0);
+  Pump();
+  EXPECT_GT(::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0), 0);
+  EXPECT_EQ(::SendMessageA(s.list, LB_GETTOPINDEX, 0, 0), 0);
+  EXPECT_TRUE(recorder.Of(WM_LBUTTONDOWN).empty());
+  EXPECT_EQ(s.SelChanges(), 0);
+}
+
+TEST(HandBack, AUnicodeHostListIsDrivenToo) {
+  Scene s(0, /*unicode=*/true);
+  for (const wchar_t* t : {L"\u00e9t\u00e9", L"hiver", L"\u65e5\u672c", L"printemps"})
+    ::SendMessageW(s.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+  s.On();
+  s.ClickMirrorRow(2);
+  EXPECT_EQ(::SendMessageW(s.list, LB_GETCURSEL, 0, 0), 2);
+  EXPECT_EQ(s.SelChanges(), 1);
+}
+
+TEST(HandBackTeardown, TheHostSwitchesOffFromItsSelectionHandler) {
+  Scene s(10);
+  s.On();
+  HWND panel = s.panel;
+  bool offInside = false;
+  bool keptInside = false;
+  s.top.OnCommand = [&](const Notification& n) {
+    if (n.nCode != LBN_SELCHANGE) return;
+    Lib().CreateHook(nullptr, nullptr);
+    offInside = ::IsWindowVisible(s.list) && !::IsWindowVisible(panel);
+    keptInside = ::IsWindow(panel) != FALSE;
+  };
+  s.ClickMirrorRow(3);
+  EXPECT_TRUE(offInside) << "off at once for the host";
+  EXPECT_TRUE(keptInside) << "the panel's messages were still being handled beneath the handler";
+  EXPECT_FALSE(::IsWindow(panel)) << "destroyed once its messages were done";
+  EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 3);
+  s.top.OnCommand = nullptr;
+  Lib().CreateHook(s.list, s.list);  // switches on afresh
+  EXPECT_NE(FindPanel(s.top.hWnd()), nullptr);
+}
+
+TEST(HandBackTeardown, TheHostSwitchesOffAndOnAgainFromItsSelectionHandler) {
+  Scene s(10);
+  s.On();
+  HWND oldPanel = s.panel;
+  s.top.OnCommand = [&](const Notification& n) {
+    if (n.nCode != LBN_SELCHANGE) return;
+    s.top.OnCommand = nullptr;
+    Lib().CreateHook(nullptr, nullptr);
+    ::SendMessageA(s.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("added in the handler"));
+    Lib().CreateHook(s.list, s.list);
+  };
+  s.ClickMirrorRow(3);
+  EXPECT_FALSE(::IsWindow(oldPanel));
+  HWND fresh = FindPanel(s.top.hWnd());
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(ItemsOf(MirrorOf(fresh)), ItemsOf(s.list));
+  EXPECT_FALSE(::IsWindowVisible(s.list));
+}
+
+TEST(HandBackTeardown, TheHostSwitchesOffFromItsDoubleClickHandler) {
+  Scene s(10);
+  s.On();
+  HWND panel = s.panel;
+  s.top.OnCommand = [&](const Notification& n) {
+    if (n.nCode == LBN_DBLCLK) Lib().CreateHook(nullptr, nullptr);
+  };
+  EXPECT_EQ(::SendMessageA(s.mirror, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(7, 9)), 1);
+  EXPECT_FALSE(::IsWindow(panel));
+  EXPECT_TRUE(::IsWindowVisible(s.list));
+}
+
+TEST(HandBackTeardown, TheHostSwitchesOffOnAPostedRightButtonMessage) {
+  Scene s(10);
+  SourceRecorder recorder(s.list);
+  s.On();
+  HWND panel = s.panel;
+  recorder.onMessage = [&](UINT m) {
+    if (m == WM_RBUTTONUP) Lib().CreateHook(nullptr, nullptr);
+  };
+  ::SendMessageA(s.mirror, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 6));
+  ::SendMessageA(s.mirror, WM_RBUTTONUP, 0, MAKELPARAM(5, 6));
+  Pump();
+  recorder.onMessage = nullptr;
+  EXPECT_FALSE(::IsWindow(panel));
+  EXPECT_TRUE(::IsWindowVisible(s.list));
+}
