@@ -1,1 +1,86 @@
+#include "GdiCounter.h"
 
+#include <cstring>
+
+namespace host {
+namespace {
+
+GdiCount g_count;
+decltype(&::CreateCompatibleDC) g_createDC;
+decltype(&::DeleteDC) g_deleteDC;
+decltype(&::CreateSolidBrush) g_createBrush;
+decltype(&::DeleteObject) g_deleteObject;
+decltype(&::LoadImageA) g_loadImage;
+decltype(&::LoadBitmapA) g_loadBitmap;
+
+HDC WINAPI CountCreateDC(HDC h) {
+  HDC r = g_createDC(h);
+  g_count.created += r != nullptr;
+  return r;
+}
+BOOL WINAPI CountDeleteDC(HDC h) {
+  BOOL r = g_deleteDC(h);
+  g_count.deleted += r != FALSE;
+  return r;
+}
+HBRUSH WINAPI CountCreateBrush(COLORREF c) {
+  HBRUSH r = g_createBrush(c);
+  g_count.created += r != nullptr;
+  return r;
+}
+BOOL WINAPI CountDeleteObject(HGDIOBJ h) {
+  BOOL r = g_deleteObject(h);
+  g_count.deleted += r != FALSE;
+  return r;
+}
+HANDLE WINAPI CountLoadImage(HINSTANCE i, LPCSTR n, UINT t, int w, int h, UINT f) {
+  HANDLE r = g_loadImage(i, n, t, w, h, f);
+  g_count.created += r != nullptr;
+  return r;
+}
+HBITMAP WINAPI CountLoadBitmap(HINSTANCE i, LPCSTR n) {
+  HBITMAP r = g_loadBitmap(i, n);
+  g_count.created += r != nullptr;
+  return r;
+}
+
+template <typename F>
+void Patch(HMODULE hLibrary, const char* dll, const char* name, F replacement, F& original) {
+  auto* base = reinterpret_cast<BYTE*>(hLibrary);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + rva); desc->Name; ++desc) {
+    if (lstrcmpiA(reinterpret_cast<char*>(base + desc->Name), dll) != 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + desc->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + desc->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (names->u1.Ordinal & IMAGE_ORDINAL_FLAG32) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
+      DWORD old;
+      ::VirtualProtect(&slots->u1.Function, sizeof(DWORD), PAGE_READWRITE, &old);
+      original = reinterpret_cast<F>(slots->u1.Function);
+      slots->u1.Function = reinterpret_cast<DWORD>(replacement);
+      ::VirtualProtect(&slots->u1.Function, sizeof(DWORD), old, &old);
+    }
+  }
+}
+
+}  // namespace
+
+GdiCount& CountLibraryGdi(HMODULE hLibrary) {
+  static bool patched = false;
+  if (!patched) {
+    patched = true;
+    Patch(hLibrary, "gdi32.dll", "CreateCompatibleDC", &CountCreateDC, g_createDC);
+    Patch(hLibrary, "gdi32.dll", "DeleteDC", &CountDeleteDC, g_deleteDC);
+    Patch(hLibrary, "gdi32.dll", "CreateSolidBrush", &CountCreateBrush, g_createBrush);
+    Patch(hLibrary, "gdi32.dll", "DeleteObject", &CountDeleteObject, g_deleteObject);
+    Patch(hLibrary, "user32.dll", "LoadImageA", &CountLoadImage, g_loadImage);
+    Patch(hLibrary, "user32.dll", "LoadBitmapA", &CountLoadBitmap, g_loadBitmap);
+  }
+  return g_count;
+}
+
+}  // namespace host
