@@ -33,11 +33,10 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
     CWndCreateHook bindOnCreate(this, hParent);
     hWnd = ::CreateDialogIndirectParamA(hInst, pTemplate, hParent, &PassiveDialogProc, 0);
   }
-  if (hWnd == nullptr) {
-    // A window that died during creation has already unbound itself in WM_NCDESTROY.
-    return FALSE;
-  }
-  return m_hWnd == hWnd;
+  // A window that died during creation has already unbound itself in WM_NCDESTROY. One that
+  // lives but could not be bound would have no owner: it goes at once.
+  if (hWnd != nullptr && m_hWnd != hWnd) ::DestroyWindow(hWnd);
+  return hWnd != nullptr && m_hWnd == hWnd;
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {

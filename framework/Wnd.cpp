@@ -126,10 +126,7 @@ LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   g_msgCurrent = previous;
   if (message == WM_NCDESTROY) {
     // The window's last message: the binding ends with it.
-    HWND hWnd = m_hWnd;
-    if (::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::AfxWndProc))
-      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    Unbind();
+    UnsubclassWindow();
     PostNcDestroy();
   }
   return result;

@@ -142,7 +142,6 @@ TEST(SetBkColor, OnAShortListTheTilesLowerLinesKeepTheirPicture) {
   ::UpdateWindow(s.mirror);
   Lib().SetBkBmp(WriteCoordinateBitmap("tall.bmp", 128, 128).c_str());
   Lib().SetBkColor(RGB(0, 90, 0));
-  Lib().SetBkBmp(nullptr);  // no change, no repaint
   // Lines 0..99 painted; lines 100..127 keep their coordinates and show where the grid puts them.
   HDC hDC = ::CreateCompatibleDC(nullptr);
   BITMAPINFO info = {};
@@ -193,10 +192,20 @@ TEST(SetFgColor, EveryVisibleRowIsRedrawnInTheNewColourBeforeTheCallReturns) {
 }
 
 TEST(Setters, WithoutAnOverlayTheyDoNothingAndAnswerOne) {
-  EXPECT_EQ(FindPanel(::GetDesktopWindow()), nullptr);
+  TopWindow top;
+  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle, 0, 0, 300, 300);
+  AddItems(list, 3);
+  const LONG_PTR hostProc = ::GetWindowLongPtrA(list, GWLP_WNDPROC);
+  const COLORREF before = PixelAt(list, 250, 250);
+  GdiCount& count = CountLibraryGdi(Lib().hModule);
+  const GdiCount start = count;
   EXPECT_EQ(Lib().SetBkBmp(WriteCoordinateBitmap("none.bmp", 8, 8).c_str()), 1);
   EXPECT_EQ(Lib().SetBkColor(RGB(1, 2, 3)), 1);
   EXPECT_EQ(Lib().SetFgColor(RGB(1, 2, 3)), 1);
+  EXPECT_EQ(count.created, start.created) << "nothing loaded or made";
+  EXPECT_EQ(FindPanel(top.hWnd()), nullptr);
+  EXPECT_EQ(::GetWindowLongPtrA(list, GWLP_WNDPROC), hostProc);
+  EXPECT_EQ(PixelAt(list, 250, 250), before);
 }
 
 TEST(Setters, NoGdiObjectIsLostAcrossSetterCallsAndOnOffCycles) {
