@@ -1,0 +1,310 @@
+#include "HostWindow.h"
+
+#include <commdlg.h>
+
+#include <kslHook.h>
+
+namespace demo {
+namespace {
+
+enum ControlId {
+  kSkinButton = 101,
+  kPictureButton,
+  kBackgroundButton,
+  kTextButton,
+  kPane = 200,
+  kList,
+  kStatus,
+};
+
+constexpr char kFrameClass[] = "kslHookDemoHost";
+constexpr char kPaneClass[] = "kslHookDemoPane";
+constexpr int kRowCount = 300;
+constexpr int kClientWidth = 600;
+constexpr int kClientHeight = 440;
+// The skin puts the text after a tab at 400 pixels; the plain list is given the same column.
+constexpr int kColumnX = 400;
+
+const char* const kAdjectives[] = {"Quiet", "Northern", "Golden", "Paper", "Late", "Silver",
+                                   "Hidden", "Electric", "Slow", "Winter", "Borrowed", "Open"};
+const char* const kNouns[] = {"Harbour", "Lanterns", "Orchard", "Engines", "Rooftops", "Tide",
+                              "Letters", "Meadow", "Signals", "Staircase", "Comet", "Bridges",
+                              "Rain"};
+
+template <size_t N>
+const char* Pick(const char* const (&words)[N], int i) {
+  return words[static_cast<size_t>(i) % N];
+}
+
+std::string ProgramFolder() {
+  char path[MAX_PATH] = {};
+  const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, n);
+  const size_t slash = folder.find_last_of("\\/");
+  return slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
+}
+
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ColourName(COLORREF colour) {
+  char text[16];
+  wsprintfA(text, "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  return text;
+}
+
+void RegisterClasses(HINSTANCE hInstance, WNDPROC frameProc, WNDPROC paneProc) {
+  WNDCLASSA wc = {};
+  wc.hInstance = hInstance;
+  wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpfnWndProc = frameProc;
+  wc.lpszClassName = kFrameClass;
+  wc.hIcon = ::LoadIcon(nullptr, IDI_APPLICATION);
+  ::RegisterClassA(&wc);  // fails harmlessly when the class is there already
+  wc.lpfnWndProc = paneProc;
+  wc.lpszClassName = kPaneClass;
+  wc.hIcon = nullptr;
+  ::RegisterClassA(&wc);
+}
+
+}  // namespace
+
+HostWindow::HostWindow(HINSTANCE hInstance, int x, int y) {
+  RegisterClasses(hInstance, FrameProc, PaneProc);
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  RECT rc = {0, 0, kClientWidth, kClientHeight};
+  ::AdjustWindowRect(&rc, style, FALSE);
+  m_hWnd = ::CreateWindowExA(0, kFrameClass, "kslHook demo host", style, x, y, rc.right - rc.left,
+                             rc.bottom - rc.top, nullptr, nullptr, hInstance, this);
+  if (m_hWnd == nullptr) return;
+  CreateControls(hInstance);
+  FillList();
+  ::ShowWindow(m_hWnd, SW_SHOW);
+  ::UpdateWindow(m_hWnd);
+  ShowStatus("Ready: the host's own list box, " + std::to_string(kRowCount) + " rows.");
+}
+
+HostWindow::~HostWindow() {
+  if (!::IsWindow(m_hWnd)) return;
+  onStatus = nullptr;
+  SetSkin(false);
+  ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+  ::DestroyWindow(m_hWnd);
+}
+
+void HostWindow::CreateControls(HINSTANCE hInstance) {
+  auto child = [&](DWORD exStyle, const char* cls, const char* text, DWORD style, int x, int y,
+                   int w, int h, HWND hParent, int id) {
+    HWND hChild = ::CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h,
+                                    hParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                    hInstance, nullptr);
+    ::SendMessageA(hChild, WM_SETFONT,
+                   reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    return hChild;
+  };
+  m_hSkinButton = child(0, "BUTTON", "Skin on", WS_TABSTOP | BS_PUSHBUTTON, 10, 10, 110, 26,
+                        m_hWnd, kSkinButton);
+  child(0, "BUTTON", "Background picture...", WS_TABSTOP, 130, 10, 150, 26, m_hWnd, kPictureButton);
+  child(0, "BUTTON", "Background colour...", WS_TABSTOP, 290, 10, 145, 26, m_hWnd,
+        kBackgroundButton);
+  child(0, "BUTTON", "Text colour...", WS_TABSTOP, 445, 10, 145, 26, m_hWnd, kTextButton);
+  m_hPane = child(WS_EX_CLIENTEDGE, kPaneClass, "", WS_CLIPCHILDREN, 10, 46, 580, 350, m_hWnd,
+                  kPane);
+  RECT pane;
+  ::GetClientRect(m_hPane, &pane);
+  // The list fills its pane: it can be its own reference window, and the skin lies exactly on it.
+  m_hList = child(0, "LISTBOX", "",
+                  WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT, 0,
+                  0, pane.right, pane.bottom, m_hPane, kList);
+  m_hStatus = child(0, "STATIC", "", SS_SUNKEN | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 10, 406, 580,
+                    24, m_hWnd, kStatus);
+}
+
+void HostWindow::FillList() {
+  // Tab stops are in quarters of the font's average letter width.
+  HDC hdc = ::GetDC(m_hList);
+  HGDIOBJ hOldFont = ::SelectObject(hdc, ::GetStockObject(DEFAULT_GUI_FONT));
+  SIZE letters = {};
+  ::GetTextExtentPoint32A(hdc, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ", 52, &letters);
+  ::SelectObject(hdc, hOldFont);
+  ::ReleaseDC(m_hList, hdc);
+  const int averageWidth = letters.cx > 0 ? (letters.cx / 26 + 1) / 2 : 6;
+  int tabStop = kColumnX * 4 / averageWidth;
+  ::SendMessageA(m_hList, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
+
+  ::SendMessageA(m_hList, WM_SETREDRAW, FALSE, 0);
+  for (int i = 0; i < kRowCount; ++i) {
+    const int seconds = 125 + (i * 37) % 240;
+    char row[96];
+    wsprintfA(row, "%03d   %s %s\t%d:%02d", i + 1, Pick(kAdjectives, i * 5), Pick(kNouns, i * 7),
+              seconds / 60, seconds % 60);
+    ::SendMessageA(m_hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+  }
+  ::SendMessageA(m_hList, WM_SETREDRAW, TRUE, 0);
+}
+
+void HostWindow::SetSkin(bool on) {
+  if (on == m_bSkinned) return;
+  // One call switches the skin on and the next switches it off; the arguments of the second are
+  // not read.
+  kslCreateHook(m_hList, m_hList);
+  // The library answers 0 either way; a hidden list is how a host sees that the skin is on.
+  m_bSkinned = !::IsWindowVisible(m_hList);
+  ::SetWindowTextA(m_hSkinButton, m_bSkinned ? "Skin off" : "Skin on");
+  if (m_bSkinned) ApplyLook();
+  if (m_bSkinned != on) {
+    ShowStatus("kslCreateHook: the skin could not be switched on");
+  } else {
+    ShowStatus(on ? "kslCreateHook: skin on, the host's list is hidden under it"
+                  : "kslCreateHook: skin off, the host's list is back");
+  }
+}
+
+void HostWindow::ApplyLook() {
+  if (!m_picture.empty()) kslHookSetBkBmp(m_picture.c_str());
+  if (m_background != kNotChosen) kslHookSetBkColor(m_background);
+  if (m_text != kNotChosen) kslHookSetFgColor(m_text);
+}
+
+void HostWindow::UsePicture(const std::string& path) {
+  m_picture = path;
+  m_background = kNotChosen;
+  if (m_bSkinned) kslHookSetBkBmp(path.c_str());
+  ShowStatus("kslHookSetBkBmp: " + FileNameOf(path) +
+             (m_bSkinned ? std::string() : " (used when the skin goes on)"));
+}
+
+void HostWindow::UseBackgroundColour(COLORREF colour) {
+  m_background = colour;
+  m_picture.clear();
+  if (m_bSkinned) kslHookSetBkColor(colour);
+  ShowStatus("kslHookSetBkColor: " + ColourName(colour) +
+             (m_bSkinned ? std::string() : " (used when the skin goes on)"));
+}
+
+void HostWindow::UseTextColour(COLORREF colour) {
+  m_text = colour;
+  if (m_bSkinned) kslHookSetFgColor(colour);
+  ShowStatus("kslHookSetFgColor: " + ColourName(colour) +
+             (m_bSkinned ? std::string() : " (used when the skin goes on)"));
+}
+
+void HostWindow::OnCommand(int id, int code, HWND hFrom) {
+  if (hFrom == m_hList) {
+    OnListNotification(code);
+    return;
+  }
+  if (code != BN_CLICKED) return;
+  COLORREF colour;
+  switch (id) {
+    case kSkinButton:
+      SetSkin(!m_bSkinned);
+      break;
+    case kPictureButton:
+      ChoosePicture();
+      break;
+    case kBackgroundButton:
+      if (ChooseColour(&colour)) UseBackgroundColour(colour);
+      break;
+    case kTextButton:
+      if (ChooseColour(&colour)) UseTextColour(colour);
+      break;
+  }
+}
+
+// The host's own list speaks here, whether the user clicked it or its skin.
+void HostWindow::OnListNotification(int code) {
+  const int row = static_cast<int>(::SendMessageA(m_hList, LB_GETCURSEL, 0, 0));
+  const std::string where = "row " + std::to_string(row + 1) + " \"" + SelectedRowText() + "\"";
+  if (code == LBN_SELCHANGE) ShowStatus("LBN_SELCHANGE: " + where + " selected");
+  if (code == LBN_DBLCLK) ShowStatus("LBN_DBLCLK: " + where + " opened");
+}
+
+void HostWindow::OnRightClick() {
+  const int row = static_cast<int>(::SendMessageA(m_hList, LB_GETCURSEL, 0, 0));
+  ShowStatus("WM_CONTEXTMENU: right click on the list, row " + std::to_string(row + 1) +
+             " selected");
+}
+
+std::string HostWindow::SelectedRowText() const {
+  const LRESULT row = ::SendMessageA(m_hList, LB_GETCURSEL, 0, 0);
+  const LRESULT length = ::SendMessageA(m_hList, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
+  if (row == LB_ERR || length == LB_ERR) return std::string();
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  ::SendMessageA(m_hList, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(static_cast<size_t>(length));
+  const size_t tab = text.find('\t');
+  if (tab != std::string::npos) text.replace(tab, 1, ", ");
+  return text;
+}
+
+void HostWindow::ChoosePicture() {
+  char path[MAX_PATH] = {};
+  const std::string folder = ProgramFolder() + "\\pictures";
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.hwndOwner = m_hWnd;
+  ofn.lpstrFilter = "Bitmaps (*.bmp)\0*.bmp\0All files\0*.*\0";
+  ofn.lpstrFile = path;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrInitialDir = folder.c_str();
+  ofn.lpstrTitle = "Background picture";
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (::GetOpenFileNameA(&ofn)) UsePicture(path);
+}
+
+bool HostWindow::ChooseColour(COLORREF* colour) {
+  CHOOSECOLORA cc = {};
+  cc.lStructSize = sizeof(cc);
+  cc.hwndOwner = m_hWnd;
+  cc.lpCustColors = m_customColours;
+  cc.Flags = CC_FULLOPEN;
+  if (!::ChooseColorA(&cc)) return false;
+  *colour = cc.rgbResult;
+  return true;
+}
+
+void HostWindow::ShowStatus(const std::string& text) {
+  ::SetWindowTextA(m_hStatus, (" " + text).c_str());
+  if (onStatus) onStatus(text);
+}
+
+LRESULT CALLBACK HostWindow::FrameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<HostWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+  switch (message) {
+    case WM_COMMAND:
+      if (self != nullptr) {
+        self->OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      }
+      return 0;
+    case WM_CONTEXTMENU:
+      if (self != nullptr && reinterpret_cast<HWND>(wParam) == self->m_hList) self->OnRightClick();
+      return 0;
+    case WM_CLOSE:
+      // The skin goes off before the list it covers goes away.
+      if (self != nullptr) self->SetSkin(false);
+      ::DestroyWindow(hWnd);
+      return 0;
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      return 0;
+  }
+  return ::DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+// The list reports to the pane it was created in; the pane passes its words on to the window.
+LRESULT CALLBACK HostWindow::PaneProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND || message == WM_CONTEXTMENU) {
+    return ::SendMessageA(::GetParent(hWnd), message, wParam, lParam);
+  }
+  return ::DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+}  // namespace demo

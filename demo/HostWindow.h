@@ -1,0 +1,65 @@
+// The demo's host application window: a list of a few hundred tabbed rows in a pane, buttons that
+// drive kslHook.dll, and a status line that shows what the host's own list tells it.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace demo {
+
+// No COLORREF has its top byte set: this one stands for "not chosen yet".
+constexpr COLORREF kNotChosen = 0xFFFFFFFF;
+
+class HostWindow {
+ public:
+  HostWindow(HINSTANCE hInstance, int x, int y);
+  // Switches the skin off (the library's rule before a host's list goes away), then closes.
+  ~HostWindow();
+  HostWindow(const HostWindow&) = delete;
+  HostWindow& operator=(const HostWindow&) = delete;
+
+  HWND hWnd() const { return m_hWnd; }
+  HWND list() const { return m_hList; }
+  HWND skinButton() const { return m_hSkinButton; }
+  bool skinned() const { return m_bSkinned; }
+
+  // What the buttons do once the user has chosen. The look is remembered and given to the skin
+  // each time it goes on.
+  void SetSkin(bool on);
+  void UsePicture(const std::string& path);
+  void UseBackgroundColour(COLORREF colour);
+  void UseTextColour(COLORREF colour);
+
+  // Called with every line the status line shows.
+  std::function<void(const std::string&)> onStatus;
+
+ private:
+  static LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK PaneProc(HWND, UINT, WPARAM, LPARAM);
+  void CreateControls(HINSTANCE hInstance);
+  void FillList();
+  void OnCommand(int id, int code, HWND hFrom);
+  void OnListNotification(int code);
+  void OnRightClick();
+  void ApplyLook();
+  void ChoosePicture();
+  bool ChooseColour(COLORREF* colour);
+  std::string SelectedRowText() const;
+  void ShowStatus(const std::string& text);
+
+  HWND m_hWnd = nullptr;
+  HWND m_hPane = nullptr;
+  HWND m_hList = nullptr;
+  HWND m_hSkinButton = nullptr;
+  HWND m_hStatus = nullptr;
+  bool m_bSkinned = false;
+  std::string m_picture;             // the background picture, when it was chosen last
+  COLORREF m_background = kNotChosen;  // the background colour, when it was chosen last
+  // The library starts with the list's own black text; this host reads better in light letters on
+  // the library's dark default picture.
+  COLORREF m_text = RGB(0xF2, 0xEE, 0xE0);
+  COLORREF m_customColours[16] = {};
+};
+
+}  // namespace demo

@@ -1,0 +1,136 @@
+#include "Tour.h"
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "Screenshot.h"
+
+namespace demo {
+namespace {
+
+// Dispatches messages for a while, so that posted input is handled and windows are painted.
+void Settle(DWORD milliseconds = 60) {
+  const DWORD start = ::GetTickCount();
+  do {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+    ::Sleep(5);
+  } while (::GetTickCount() - start < milliseconds);
+}
+
+void SendMouse(DWORD flags, DWORD wheel = 0) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  input.mi.mouseData = wheel;
+  ::SendInput(1, &input, sizeof(input));
+}
+
+// The screen point of a row's middle, as the user sees it: asked of whichever list box is on top
+// at the host list's place (the host's own, or the skin over it).
+POINT RowOnScreen(const HostWindow& host, int row) {
+  RECT list;
+  ::GetWindowRect(host.list(), &list);
+  const POINT probe = {list.left + 20, list.top + 5};
+  HWND hShown = ::WindowFromPoint(probe);
+  RECT item = {};
+  ::SendMessageA(hShown, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  POINT at = {120, (item.top + item.bottom) / 2};
+  ::ClientToScreen(hShown, &at);
+  return at;
+}
+
+// Clicks `times` times in quick succession. A click within the double-click time of the one before
+// would be taken as its second half, so each new gesture waits that long first.
+void ClickAt(POINT at, DWORD down, DWORD up, int times = 1) {
+  Settle(::GetDoubleClickTime() + 50);
+  ::SetCursorPos(at.x, at.y);
+  for (int i = 0; i < times; ++i) {
+    SendMouse(down);
+    SendMouse(up);
+    Settle(20);
+  }
+}
+
+struct Step {
+  const char* name;      // also the picture's name
+  const char* action;    // what the user does
+  const char* expected;  // a text the host must show during the step, or null
+  std::function<void()> run;
+};
+
+}  // namespace
+
+int RunTour(HostWindow& host, const std::string& folder) {
+  std::vector<std::string> heard;
+  host.onStatus = [&heard](const std::string& line) { heard.push_back(line); };
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  ::SetForegroundWindow(host.hWnd());
+  Settle(200);
+
+  const std::string pictures = [] {
+    char path[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string exe(path, n);
+    return exe.substr(0, exe.find_last_of("\\/") + 1) + "pictures\\";
+  }();
+  const int row = 5;  // counted from 0; the host calls it row 6
+  const std::vector<Step> steps = {
+      {"plain-host", "the host as it is: its own list box, no skin", nullptr, [] {}},
+      {"skin-on", "press \"Skin on\"", "skin on",
+       [&] { ::SendMessageA(host.skinButton(), BM_CLICK, 0, 0); }},
+      {"row-clicked", "click row 6 on the skin", "LBN_SELCHANGE",
+       [&] { ClickAt(RowOnScreen(host, row), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }},
+      {"row-double-clicked", "double-click row 6", "LBN_DBLCLK",
+       [&] { ClickAt(RowOnScreen(host, row), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 2); }},
+      {"row-right-clicked", "right-click row 6", "WM_CONTEXTMENU",
+       [&] { ClickAt(RowOnScreen(host, row), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }},
+      {"scrolled-down", "turn the mouse wheel five notches down", nullptr,
+       [&] { SendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(-5 * WHEEL_DELTA)); }},
+      {"picture", "choose the background picture dusk.bmp", "kslHookSetBkBmp",
+       [&] { host.UsePicture(pictures + "dusk.bmp"); }},
+      {"background-colour", "choose a background colour", "kslHookSetBkColor",
+       [&] { host.UseBackgroundColour(RGB(0x1E, 0x4D, 0x2B)); }},
+      {"text-colour", "choose a text colour", "kslHookSetFgColor",
+       [&] { host.UseTextColour(RGB(0xFF, 0xE0, 0x8A)); }},
+      {"skin-off", "press \"Skin off\"", "skin off",
+       [&] { ::SendMessageA(host.skinButton(), BM_CLICK, 0, 0); }},
+  };
+
+  int failures = 0;
+  int number = 0;
+  for (const Step& step : steps) {
+    ++number;
+    heard.clear();
+    step.run();
+    Settle();
+    char file[64];
+    std::snprintf(file, sizeof(file), "%02d-%s.png", number, step.name);
+    const std::string path = folder + "\\" + file;
+    const bool saved = SaveWindowPng(host.hWnd(), path);
+
+    std::printf("%2d. %s\n", number, step.action);
+    for (const std::string& line : heard) std::printf("      status: %s\n", line.c_str());
+    if (heard.empty()) std::printf("      status: (unchanged)\n");
+    bool expectedSeen = step.expected == nullptr;
+    for (const std::string& line : heard) {
+      if (step.expected != nullptr && line.find(step.expected) != std::string::npos) {
+        expectedSeen = true;
+      }
+    }
+    if (!expectedSeen) std::printf("      MISSING: the status line should have shown \"%s\"\n", step.expected);
+    std::printf("      %s %s\n", saved ? "picture:" : "NOT SAVED:", path.c_str());
+    std::fflush(stdout);
+    if (!saved || !expectedSeen) ++failures;
+  }
+  host.onStatus = nullptr;
+  std::printf("%s\n", failures == 0 ? "tour complete: every step as expected"
+                                    : "tour finished with missing steps");
+  return failures == 0 ? 0 : 1;
+}
+
+}  // namespace demo

@@ -1,0 +1,67 @@
+/* A minimal host linked against kslHook.dll through its import library: a window with a list box,
+ * skinned, recoloured and given back. Prints each step; exits with 0 when every step went as
+ * expected. */
+#include <stdio.h>
+#include <windows.h>
+
+#include <kslHook.h>
+
+static int g_failures;
+
+static void Expect(int ok, const char* what) {
+  printf("%s %s\n", ok ? "ok  " : "FAIL", what);
+  if (!ok) ++g_failures;
+}
+
+static void PumpMessages(void) {
+  MSG msg;
+  while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+int main(void) {
+  WNDCLASSA wc = {0};
+  HWND frame, list, panel;
+  int i;
+
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(NULL);
+  wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+  wc.lpszClassName = "LinkedHostFrame";
+  RegisterClassA(&wc);
+  frame = CreateWindowExA(0, "LinkedHostFrame", "Linked host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                          40, 40, 480, 320, NULL, NULL, wc.hInstance, NULL);
+  /* The list fills its window, so it can be its own reference window. */
+  list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY |
+                         LBS_NOINTEGRALHEIGHT, 0, 0, 460, 280, frame, (HMENU)100, wc.hInstance, NULL);
+  for (i = 0; i < 40; ++i) {
+    char row[32];
+    wsprintfA(row, "Row %d", i);
+    SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)row);
+  }
+  PumpMessages();
+
+  Expect(kslCreateHook(list, list) == 0, "kslCreateHook switches the skin on and returns 0");
+  panel = GetWindow(list, GW_HWNDFIRST);
+  Expect(!IsWindowVisible(list), "the host's list is hidden under the skin");
+  Expect(panel != list && IsWindowVisible(panel), "a skinned copy lies on top of it");
+  Expect(kslHookSetBkColor(RGB(0x20, 0x30, 0x50)) == 1, "kslHookSetBkColor returns 1");
+  Expect(kslHookSetFgColor(RGB(0xF0, 0xE0, 0xA0)) == 1, "kslHookSetFgColor returns 1");
+  Expect(kslHookSetBkBmp("no such picture.bmp") == 1, "kslHookSetBkBmp returns 1 (a missing file changes nothing)");
+  Expect(kslHookSetHwnd(frame) == 1, "kslHookSetHwnd returns 1");
+  SendMessageA(list, LB_SETCURSEL, 7, 0);
+  Expect(SendMessageA(list, LB_GETCURSEL, 0, 0) == 7, "the host still drives its own list");
+  PumpMessages();
+
+  Expect(kslCreateHook(NULL, NULL) == 0, "a second kslCreateHook switches the skin off");
+  PumpMessages();
+  Expect(IsWindowVisible(list), "the host's list is shown again");
+  Expect(!IsWindow(panel), "the skinned copy is gone");
+  Expect(SendMessageA(list, LB_GETCOUNT, 0, 0) == 40, "the host's rows are all there");
+
+  DestroyWindow(frame);
+  printf("%s\n", g_failures == 0 ? "linked host: all steps as expected" : "linked host: failed");
+  return g_failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,56 @@
+/* A minimal host that loads kslHook.dll at run time, finds its functions by name, uses them and
+ * unloads it again. Prints each step; exits with 0 when every step went as expected. */
+#include <stdio.h>
+#include <windows.h>
+
+typedef int(WINAPI* CreateHookFn)(HWND, HWND);
+typedef int(WINAPI* SetColorFn)(COLORREF);
+
+static int g_failures;
+
+static void Expect(int ok, const char* what) {
+  printf("%s %s\n", ok ? "ok  " : "FAIL", what);
+  if (!ok) ++g_failures;
+}
+
+int main(void) {
+  HMODULE library = LoadLibraryA("kslHook.dll");
+  WNDCLASSA wc = {0};
+  CreateHookFn createHook;
+  SetColorFn setBkColor;
+  HWND frame, list;
+
+  Expect(library != NULL, "kslHook.dll loads");
+  if (library == NULL) return 1;
+  /* Every function has a plain and a decorated name; both lead to the same code. */
+  createHook = (CreateHookFn)GetProcAddress(library, "kslCreateHook");
+  setBkColor = (SetColorFn)GetProcAddress(library, "kslHookSetBkColor");
+  Expect(createHook != NULL && setBkColor != NULL, "kslCreateHook and kslHookSetBkColor are found");
+  Expect((FARPROC)createHook == GetProcAddress(library, "_kslCreateHook@8"),
+         "_kslCreateHook@8 is the same function");
+  if (createHook == NULL || setBkColor == NULL) return 1;
+
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(NULL);
+  wc.lpszClassName = "LoadLibraryHostFrame";
+  RegisterClassA(&wc);
+  frame = CreateWindowExA(0, "LoadLibraryHostFrame", "LoadLibrary host",
+                          WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 320, 240, NULL, NULL,
+                          wc.hInstance, NULL);
+  list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 0, 0, 300, 200,
+                         frame, (HMENU)100, NULL, NULL);
+  SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)"one");
+  SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)"two");
+
+  Expect(createHook(list, list) == 0 && !IsWindowVisible(list), "the skin goes on");
+  Expect(setBkColor(RGB(0x10, 0x40, 0x20)) == 1, "the background colour is set");
+  Expect(createHook(NULL, NULL) == 0 && IsWindowVisible(list), "the skin comes off");
+  /* Switched off first, so nothing of the library is left running when it is unloaded. */
+  Expect(FreeLibrary(library) != 0, "kslHook.dll unloads");
+  Expect(SendMessageA(list, LB_GETCOUNT, 0, 0) == 2, "the host's list still works");
+
+  DestroyWindow(frame);
+  printf("%s\n", g_failures == 0 ? "loadlibrary host: all steps as expected"
+                                 : "loadlibrary host: failed");
+  return g_failures == 0 ? 0 : 1;
+}
