@@ -2,7 +2,8 @@
  *
  * All functions are __stdcall, take 32-bit arguments and must be called on the thread that owns the
  * host's windows (its GUI thread). At most one overlay exists per process. Switch the overlay off
- * with a second kslCreateHook before unloading the library. */
+ * with a second kslCreateHook before unloading the library. The setters act on the live overlay
+ * and do nothing while it is off. */
 #ifndef KSLHOOK_H
 #define KSLHOOK_H
 
