@@ -36,14 +36,6 @@ const char* Pick(const char* const (&words)[N], int i) {
   return words[static_cast<size_t>(i) % N];
 }
 
-std::string ProgramFolder() {
-  char path[MAX_PATH] = {};
-  const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, n);
-  const size_t slash = folder.find_last_of("\\/");
-  return slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-}
-
 std::string FileNameOf(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -71,6 +63,13 @@ void RegisterClasses(HINSTANCE hInstance, WNDPROC frameProc, WNDPROC paneProc) {
 }
 
 }  // namespace
+
+std::string PicturesFolder() {
+  char path[MAX_PATH] = {};
+  const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string program(path, n);
+  return program.substr(0, program.find_last_of("\\/") + 1) + "pictures\\";
+}
 
 HostWindow::HostWindow(HINSTANCE hInstance, int x, int y) {
   RegisterClasses(hInstance, FrameProc, PaneProc);
@@ -243,7 +242,7 @@ std::string HostWindow::SelectedRowText() const {
 
 void HostWindow::ChoosePicture() {
   char path[MAX_PATH] = {};
-  const std::string folder = ProgramFolder() + "\\pictures";
+  const std::string folder = PicturesFolder();
   OPENFILENAMEA ofn = {};
   ofn.lStructSize = sizeof(ofn);
   ofn.hwndOwner = m_hWnd;

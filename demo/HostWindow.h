@@ -11,6 +11,10 @@ namespace demo {
 // No COLORREF has its top byte set: this one stands for "not chosen yet".
 constexpr COLORREF kNotChosen = 0xFFFFFFFF;
 
+// The folder of background pictures that comes with the demo, beside its program, with a
+// trailing backslash.
+std::string PicturesFolder();
+
 class HostWindow {
  public:
   HostWindow(HINSTANCE hInstance, int x, int y);

@@ -72,12 +72,7 @@ int RunTour(HostWindow& host, const std::string& folder) {
   ::SetForegroundWindow(host.hWnd());
   Settle(200);
 
-  const std::string pictures = [] {
-    char path[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, n);
-    return exe.substr(0, exe.find_last_of("\\/") + 1) + "pictures\\";
-  }();
+  const std::string pictures = PicturesFolder();
   const int row = 5;  // counted from 0; the host calls it row 6
   const std::vector<Step> steps = {
       {"plain-host", "the host as it is: its own list box, no skin", nullptr, [] {}},
