@@ -127,7 +127,8 @@ void HostWindow::FillList() {
   HDC hdc = ::GetDC(m_hList);
   HGDIOBJ hOldFont = ::SelectObject(hdc, ::GetStockObject(DEFAULT_GUI_FONT));
   SIZE letters = {};
-  ::GetTextExtentPoint32A(hdc, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ", 52, &letters);
+  const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  ::GetTextExtentPoint32A(hdc, kLetters, 52, &letters);
   ::SelectObject(hdc, hOldFont);
   ::ReleaseDC(m_hList, hdc);
   const int averageWidth = letters.cx > 0 ? (letters.cx / 26 + 1) / 2 : 6;
@@ -155,7 +156,7 @@ void HostWindow::SetSkin(bool on) {
   ::SetWindowTextA(m_hSkinButton, m_bSkinned ? "Skin off" : "Skin on");
   if (m_bSkinned) ApplyLook();
   if (m_bSkinned != on) {
-    ShowStatus("kslCreateHook: the skin could not be switched on");
+    ShowStatus(std::string("kslCreateHook: the skin could not be switched ") + (on ? "on" : "off"));
   } else {
     ShowStatus(on ? "kslCreateHook: skin on, the host's list is hidden under it"
                   : "kslCreateHook: skin off, the host's list is back");

@@ -1,5 +1,6 @@
 #include "Tour.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -111,13 +112,14 @@ int RunTour(HostWindow& host, const std::string& folder) {
     std::printf("%2d. %s\n", number, step.action);
     for (const std::string& line : heard) std::printf("      status: %s\n", line.c_str());
     if (heard.empty()) std::printf("      status: (unchanged)\n");
-    bool expectedSeen = step.expected == nullptr;
-    for (const std::string& line : heard) {
-      if (step.expected != nullptr && line.find(step.expected) != std::string::npos) {
-        expectedSeen = true;
-      }
+    const bool expectedSeen =
+        step.expected == nullptr ||
+        std::any_of(heard.begin(), heard.end(), [&step](const std::string& line) {
+          return line.find(step.expected) != std::string::npos;
+        });
+    if (!expectedSeen) {
+      std::printf("      MISSING: the status line should have shown \"%s\"\n", step.expected);
     }
-    if (!expectedSeen) std::printf("      MISSING: the status line should have shown \"%s\"\n", step.expected);
     std::printf("      %s %s\n", saved ? "picture:" : "NOT SAVED:", path.c_str());
     std::fflush(stdout);
     if (!saved || !expectedSeen) ++failures;

@@ -34,8 +34,9 @@ int main(void) {
   frame = CreateWindowExA(0, "LinkedHostFrame", "Linked host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                           40, 40, 480, 320, NULL, NULL, wc.hInstance, NULL);
   /* The list fills its window, so it can be its own reference window. */
-  list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY |
-                         LBS_NOINTEGRALHEIGHT, 0, 0, 460, 280, frame, (HMENU)100, wc.hInstance, NULL);
+  list = CreateWindowExA(0, "LISTBOX", "",
+                         WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                         0, 0, 460, 280, frame, (HMENU)100, wc.hInstance, NULL);
   for (i = 0; i < 40; ++i) {
     char row[32];
     wsprintfA(row, "Row %d", i);
@@ -49,7 +50,8 @@ int main(void) {
   Expect(panel != list && IsWindowVisible(panel), "a skinned copy lies on top of it");
   Expect(kslHookSetBkColor(RGB(0x20, 0x30, 0x50)) == 1, "kslHookSetBkColor returns 1");
   Expect(kslHookSetFgColor(RGB(0xF0, 0xE0, 0xA0)) == 1, "kslHookSetFgColor returns 1");
-  Expect(kslHookSetBkBmp("no such picture.bmp") == 1, "kslHookSetBkBmp returns 1 (a missing file changes nothing)");
+  Expect(kslHookSetBkBmp("no such picture.bmp") == 1,
+         "kslHookSetBkBmp returns 1 (a missing file changes nothing)");
   Expect(kslHookSetHwnd(frame) == 1, "kslHookSetHwnd returns 1");
   SendMessageA(list, LB_SETCURSEL, 7, 0);
   Expect(SendMessageA(list, LB_GETCURSEL, 0, 0) == 7, "the host still drives its own list");

@@ -97,7 +97,8 @@ bool SaveWindowPng(HWND hWnd, const std::string& path) {
   if (!copy.ok() || !gdiplus.ok() || !FindPngEncoder(&png)) return false;
   GpBitmap* image = nullptr;
   if (DllExports::GdipCreateBitmapFromHBITMAP(copy.bitmap(), nullptr, &image) != Ok) return false;
-  const bool saved = DllExports::GdipSaveImageToFile(image, Widen(path).c_str(), &png, nullptr) == Ok;
+  const std::wstring widePath = Widen(path);
+  const bool saved = DllExports::GdipSaveImageToFile(image, widePath.c_str(), &png, nullptr) == Ok;
   DllExports::GdipDisposeImage(image);
   return saved;
 }
