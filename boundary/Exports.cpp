@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 
-#include "boundary/HookState.h"
 #include "framework/Framework.h"
 #include "overlay/OverlayDlg.h"
 #include "res/resource.h"
@@ -15,6 +14,10 @@ namespace {
 class CHookApp : public CWinApp {};
 
 CHookApp theApp;
+
+// The one fact the exports keep: the live panel, null while the overlay is off. Everything about
+// the host's list belongs to the panel's link.
+COverlayDlg* g_pOverlay = nullptr;
 
 // Makes and shows a panel over hReference's parent; leaves the state Unhooked when the panel cannot
 // be made (no parent to put it in, no memory, no window).
@@ -39,14 +42,11 @@ void DestroyPanel(void* pPanel) {
 void SwitchOff() {
   COverlayDlg* panel = g_pOverlay;
   g_pOverlay = nullptr;
-  panel->m_wndList.HookSource(nullptr);
-  if (panel->IsBusy()) {
-    panel->ShowWindow(SW_HIDE);
+  panel->GiveBack();
+  if (panel->IsBusy())
     AfxCallWhenIdle(&DestroyPanel, panel);
-  } else {
+  else
     DestroyPanel(panel);
-  }
-  ::ShowWindow(g_hSourceList, SW_SHOW);
 }
 
 }  // namespace

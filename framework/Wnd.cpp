@@ -71,22 +71,18 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
   if (m_hWnd != nullptr || !::IsWindow(hWnd) || FromHandlePermanent(hWnd) != nullptr) return FALSE;
   m_hWnd = hWnd;
   g_permanentMap[hWnd] = this;
-  m_pfnSuper = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::AfxWndProc)));
-  if (m_pfnSuper == nullptr) {
+  if (!m_subclass.Install(hWnd, this)) {
     Unbind();
     return FALSE;
   }
+  m_next = m_subclass.Next();
   return TRUE;
 }
 
 HWND CWnd::UnsubclassWindow() {
   HWND hWnd = m_hWnd;
   if (hWnd == nullptr) return nullptr;
-  // Only take our procedure out when it is still in front; otherwise whoever came later would lose
-  // theirs.
-  if (::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::AfxWndProc))
-    ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+  m_subclass.Remove();
   Unbind();
   return hWnd;
 }
@@ -94,7 +90,6 @@ HWND CWnd::UnsubclassWindow() {
 void CWnd::Unbind() {
   g_permanentMap.erase(m_hWnd);
   m_hWnd = nullptr;
-  m_pfnSuper = nullptr;
   m_bOwnsWindow = false;
 }
 
@@ -105,13 +100,11 @@ void CWnd::ScreenToClient(LPRECT lpRect) const {
   ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
 }
 
-LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  CWnd* pWnd = FromHandlePermanent(hWnd);
-  if (pWnd == nullptr) return ::DefWindowProcA(hWnd, message, wParam, lParam);
+LRESULT CWnd::OnSubclassMessage(const CNextProc&, UINT message, WPARAM wParam, LPARAM lParam) {
   // Handlers look resources up in this module, whoever's message loop called us. When this frame
-  // is the last one, deferred work runs as it closes: nothing may touch pWnd after Dispatch.
+  // is the last one, deferred work runs as it closes: nothing may touch this object after Dispatch.
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
-  return pWnd->Dispatch(message, wParam, lParam);
+  return Dispatch(message, wParam, lParam);
 }
 
 LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -139,8 +132,7 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (m_pfnSuper != nullptr) return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
-  return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+  return m_next(message, wParam, lParam);
 }
 
 LRESULT CWnd::Default() {

@@ -1,10 +1,11 @@
-// CWnd: a C++ object bound to one window. The binding puts the framework's window procedure in front
-// of the window's own; messages then reach WindowProc, which looks them up in the object's message
-// map and hands whatever is left to the procedure that was there before.
+// CWnd: a C++ object bound to one window. The binding puts a procedure of the framework in front of
+// the window's own; messages then reach WindowProc, which looks them up in the object's message map
+// and hands whatever is left to the procedure that was there before.
 #pragma once
 #include <windows.h>
 
 #include "Gdi.h"
+#include "Subclass.h"
 
 class CWnd;
 
@@ -31,7 +32,7 @@ constexpr UINT WM_REFLECT_BASE = 0xBC00;
 constexpr UINT WM_CTLCOLOR = 0x0019;
 #endif
 
-class CWnd {
+class CWnd : private CSubclassClient {
  public:
   CWnd() = default;
   // Unbinds a window that is still bound; destroys it only when this object created it.
@@ -48,8 +49,10 @@ class CWnd {
   operator HWND() const { return m_hWnd; }
 
   // Binds hWnd to this object and puts the framework's procedure in front of the window's own.
+  // FALSE when hWnd is no window or is bound already.
   BOOL SubclassWindow(HWND hWnd);
-  // Gives the window its procedure back if ours is still in front, and unbinds it.
+  // Unbinds the window and returns it. The framework's procedure leaves the window's chain when it
+  // is still in front, and otherwise stays as a pass-through to the window's own procedure.
   HWND UnsubclassWindow();
   // Destroys the window; the binding ends in its WM_NCDESTROY.
   BOOL DestroyWindow();
@@ -67,9 +70,6 @@ class CWnd {
   void GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
   void GetWindowRect(LPRECT lpRect) const { ::GetWindowRect(m_hWnd, lpRect); }
   void ScreenToClient(LPRECT lpRect) const;
-
-  // The framework's window procedure for every bound window.
-  static LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND m_hWnd = nullptr;
 
@@ -94,11 +94,16 @@ class CWnd {
 
  private:
   friend class CWndCreateHook;
+  LRESULT OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
+                            LPARAM lParam) override;
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   BOOL ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
   void Unbind();
 
-  WNDPROC m_pfnSuper = nullptr;
+  CWindowSubclass m_subclass;
+  // The window's own procedure, kept past unbinding so that a message still being handled ends
+  // where it would have.
+  CNextProc m_next;
   int m_nDispatchDepth = 0;
 };
 

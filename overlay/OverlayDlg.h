@@ -1,21 +1,28 @@
-// COverlayDlg: the borderless panel that takes the source list's place on screen and carries the
-// mirror list over its whole area.
+// COverlayDlg: the borderless panel that takes the source list's place on screen. It carries the
+// mirror list over its whole area and owns the link to the host's list.
 #pragma once
+#include "bridge/SourceLink.h"
 #include "framework/Framework.h"
 #include "overlay/SkinListBox.h"
 
-class COverlayDlg : public CDialog {
+class COverlayDlg : public CDialog, private CSourceLink::Owner {
  public:
   explicit COverlayDlg(CWnd* pParent);
 
   // Hides the source, places the panel at its parent's client origin with the reference window's
   // outer size, shows it and hooks the source. Returns TRUE.
   BOOL ShowOver(HWND hReference, HWND hSource);
-  // TRUE while a message of the panel or of its list is being handled further down the stack.
-  bool IsBusy() const { return IsHandlingMessage() || m_wndList.IsHandlingMessage(); }
+  // Gives the host its list back at once: unhooks it, hides the panel and shows the list.
+  void GiveBack();
+  // TRUE while a message of the panel, its list or the host's list is being handled by the
+  // library further down the stack.
+  bool IsBusy() const {
+    return IsHandlingMessage() || m_wndList.IsHandlingMessage() || m_link.IsHandlingMessage();
+  }
 
   CSkinListBox m_wndList;
   HWND m_hNotifyWnd = nullptr;  // the host window last given to kslHookSetHwnd
+  CSourceLink m_link;
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
@@ -23,4 +30,7 @@ class COverlayDlg : public CDialog {
   void OnSelchangeList();
 
   DECLARE_MESSAGE_MAP()
+
+ private:
+  void OnSourceResized(int cx, int cy) override;
 };

@@ -1,8 +1,6 @@
 #include "overlay/SkinListBox.h"
 
-#include "boundary/HookState.h"
-#include "bridge/HandBack.h"
-#include "bridge/SourceProc.h"
+#include "bridge/SourceLink.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CSkinListBox, CListBox)
@@ -28,11 +26,11 @@ LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_LBUTTONDBLCLK:
       // The source handles the double-click instead of the mirror.
-      HandBackDoubleClick(wParam, lParam);
+      if (m_pLink != nullptr) m_pLink->HandBackDoubleClick(wParam, lParam);
       return 1;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-      HandBackRightButton(message, wParam, lParam);
+      if (m_pLink != nullptr) m_pLink->HandBackRightButton(message, wParam, lParam);
       break;
     default:
       break;
@@ -54,24 +52,9 @@ HBRUSH CSkinListBox::CtlColor(CDC*, UINT) { return nullptr; }
 
 int CSkinListBox::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
 
-BOOL CSkinListBox::HookSource(HWND hSource) {
-  if (hSource == nullptr) {
-    RemoveSourceProc();
-    g_hMirrorList = m_hWnd;
-    return TRUE;
-  }
-  {
-    CBorrowedWindowDC dcSource(hSource, CBorrowedWindowDC::WholeWindow);
-    if (dcSource.GetSafeHdc() != nullptr) {
-      m_crText = ::GetTextColor(dcSource);
-      m_crBack = ::GetBkColor(dcSource);
-    }
-    const LRESULT itemHeight = ::SendMessageA(hSource, LB_GETITEMHEIGHT, 0, 0);
-    SendMessage(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
-    const LRESULT font = ::SendMessageA(hSource, WM_GETFONT, 0, 0);
-    SendMessage(WM_SETFONT, static_cast<WPARAM>(font), 1);
-  }
-  CopyListItems(hSource, m_hWnd);
-  InstallSourceProc(hSource, m_hWnd);
-  return TRUE;
+void CSkinListBox::TakeColoursOf(HWND hSource) {
+  CBorrowedWindowDC dcSource(hSource, CBorrowedWindowDC::WholeWindow);
+  if (dcSource.GetSafeHdc() == nullptr) return;
+  m_crText = ::GetTextColor(dcSource);
+  m_crBack = ::GetBkColor(dcSource);
 }

@@ -4,15 +4,17 @@
 #pragma once
 #include "framework/Framework.h"
 
+class CSourceLink;
+
 class CSkinListBox : public CListBox {
  public:
   CSkinListBox();
   ~CSkinListBox() override;
 
-  // With a source list: copies its colours, item height, font and item texts into this list and
-  // puts the source window procedure on it. With null: gives the source its own procedure back.
-  // Returns TRUE.
-  BOOL HookSource(HWND hSource);
+  // Takes the text and background colours the source list's window DC carries.
+  void TakeColoursOf(HWND hSource);
+  // The link that the user's double-clicks and right-button messages are handed back through.
+  void SetLink(CSourceLink* pLink) { m_pLink = pLink; }
 
   // Copies the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
   void PaintBackground(CDC* pDC, const RECT* lpRect);
@@ -27,10 +29,6 @@ class CSkinListBox : public CListBox {
   COLORREF SetBkColor(COLORREF crColor);
   // Sets the item text colour; returns it.
   COLORREF SetFgColor(COLORREF crColor);
-
-  // Replays this list's selection on the source as a click on the same row. Returns LB_ERR without a
-  // selection, else the source's answer to the button release.
-  int ForwardSelection();
 
   CBitmap m_bmpBack;          // the tile
   CDC m_dcMem;                // the canvas: a memory DC with the tile selected, made by the first paint
@@ -48,6 +46,8 @@ class CSkinListBox : public CListBox {
   DECLARE_MESSAGE_MAP()
 
  private:
+  CSourceLink* m_pLink = nullptr;
+
   void MakeCanvas();
   // Invalidates, erases and repaints the whole list before returning.
   void RepaintNow();
