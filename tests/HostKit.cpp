@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 namespace host {
 
@@ -168,6 +169,164 @@ std::string WriteCoordinateBitmap(const std::string& name, int width, int height
   std::fwrite(pixels.data(), 1, pixels.size(), out);
   std::fclose(out);
   return path;
+}
+
+}  // namespace host
+
+namespace host {
+
+HostScene::HostScene(const SceneOptions& o) {
+  const RECT& p = o.place;
+  const int width = p.right - p.left;
+  const int height = p.bottom - p.top;
+  list = MakeChild(top.hWnd(), 100, o.style, p.left, p.top, width, height, "LISTBOX", o.unicode);
+  switch (o.reference) {
+    case Reference::kContainer:
+      container = ::CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "",
+                                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, p.left, p.top, width,
+                                    height, top.hWnd(), reinterpret_cast<HMENU>(200),
+                                    ::GetModuleHandleA(nullptr), nullptr);
+      ::SetWindowPos(container, list, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      reference = MakeChild(container, 201, WS_CHILD | WS_VISIBLE, 0, 0, width, height, "STATIC");
+      break;
+    case Reference::kList:
+      container = top.hWnd();
+      reference = list;
+      break;
+    case Reference::kPane:
+      container = top.hWnd();
+      reference = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, p.left, p.top, width, height,
+                            "STATIC");
+      break;
+  }
+  AddItems(list, o.items);
+  if (o.itemHeight > 0) ToList(LB_SETITEMHEIGHT, 0, o.itemHeight);
+}
+
+HostScene::~HostScene() {
+  if (IsOn()) Off();
+  Pump();
+}
+
+void HostScene::On() {
+  Lib().CreateHook(reference, list);
+  panel = FindPanel(container);
+  mirror = MirrorOf(panel);
+}
+
+void HostScene::Off() { Lib().CreateHook(nullptr, nullptr); }
+
+bool HostScene::IsOn() const { return FindPanel(container) != nullptr; }
+
+LRESULT HostScene::ToList(UINT message, WPARAM wParam, LPARAM lParam) const {
+  return ::SendMessageA(list, message, wParam, lParam);
+}
+
+LRESULT HostScene::ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const {
+  return ::SendMessageA(mirror, message, wParam, lParam);
+}
+
+SIZE HostScene::PanelSize() const {
+  RECT rc = {};
+  ::GetWindowRect(panel, &rc);
+  return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+namespace {
+
+struct RecorderEntry {
+  WNDPROC prev;
+  bool unicode;
+  MessageRecorder* live;  // null once the recorder has gone and left a pass-through
+};
+std::map<HWND, RecorderEntry>& Recorders() {
+  static std::map<HWND, RecorderEntry> recorders;
+  return recorders;
+}
+
+bool CarriesText(UINT message) {
+  switch (message) {
+    case LB_ADDSTRING:
+    case LB_INSERTSTRING:
+    case LB_FINDSTRING:
+    case LB_FINDSTRINGEXACT:
+    case LB_SELECTSTRING:
+    case LB_DIR:
+    case LB_ADDFILE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+MessageRecorder::MessageRecorder(HWND hWnd, bool captureTexts)
+    : m_hWnd(hWnd), m_captureTexts(captureTexts) {
+  const bool unicode = ::IsWindowUnicode(hWnd) != FALSE;
+  const auto proc = reinterpret_cast<LONG_PTR>(&Proc);
+  const auto prev = reinterpret_cast<WNDPROC>(unicode ? ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, proc)
+                                                      : ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, proc));
+  Recorders()[hWnd] = RecorderEntry{prev, unicode, this};
+}
+
+MessageRecorder::~MessageRecorder() {
+  auto it = Recorders().find(m_hWnd);
+  if (it == Recorders().end()) return;
+  const bool onTop = ::IsWindow(m_hWnd) &&
+                     (::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Proc) ||
+                      ::GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Proc));
+  if (onTop) {
+    const auto prev = reinterpret_cast<LONG_PTR>(it->second.prev);
+    if (it->second.unicode)
+      ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, prev);
+    else
+      ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, prev);
+    Recorders().erase(it);
+  } else {
+    it->second.live = nullptr;
+  }
+}
+
+std::vector<SeenMessage> MessageRecorder::Of(UINT message) const {
+  return InRange(message, message);
+}
+
+std::vector<SeenMessage> MessageRecorder::InRange(UINT first, UINT last) const {
+  std::vector<SeenMessage> found;
+  for (const SeenMessage& m : seen)
+    if (m.message >= first && m.message <= last) found.push_back(m);
+  return found;
+}
+
+LRESULT CALLBACK MessageRecorder::Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  auto it = Recorders().find(h);
+  if (it == Recorders().end()) return ::DefWindowProcA(h, m, w, l);
+  const RecorderEntry entry = it->second;
+  if (m == WM_NCDESTROY) Recorders().erase(it);
+  MessageRecorder* self = entry.live;
+  if (self != nullptr) {
+    SeenMessage record = {m, w, l, {}, self->m_depth};
+    if (self->m_captureTexts && CarriesText(m) && l != 0) {
+      if (entry.unicode) {
+        const wchar_t* wide = reinterpret_cast<const wchar_t*>(l);
+        char narrow[512] = {};
+        ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+        record.text = narrow;
+      } else {
+        record.text = reinterpret_cast<const char*>(l);
+      }
+    }
+    self->seen.push_back(record);
+    if (self->onMessage) self->onMessage(m);
+    ++self->m_depth;
+  }
+  const LRESULT result = entry.unicode ? ::CallWindowProcW(entry.prev, h, m, w, l)
+                                       : ::CallWindowProcA(entry.prev, h, m, w, l);
+  // The recorder may have gone while the message ran.
+  auto still = Recorders().find(h);
+  if (self != nullptr && still != Recorders().end() && still->second.live == self) --self->m_depth;
+  return result;
 }
 
 }  // namespace host

@@ -75,6 +75,85 @@ Library& Lib();
 HWND FindPanel(HWND hParent);
 HWND MirrorOf(HWND hPanel);
 
+// Where the panel goes: the reference window given to kslCreateHook.
+enum class Reference {
+  kContainer,  // a container at the list's place with a reference window filling it (the README's)
+  kList,       // the list is its own reference: the panel goes to the list's parent's origin
+  kPane,       // a sibling window at the list's place, in the list's parent
+};
+
+struct SceneOptions {
+  int items = 10;
+  DWORD style = kPlainListStyle | LBS_NOINTEGRALHEIGHT;
+  RECT place = {0, 0, 300, 200};  // the list's rectangle in the top window
+  bool unicode = false;
+  int itemHeight = 0;  // set on the list before switch-on unless 0
+  Reference reference = Reference::kContainer;
+};
+
+// A host with one list box in a top window, filled with "Item n" rows, skinned on demand. The
+// destructor switches a live overlay off.
+class HostScene {
+ public:
+  explicit HostScene(const SceneOptions& options = SceneOptions());
+  ~HostScene();
+  HostScene(const HostScene&) = delete;
+  HostScene& operator=(const HostScene&) = delete;
+
+  // Switches the overlay on over this scene's list and finds the panel and the mirror.
+  void On();
+  // Switches whatever overlay is on off.
+  void Off();
+  bool IsOn() const;
+
+  LRESULT ToList(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+  LRESULT ToMirror(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+  // The outer size of the panel.
+  SIZE PanelSize() const;
+  int SelChanges() const { return top.CountFrom(list, LBN_SELCHANGE); }
+
+  TopWindow top;
+  HWND list = nullptr;
+  HWND container = nullptr;  // the window the panel goes into
+  HWND reference = nullptr;
+  HWND panel = nullptr;
+  HWND mirror = nullptr;
+};
+
+// One message a window received, with its parameters, and the text lParam pointed to for the
+// list-box messages that carry one (when texts are captured).
+struct SeenMessage {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  std::string text;
+  int depth;  // how many messages of the same window it arrived inside of
+};
+
+// A subclass of one window, as any third party would install it, that records every message.
+// Taken out when destroyed if it is still on top; otherwise it stays a pass-through.
+class MessageRecorder {
+ public:
+  explicit MessageRecorder(HWND hWnd, bool captureTexts = false);
+  ~MessageRecorder();
+  MessageRecorder(const MessageRecorder&) = delete;
+  MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+  std::vector<SeenMessage> Of(UINT message) const;
+  bool Saw(UINT message) const { return !Of(message).empty(); }
+  // The recorded messages in [first, last], in order.
+  std::vector<SeenMessage> InRange(UINT first, UINT last) const;
+
+  std::vector<SeenMessage> seen;
+  std::function<void(UINT)> onMessage;  // runs before the message is handed on
+
+ private:
+  static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+  HWND m_hWnd;
+  bool m_captureTexts;
+  int m_depth = 0;
+};
+
 // Writes a bitmap file whose pixel (u, v) is the colour RGB(u, v, blue), `bits` per pixel (24 or
 // 32), bottom-up unless topDown; returns its path.
 std::string WriteCoordinateBitmap(const std::string& name, int width, int height, int blue = 0x40,

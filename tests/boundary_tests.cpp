@@ -38,12 +38,14 @@ RECT RectInParent(HWND hWnd) {
 }
 
 // A host window with a pane (the reference window) and a list box laid over the same place.
-struct HostScene {
-  TopWindow top;
-  HWND pane = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 110, 70, 300, 200, "STATIC");
-  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle, 110, 70, 300, 200);
-  HostScene() { AddItems(list, 20); }
-};
+SceneOptions PaneScene() {
+  SceneOptions o;
+  o.items = 20;
+  o.style = kPlainListStyle;
+  o.place = {110, 70, 410, 270};
+  o.reference = Reference::kPane;
+  return o;
+}
 
 bool OverlayIsOn(HWND hParent) { return FindPanel(hParent) != nullptr; }
 
@@ -154,10 +156,10 @@ TEST(Resources, VersionRecordMarksA32BitWindowsDll1_0_0_1InAJapaneseUnicodeBlock
 }
 
 TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) {
-  HostScene scene;
+  HostScene scene(PaneScene());
   const LONG_PTR hostProc = ::GetWindowLongPtrA(scene.list, GWLP_WNDPROC);
 
-  EXPECT_EQ(Lib().CreateHook(scene.pane, scene.list), 0);
+  EXPECT_EQ(Lib().CreateHook(scene.reference, scene.list), 0);
   HWND panel = FindPanel(scene.top.hWnd());
   ASSERT_NE(panel, nullptr);
   EXPECT_FALSE(::IsWindowVisible(scene.list));
@@ -178,7 +180,7 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
 
   // Items added while the overlay is off reach the next panel's copy.
   ::SendMessageA(scene.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("added while off"));
-  EXPECT_EQ(Lib().CreateHook(scene.pane, scene.list), 0);
+  EXPECT_EQ(Lib().CreateHook(scene.reference, scene.list), 0);
   HWND second = FindPanel(scene.top.hWnd());
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(ItemsOf(MirrorOf(second)), ItemsOf(scene.list));
@@ -188,9 +190,9 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
 }
 
 TEST(Lifecycle, PanelGoesToTheParentsOriginWherEverTheReferenceLies) {
-  HostScene scene;
-  ::MoveWindow(scene.pane, 250, 190, 123, 77, TRUE);
-  Lib().CreateHook(scene.pane, scene.list);
+  HostScene scene(PaneScene());
+  ::MoveWindow(scene.reference, 250, 190, 123, 77, TRUE);
+  Lib().CreateHook(scene.reference, scene.list);
   HWND panel = FindPanel(scene.top.hWnd());
   ASSERT_NE(panel, nullptr);
   const RECT placed = RectInParent(panel);
@@ -210,19 +212,19 @@ TEST(Lifecycle, PanelGoesToTheParentsOriginWherEverTheReferenceLies) {
 }
 
 TEST(Lifecycle, HookingASecondListWhileOneIsHookedSwitchesTheFirstOff) {
-  HostScene scene;
+  HostScene scene(PaneScene());
   HWND other = MakeChild(scene.top.hWnd(), 101, kPlainListStyle, 10, 300, 100, 100);
-  Lib().CreateHook(scene.pane, scene.list);
-  Lib().CreateHook(scene.pane, other);
+  Lib().CreateHook(scene.reference, scene.list);
+  Lib().CreateHook(scene.reference, other);
   EXPECT_FALSE(OverlayIsOn(scene.top.hWnd()));
   EXPECT_TRUE(::IsWindowVisible(scene.list));
   EXPECT_TRUE(::IsWindowVisible(other));
 }
 
 TEST(Lifecycle, SetHwndAnswersOneBeforeDuringAndAfterAnOverlay) {
-  HostScene scene;
+  HostScene scene(PaneScene());
   EXPECT_EQ(Lib().SetHwnd(scene.top.hWnd()), 1);
-  Lib().CreateHook(scene.pane, scene.list);
+  Lib().CreateHook(scene.reference, scene.list);
   EXPECT_EQ(Lib().SetHwnd(scene.top.hWnd()), 1);
   EXPECT_EQ(Lib().SetHwnd(nullptr), 1);
   Lib().CreateHook(nullptr, nullptr);
@@ -231,7 +233,7 @@ TEST(Lifecycle, SetHwndAnswersOneBeforeDuringAndAfterAnOverlay) {
 }
 
 TEST(Lifecycle, ASwitchOnThatCannotMakeAPanelLeavesEverythingAsItWas) {
-  HostScene scene;
+  HostScene scene(PaneScene());
   const LONG_PTR hostProc = ::GetWindowLongPtrA(scene.list, GWLP_WNDPROC);
   HWND dead = MakeChild(scene.top.hWnd(), 300, WS_CHILD, 0, 0, 10, 10, "STATIC");
   ::DestroyWindow(dead);
@@ -249,14 +251,14 @@ TEST(Lifecycle, ASwitchOnThatCannotMakeAPanelLeavesEverythingAsItWas) {
     EXPECT_FALSE(OverlayIsOn(scene.top.hWnd())) << c.what;
   }
   // Still off: the next call switches on.
-  Lib().CreateHook(scene.pane, scene.list);
+  Lib().CreateHook(scene.reference, scene.list);
   EXPECT_TRUE(OverlayIsOn(scene.top.hWnd()));
   Lib().CreateHook(nullptr, nullptr);
 }
 
 TEST(Lifecycle, AnInvalidSourceGivesAnEmptyMirrorAndNoSubclassing) {
-  HostScene scene;
-  Lib().CreateHook(scene.pane, reinterpret_cast<HWND>(0x1234));
+  HostScene scene(PaneScene());
+  Lib().CreateHook(scene.reference, reinterpret_cast<HWND>(0x1234));
   HWND panel = FindPanel(scene.top.hWnd());
   ASSERT_NE(panel, nullptr);
   EXPECT_EQ(::SendMessageA(MirrorOf(panel), LB_GETCOUNT, 0, 0), 0);
@@ -266,8 +268,8 @@ TEST(Lifecycle, AnInvalidSourceGivesAnEmptyMirrorAndNoSubclassing) {
 
 TEST(Lifecycle, TemplateAndTileComeFromTheLibraryNotFromTheHost) {
   // The host program carries dialog 129 (one list with id 1001) and a white bitmap 12005.
-  HostScene scene;
-  Lib().CreateHook(scene.pane, scene.list);
+  HostScene scene(PaneScene());
+  Lib().CreateHook(scene.reference, scene.list);
   HWND panel = FindPanel(scene.top.hWnd());
   ASSERT_NE(panel, nullptr);
   EXPECT_NE(::GetDlgItem(panel, 1000), nullptr);
@@ -280,15 +282,16 @@ TEST(Lifecycle, TemplateAndTileComeFromTheLibraryNotFromTheHost) {
 }
 
 TEST(Lifecycle, TheHostsOwnDestructionOfTheParentIsSurvived) {
-  auto scene = std::make_unique<HostScene>();
-  Lib().CreateHook(scene->pane, scene->list);
+  auto scene = std::make_unique<HostScene>(PaneScene());
+  Lib().CreateHook(scene->reference, scene->list);
   HWND list = scene->list;
-  scene.reset();  // the host destroys its window, with the panel and the source inside it
+  ::DestroyWindow(scene->top.hWnd());  // the host destroys its window, with the panel and the list
+  scene.reset();
   EXPECT_FALSE(::IsWindow(list));
   EXPECT_EQ(Lib().SetFgColor(RGB(1, 2, 3)), 1);
   EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0);  // switches the orphaned overlay off
-  HostScene fresh;
-  Lib().CreateHook(fresh.pane, fresh.list);
+  HostScene fresh(PaneScene());
+  Lib().CreateHook(fresh.reference, fresh.list);
   EXPECT_TRUE(OverlayIsOn(fresh.top.hWnd()));
   Lib().CreateHook(nullptr, nullptr);
 }

@@ -3,6 +3,8 @@
 // reaching the dialog's handlers, and who owns which handle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "framework/Framework.h"
@@ -213,21 +215,81 @@ TEST(Ownership, AnObjectNeverDestroysAHostWindowItWasBoundTo) {
 }
 
 namespace {
-LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return ::DefWindowProcA(h, m, w, l); }
+WNDPROC g_laterFound = nullptr;
+// A later subclass as third parties write it: it calls the procedure it found.
+LRESULT CALLBACK LaterProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  return ::CallWindowProcA(g_laterFound, h, m, w, l);
+}
+
+class PassingClient : public CSubclassClient {
+ public:
+  LRESULT OnSubclassMessage(const CNextProc& next, UINT m, WPARAM w, LPARAM l) override {
+    ++messages;
+    return next(m, w, l);
+  }
+  int messages = 0;
+};
 }  // namespace
 
-TEST(Ownership, UnbindingLeavesALaterSubclassInPlace) {
+TEST(Ownership, UnbindingUnderALaterSubclassKeepsTheWindowWorking) {
   TopWindow top;
   HWND hList = MakeChild(top.hWnd(), 1, kPlainListStyle, 0, 0, 100, 100);
+  const LONG_PTR original = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
   CListBox wrapper;
-  wrapper.SubclassWindow(hList);
-  const LONG_PTR ours = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
-  const WNDPROC later = &PlainProc;
-  ::SetWindowLongPtrA(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(later));
-  wrapper.UnsubclassWindow();
-  EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(later));
-  ::SetWindowLongPtrA(hList, GWLP_WNDPROC, ours);  // let the window end through its own chain
-  ::DestroyWindow(hList);
+  ASSERT_TRUE(wrapper.SubclassWindow(hList));
+  g_laterFound = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProc)));
+  EXPECT_EQ(wrapper.UnsubclassWindow(), hList);
+  EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&LaterProc))
+      << "the later subclass stays in front";
+  EXPECT_EQ(CWnd::FromHandlePermanent(hList), nullptr);
+  // Through the later subclass and what the framework left behind, the list's own procedure.
+  ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("a"));
+  EXPECT_EQ(::SendMessageA(hList, LB_GETCOUNT, 0, 0), 1);
+
+  // The later subclass leaves by putting back what it found; the framework's procedure follows.
+  ::SetWindowLongPtrA(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_laterFound));
+  EXPECT_EQ(::SendMessageA(hList, LB_GETCOUNT, 0, 0), 1);
+  EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), original);
+  CListBox again;
+  EXPECT_TRUE(again.SubclassWindow(hList)) << "the window can be bound afresh";
+}
+
+TEST(Subclass, EveryInstallHasItsOwnProcedureAndInstallsRunOutCleanly) {
+  TopWindow top;
+  const int before = CWindowSubclass::LiveCount();
+  std::vector<HWND> lists;
+  std::vector<std::unique_ptr<CWindowSubclass>> subclasses;
+  std::vector<LONG_PTR> procs;
+  PassingClient client;
+  int refused = 0;
+  for (int i = 0; i < 80; ++i) {
+    HWND hList = MakeChild(top.hWnd(), 10 + i, kPlainListStyle, 0, 0, 50, 50);
+    const LONG_PTR own = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
+    auto subclass = std::make_unique<CWindowSubclass>();
+    if (!subclass->Install(hList, &client)) {
+      ++refused;
+      EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), own) << "a refused window is untouched";
+      continue;
+    }
+    procs.push_back(::GetWindowLongPtrA(hList, GWLP_WNDPROC));
+    lists.push_back(hList);
+    subclasses.push_back(std::move(subclass));
+  }
+  EXPECT_GT(refused, 0) << "the slots ran out";
+  EXPECT_EQ(CWindowSubclass::LiveCount(), before + static_cast<int>(subclasses.size()));
+  std::vector<LONG_PTR> sorted = procs;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end()) << "no two alike";
+  ::SendMessageA(lists.front(), LB_GETCOUNT, 0, 0);
+  EXPECT_GE(client.messages, 1);
+
+  subclasses.clear();  // each was on top: all leave at once
+  EXPECT_EQ(CWindowSubclass::LiveCount(), before);
+  CWindowSubclass fresh;
+  EXPECT_TRUE(fresh.Install(lists.front(), &client)) << "slots come back";
+  EXPECT_FALSE(fresh.Install(lists.back(), &client)) << "one window per subclass object";
+  EXPECT_FALSE(CWindowSubclass().Install(nullptr, &client));
 }
 
 TEST(Handles, FromHandleGivesTheBoundObjectOrATemporaryWrapper) {

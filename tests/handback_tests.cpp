@@ -10,81 +10,36 @@ using namespace host;
 
 namespace {
 
-// The host's own subclass of its list, put in place before the overlay: it is the "previous
-// procedure" the library hands messages to, and it records what reaches it.
-class SourceRecorder {
- public:
-  explicit SourceRecorder(HWND hList, bool unicode = false) : m_unicode(unicode) {
-    s_self = this;
-    m_pfnPrev = reinterpret_cast<WNDPROC>(
-        unicode ? ::SetWindowLongPtrW(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc))
-                : ::SetWindowLongPtrA(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-  }
-  ~SourceRecorder() { s_self = nullptr; }
-  std::vector<MSG> Of(UINT message) const {
-    std::vector<MSG> found;
-    for (const MSG& m : seen)
-      if (m.message == message) found.push_back(m);
-    return found;
-  }
-  std::vector<MSG> seen;
-  std::function<void(UINT)> onMessage;
+SceneOptions ListOf(int items, bool unicode) {
+  SceneOptions o;
+  o.items = items;
+  o.unicode = unicode;
+  return o;
+}
 
- private:
-  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    SourceRecorder* self = s_self;
-    if (self == nullptr) return ::DefWindowProcA(h, m, w, l);
-    self->seen.push_back(MSG{h, m, w, l, 0, {0, 0}});
-    const WNDPROC prev = self->m_pfnPrev;
-    const bool unicode = self->m_unicode;
-    if (self->onMessage) self->onMessage(m);
-    return unicode ? ::CallWindowProcW(prev, h, m, w, l) : ::CallWindowProcA(prev, h, m, w, l);
-  }
-  static SourceRecorder* s_self;
-  bool m_unicode;
-  WNDPROC m_pfnPrev;
-};
-SourceRecorder* SourceRecorder::s_self = nullptr;
-
-struct Scene {
-  // The host's list is its own reference window; the panel covers the top window's client area
-  // from its origin with the list's size.
-  TopWindow top;
-  HWND list;
-  HWND panel = nullptr;
-  HWND mirror = nullptr;
-  Scene(int items, bool unicode = false)
-      : list(MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 300, 200,
-                       "LISTBOX", unicode)) {
-    AddItems(list, items);
-  }
+// The shared host, with the user's actions on the mirror.
+struct Scene : HostScene {
+  explicit Scene(int items, bool unicode = false) : HostScene(ListOf(items, unicode)) {}
   void On() {
-    Lib().CreateHook(list, list);
-    panel = FindPanel(top.hWnd());
-    mirror = MirrorOf(panel);
+    HostScene::On();
     ::SetFocus(mirror);
     Pump();
   }
-  ~Scene() {
-    if (FindPanel(top.hWnd()) != nullptr) Lib().CreateHook(nullptr, nullptr);
-    Pump();
-  }
-  int ItemHeight() const { return static_cast<int>(::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0)); }
+  int ItemHeight() const { return static_cast<int>(ToList(LB_GETITEMHEIGHT)); }
   // The user clicks mirror row `row` with the left button.
   void ClickMirrorRow(int row) {
     RECT rc;
-    ::SendMessageA(mirror, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rc));
+    ToMirror(LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rc));
     const LPARAM at = MAKELPARAM(rc.left + 30, rc.top + 2);
-    ::SendMessageA(mirror, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::SendMessageA(mirror, WM_LBUTTONUP, 0, at);
+    ToMirror(WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ToMirror(WM_LBUTTONUP, 0, at);
   }
   // The mirror's selection changes to `row` and the panel hears of it, as after a user's change.
   void SelectInMirror(int row) {
-    ::SendMessageA(mirror, LB_SETCURSEL, row, 0);
+    ToMirror(LB_SETCURSEL, row);
     ::SendMessageA(panel, WM_COMMAND, MAKEWPARAM(1000, LBN_SELCHANGE),
                    reinterpret_cast<LPARAM>(mirror));
   }
-  int SelChanges() const { return top.CountFrom(list, LBN_SELCHANGE); }
 };
 
 }  // namespace
@@ -125,7 +80,7 @@ TEST(HandBack, AKeyStrokeTheHostsListReceivesIsReplayedFromTheMirror) {
 TEST(HandBack, TheClickPointIsMeasuredFromTheHostListsOwnTopRow) {
   Scene s(60);
   ::SendMessageA(s.list, LB_SETTOPINDEX, 10, 0);  // before the overlay: the mirror starts at 0
-  SourceRecorder recorder(s.list);
+  MessageRecorder recorder(s.list);
   s.On();
   const int h = s.ItemHeight();
   struct Case {
@@ -135,8 +90,8 @@ TEST(HandBack, TheClickPointIsMeasuredFromTheHostListsOwnTopRow) {
   for (const Case& c : cases) {
     recorder.seen.clear();
     s.SelectInMirror(c.row);
-    const std::vector<MSG> downs = recorder.Of(WM_LBUTTONDOWN);
-    const std::vector<MSG> ups = recorder.Of(WM_LBUTTONUP);
+    const std::vector<SeenMessage> downs = recorder.Of(WM_LBUTTONDOWN);
+    const std::vector<SeenMessage> ups = recorder.Of(WM_LBUTTONUP);
     ASSERT_EQ(downs.size(), 1u) << "row " << c.row;
     ASSERT_EQ(ups.size(), 1u) << "row " << c.row;
     EXPECT_EQ(LOWORD(downs[0].lParam), 0) << "row " << c.row;
@@ -146,7 +101,7 @@ TEST(HandBack, TheClickPointIsMeasuredFromTheHostListsOwnTopRow) {
     EXPECT_EQ(ups[0].lParam, downs[0].lParam);
     // Queries first, then press, then release.
     std::vector<UINT> order;
-    for (const MSG& m : recorder.seen)
+    for (const SeenMessage& m : recorder.seen)
       if (m.message == LB_GETTOPINDEX || m.message == LB_GETITEMHEIGHT ||
           m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP)
         order.push_back(m.message);
@@ -171,7 +126,7 @@ TEST(HandBack, ARowTooFarForA16BitPointIsBroughtUpFirstAndTheRightRowIsSelected)
 
 TEST(HandBack, NoSelectionSendsNothing) {
   Scene s(5);
-  SourceRecorder recorder(s.list);
+  MessageRecorder recorder(s.list);
   s.On();
   recorder.seen.clear();
   s.SelectInMirror(-1);
@@ -182,13 +137,13 @@ TEST(HandBack, NoSelectionSendsNothing) {
 
 TEST(HandBack, ADoubleClickGoesToTheHostsListInsteadOfTheMirror) {
   Scene s(10);
-  SourceRecorder recorder(s.list);
+  MessageRecorder recorder(s.list);
   s.On();
   s.ClickMirrorRow(1);
   s.top.notifications.clear();
   recorder.seen.clear();
   EXPECT_EQ(::SendMessageA(s.mirror, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(7, 9)), 1);
-  const std::vector<MSG> dbl = recorder.Of(WM_LBUTTONDBLCLK);
+  const std::vector<SeenMessage> dbl = recorder.Of(WM_LBUTTONDBLCLK);
   ASSERT_EQ(dbl.size(), 1u);
   EXPECT_EQ(dbl[0].lParam, MAKELPARAM(7, 9)) << "the mirror's own coordinates";
   EXPECT_EQ(s.top.CountFrom(s.list, LBN_DBLCLK), 1);
@@ -197,7 +152,7 @@ TEST(HandBack, ADoubleClickGoesToTheHostsListInsteadOfTheMirror) {
 
 TEST(HandBack, RightButtonMessagesArePostedToTheHostsListAndHandledByTheMirrorToo) {
   Scene s(10);
-  SourceRecorder recorder(s.list);
+  MessageRecorder recorder(s.list);
   s.On();
   recorder.seen.clear();
   ::SendMessageA(s.mirror, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 6));
@@ -213,7 +168,7 @@ TEST(HandBack, RightButtonMessagesArePostedToTheHostsListAndHandledByTheMirrorTo
 
 TEST(HandBack, ScrollingTheMirrorHandsNothingBack) {
   Scene s(100);
-  SourceRecorder recorder(s.list);
+  MessageRecorder recorder(s.list);
   s.On();
   recorder.seen.clear();
   ::SendMessageA(s.mirror, WM_VSCROLL, SB_PAGEDOWN, 0);
@@ -252,8 +207,8 @@ TEST(HandBackTeardown, TheHostSwitchesOffFromItsSelectionHandler) {
   EXPECT_FALSE(::IsWindow(panel)) << "destroyed once its messages were done";
   EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 3);
   s.top.OnCommand = nullptr;
-  Lib().CreateHook(s.list, s.list);  // switches on afresh
-  EXPECT_NE(FindPanel(s.top.hWnd()), nullptr);
+  s.On();  // switches on afresh
+  EXPECT_TRUE(s.IsOn());
 }
 
 TEST(HandBackTeardown, TheHostSwitchesOffAndOnAgainFromItsSelectionHandler) {
@@ -265,11 +220,11 @@ TEST(HandBackTeardown, TheHostSwitchesOffAndOnAgainFromItsSelectionHandler) {
     s.top.OnCommand = nullptr;
     Lib().CreateHook(nullptr, nullptr);
     ::SendMessageA(s.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("added in the handler"));
-    Lib().CreateHook(s.list, s.list);
+    Lib().CreateHook(s.reference, s.list);
   };
   s.ClickMirrorRow(3);
   EXPECT_FALSE(::IsWindow(oldPanel));
-  HWND fresh = FindPanel(s.top.hWnd());
+  HWND fresh = FindPanel(s.container);
   ASSERT_NE(fresh, nullptr);
   EXPECT_EQ(ItemsOf(MirrorOf(fresh)), ItemsOf(s.list));
   EXPECT_FALSE(::IsWindowVisible(s.list));
@@ -289,7 +244,7 @@ TEST(HandBackTeardown, TheHostSwitchesOffFromItsDoubleClickHandler) {
 
 TEST(HandBackTeardown, TheHostSwitchesOffOnAPostedRightButtonMessage) {
   Scene s(10);
-  SourceRecorder recorder(s.list);
+  MessageRecorder recorder(s.list);
   s.On();
   HWND panel = s.panel;
   recorder.onMessage = [&](UINT m) {

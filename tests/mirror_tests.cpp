@@ -11,89 +11,141 @@ using namespace host;
 
 namespace {
 
-// Records the messages the mirror list receives, in front of the library's own procedure.
-class MirrorRecorder {
- public:
-  explicit MirrorRecorder(HWND hMirror) : m_hMirror(hMirror) {
-    s_self = this;
-    m_pfnPrev = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hMirror, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-  }
-  ~MirrorRecorder() {
-    ::SetWindowLongPtrA(m_hMirror, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnPrev));
-    s_self = nullptr;
-  }
-  bool Saw(UINT message) const {
-    for (UINT m : messages)
-      if (m == message) return true;
-    return false;
-  }
-  std::vector<UINT> messages;
-
- private:
-  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    s_self->messages.push_back(m);
-    return ::CallWindowProcA(s_self->m_pfnPrev, h, m, w, l);
-  }
-  static MirrorRecorder* s_self;
-  HWND m_hMirror;
-  WNDPROC m_pfnPrev;
-};
-MirrorRecorder* MirrorRecorder::s_self = nullptr;
-
-// A host with a pane and a list over it, the overlay switched on for the test's length.
-struct Hooked {
-  TopWindow top;
-  HWND pane;
-  HWND list;
-  HWND panel = nullptr;
-  HWND mirror = nullptr;
-
-  explicit Hooked(int items = 10, DWORD style = kPlainListStyle, bool unicode = false)
-      : pane(MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 40, 40, 300, 200, "STATIC")),
-        list(MakeChild(top.hWnd(), 100, style, 40, 40, 300, 200, "LISTBOX", unicode)) {
-    AddItems(list, items);
-  }
-  void On() {
-    Lib().CreateHook(pane, list);
-    panel = FindPanel(top.hWnd());
-    mirror = MirrorOf(panel);
-  }
-  ~Hooked() {
-    if (FindPanel(top.hWnd()) != nullptr) Lib().CreateHook(nullptr, nullptr);
-  }
-  LRESULT ToList(UINT m, WPARAM w = 0, LPARAM l = 0) { return ::SendMessageA(list, m, w, l); }
-  LRESULT ToMirror(UINT m, WPARAM w = 0, LPARAM l = 0) { return ::SendMessageA(mirror, m, w, l); }
-  SIZE PanelSize() const {
-    RECT rc;
-    ::GetWindowRect(panel, &rc);
-    return {rc.right - rc.left, rc.bottom - rc.top};
-  }
-};
-
 LPARAM Text(const char* s) { return reinterpret_cast<LPARAM>(s); }
+
+SceneOptions ListOf(int items, DWORD style = kPlainListStyle, bool unicode = false) {
+  SceneOptions o;
+  o.items = items;
+  o.style = style;
+  o.unicode = unicode;
+  o.place = {40, 40, 340, 240};
+  return o;
+}
 
 }  // namespace
 
-TEST(Repeat, TheListBoxRangeReachesTheMirrorAndNothingOutsideIt) {
-  Hooked h;
-  h.On();
-  struct Case {
-    UINT message;
-    bool repeated;
-  } cases[] = {{0x017F, false}, {0x0180, true}, {0x01A0, true}, {0x01B0, true}, {0x01B1, false},
-               {0x01B2, false}, {WM_SETFONT, false}, {WM_CHAR, false}, {WM_SYSKEYDOWN, false},
-               {WM_LBUTTONDOWN, false}, {WM_PAINT, false}};
-  for (const Case& c : cases) {
-    MirrorRecorder recorder(h.mirror);
-    const LPARAM param = c.message == 0x0180 ? Text("new") : 0;
-    h.ToList(c.message, 0, param);
-    EXPECT_EQ(recorder.Saw(c.message), c.repeated) << std::hex << "message 0x" << c.message;
+namespace {
+
+// One host message and what the mirror receives for it while the host's call is running: the
+// messages the link acts on (the list-box range, the redraw switch, fonts, keys), with their
+// parameters. A text parameter is compared as the text it points to.
+struct Expected {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  const char* text = nullptr;
+};
+
+struct PolicyCase {
+  const char* what;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  std::vector<Expected> mirrorGets;
+};
+
+std::vector<SeenMessage> RepeatedPart(const MessageRecorder& recorder) {
+  std::vector<SeenMessage> part;
+  for (const SeenMessage& m : recorder.seen) {
+    // Messages inside others are the mirror's own business (its drawing asks itself for texts).
+    if (m.depth > 0) continue;
+    const bool listBox = m.message >= 0x0180 && m.message <= 0x01B3;
+    if (listBox || m.message == WM_SETREDRAW || m.message == WM_SETFONT ||
+        m.message == WM_KEYDOWN || m.message == WM_KEYUP)
+      part.push_back(m);
+  }
+  return part;
+}
+
+void ExpectMirrorGets(const PolicyCase& c, const std::vector<SeenMessage>& got) {
+  ASSERT_EQ(got.size(), c.mirrorGets.size()) << c.what;
+  for (size_t i = 0; i < got.size(); ++i) {
+    const Expected& want = c.mirrorGets[i];
+    EXPECT_EQ(got[i].message, want.message) << c.what << ", message " << i;
+    EXPECT_EQ(got[i].wParam, want.wParam) << c.what << ", message " << i;
+    if (want.text != nullptr)
+      EXPECT_EQ(got[i].text, want.text) << c.what << ", message " << i;
+    else
+      EXPECT_EQ(got[i].lParam, want.lParam) << c.what << ", message " << i;
   }
 }
 
+void RunPolicy(HostScene& h, const std::vector<PolicyCase>& cases) {
+  for (const PolicyCase& c : cases) {
+    MessageRecorder recorder(h.mirror, /*captureTexts=*/true);
+    h.ToList(c.message, c.wParam, c.lParam);
+    ExpectMirrorGets(c, RepeatedPart(recorder));
+  }
+}
+
+}  // namespace
+
+TEST(RepeatPolicy, PlainListEachMessageReachesTheMirrorAsTheTableSays) {
+  HostScene h(ListOf(10));
+  h.On();
+  char buffer[64] = {};
+  int selected[4] = {};
+  RECT rc = {};
+  const LPARAM font = reinterpret_cast<LPARAM>(::GetStockObject(ANSI_FIXED_FONT));
+  RunPolicy(h, {
+      {"append", LB_ADDSTRING, 0, Text("new"), {{LB_ADDSTRING, 0, 0, "new"}}},
+      {"insert", LB_INSERTSTRING, 2, Text("at 2"), {{LB_INSERTSTRING, 2, 0, "at 2"}}},
+      {"delete", LB_DELETESTRING, 3, 0, {{LB_DELETESTRING, 3, 0}}},
+      {"select", LB_SETCURSEL, 4, 0, {{LB_SETCURSEL, 4, 0}}},
+      {"top row", LB_SETTOPINDEX, 2, 0, {{LB_SETTOPINDEX, 2, 0}}},
+      {"item data", LB_SETITEMDATA, 1, 77, {{LB_SETITEMDATA, 1, 77}}},
+      {"find", LB_FINDSTRING, static_cast<WPARAM>(-1), Text("Item 5"),
+       {{LB_FINDSTRING, static_cast<WPARAM>(-1), 0, "Item 5"}}},
+      {"select by text", LB_SELECTSTRING, static_cast<WPARAM>(-1), Text("Item 6"),
+       {{LB_SELECTSTRING, static_cast<WPARAM>(-1), 0, "Item 6"}}},
+      {"a query", LB_GETCOUNT, 0, 0, {{LB_GETCOUNT, 0, 0}}},
+      {"text into the host's buffer", LB_GETTEXT, 1, reinterpret_cast<LPARAM>(buffer), {}},
+      {"selection into the host's buffer", LB_GETSELITEMS, 4, reinterpret_cast<LPARAM>(selected),
+       {}},
+      {"rectangle into the host's buffer", LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&rc), {}},
+      {"below the range", 0x017F, 5, 6, {}},
+      {"last number of the range", 0x01B0, 5, 6, {{0x01B0, 5, 6}}},
+      {"past the range", 0x01B1, 5, 6, {}},
+      {"list-box information", 0x01B2, 0, 0, {}},
+      {"a font", WM_SETFONT, static_cast<WPARAM>(font), 0, {}},
+      {"a character", WM_CHAR, 'x', 0, {}},
+      {"a key arrives later, through the loop", WM_KEYDOWN, VK_END, 1, {}},
+      {"a mouse press", WM_LBUTTONDOWN, MK_LBUTTON, 0, {}},
+      {"redraw off", WM_SETREDRAW, FALSE, 0, {{WM_SETREDRAW, FALSE, 0}}},
+      {"redraw on", WM_SETREDRAW, TRUE, 0, {{WM_SETREDRAW, TRUE, 0}}},
+  });
+  EXPECT_STREQ(buffer, "Item 1") << "the host's own list answered";
+}
+
+TEST(RepeatPolicy, ASortedListPicksTheIndexAndTheMirrorFollowsIt) {
+  HostScene h(ListOf(0, kPlainListStyle | LBS_SORT));
+  for (const char* text : {"b", "d"}) h.ToList(LB_ADDSTRING, 0, Text(text));
+  h.On();
+  RunPolicy(h, {
+      {"sorted append", LB_ADDSTRING, 0, Text("c"), {{LB_INSERTSTRING, 1, 0, "c"}}},
+      {"sorted append at the front", LB_ADDSTRING, 0, Text("a"), {{LB_INSERTSTRING, 0, 0, "a"}}},
+      {"insert keeps its place", LB_INSERTSTRING, 4, Text("zz"), {{LB_INSERTSTRING, 4, 0, "zz"}}},
+  });
+  EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
+}
+
+TEST(RepeatPolicy, AListWithoutTextsNeverHasItsItemDataReadAsText) {
+  HostScene h(ListOf(0, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED));
+  h.ToList(LB_ADDSTRING, 0, 3);
+  h.On();
+  RunPolicy(h, {
+      {"append data", LB_ADDSTRING, 0, 7, {{LB_ADDSTRING, 0, 0, ""}}},
+      {"insert data", LB_INSERTSTRING, 0, static_cast<LPARAM>(0xDEADBEEF),
+       {{LB_INSERTSTRING, 0, 0, ""}}},
+      {"find data", LB_FINDSTRING, static_cast<WPARAM>(-1), 0x12345678, {}},
+      {"find exact data", LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), 9, {}},
+      {"select by data: the row the list matched", LB_SELECTSTRING, static_cast<WPARAM>(-1), 3,
+       {{LB_SETCURSEL, 1, 0}}},
+  });
+}
+
 TEST(Repeat, TheHostAlwaysGetsItsOwnListsAnswer) {
-  Hooked h(5);
+  HostScene h(ListOf(5));
   h.On();
   h.ToMirror(LB_ADDSTRING, 0, Text("only in the mirror"));
   EXPECT_EQ(h.ToList(LB_GETCOUNT), 5);
@@ -102,7 +154,7 @@ TEST(Repeat, TheHostAlwaysGetsItsOwnListsAnswer) {
 }
 
 TEST(Repeat, EditingSequencesKeepBothListsEqual) {
-  Hooked h(30);
+  HostScene h(ListOf(30));
   h.On();
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
   h.ToList(LB_INSERTSTRING, 3, Text("inserted at 3"));
@@ -119,40 +171,11 @@ TEST(Repeat, EditingSequencesKeepBothListsEqual) {
   EXPECT_EQ(ItemsOf(h.mirror), std::vector<std::string>{"fresh"});
 }
 
-TEST(Repeat, QueriesThatWriteIntoTheHostsBufferAreNotRepeated) {
-  Hooked h(3);
-  h.On();
-  MirrorRecorder recorder(h.mirror);
-  char text[32] = {};
-  int selected[4] = {};
-  RECT rc = {};
-  h.ToList(LB_GETTEXT, 1, reinterpret_cast<LPARAM>(text));
-  h.ToList(LB_GETSELITEMS, 4, reinterpret_cast<LPARAM>(selected));
-  h.ToList(LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&rc));
-  EXPECT_STREQ(text, "Item 1");
-  EXPECT_FALSE(recorder.Saw(LB_GETTEXT));
-  EXPECT_FALSE(recorder.Saw(LB_GETSELITEMS));
-  EXPECT_FALSE(recorder.Saw(LB_GETITEMRECT));
-  h.ToList(LB_GETTEXTLEN, 1);
-  EXPECT_TRUE(recorder.Saw(LB_GETTEXTLEN)) << "other queries are repeated";
-}
-
-TEST(Repeat, TheRedrawSwitchIsShared) {
-  Hooked h(3);
-  h.On();
-  MirrorRecorder recorder(h.mirror);
-  h.ToList(WM_SETREDRAW, FALSE);
-  h.ToList(WM_SETREDRAW, TRUE);
-  int seen = 0;
-  for (UINT m : recorder.messages) seen += m == WM_SETREDRAW;
-  EXPECT_EQ(seen, 2);
-}
-
 TEST(Repeat, KeyStrokesReachTheMirrorThroughTheMessageLoop) {
-  Hooked h(10);
+  HostScene h(ListOf(10));
   h.On();
   h.ToMirror(LB_SETCURSEL, 2);
-  MirrorRecorder recorder(h.mirror);
+  MessageRecorder recorder(h.mirror);
   h.ToList(WM_KEYDOWN, VK_DOWN, 1);
   h.ToList(WM_KEYUP, VK_DOWN, 0xC0000001);
   EXPECT_FALSE(recorder.Saw(WM_KEYDOWN)) << "posted, not sent";
@@ -163,7 +186,7 @@ TEST(Repeat, KeyStrokesReachTheMirrorThroughTheMessageLoop) {
 }
 
 TEST(Resize, ThePanelTakesTheSourcesClientSizeAtTheParentsOrigin) {
-  Hooked few(3, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT);
+  HostScene few(ListOf(3, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT));
   few.On();
   ASSERT_FALSE(::GetWindowLongA(few.mirror, GWL_STYLE) & WS_VSCROLL);
   ::MoveWindow(few.list, 90, 60, 250, 150, TRUE);
@@ -173,7 +196,7 @@ TEST(Resize, ThePanelTakesTheSourcesClientSizeAtTheParentsOrigin) {
   EXPECT_EQ(few.PanelSize().cy, client.bottom);
   RECT placed;
   ::GetWindowRect(few.panel, &placed);
-  ::MapWindowPoints(nullptr, few.top.hWnd(), reinterpret_cast<POINT*>(&placed), 2);
+  ::MapWindowPoints(nullptr, ::GetParent(few.panel), reinterpret_cast<POINT*>(&placed), 2);
   EXPECT_EQ(placed.left, 0);
   EXPECT_EQ(placed.top, 0);
   // The mirror stretches over the panel.
@@ -181,7 +204,7 @@ TEST(Resize, ThePanelTakesTheSourcesClientSizeAtTheParentsOrigin) {
   ::GetWindowRect(few.mirror, &mirror);
   EXPECT_EQ(mirror.right - mirror.left, client.right);
 
-  Hooked many(200, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT);
+  HostScene many(ListOf(200, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT));
   Lib().CreateHook(nullptr, nullptr);
   many.On();
   ASSERT_TRUE(::GetWindowLongA(many.mirror, GWL_STYLE) & WS_VSCROLL);
@@ -192,7 +215,7 @@ TEST(Resize, ThePanelTakesTheSourcesClientSizeAtTheParentsOrigin) {
 }
 
 TEST(Resize, TheSizeComesFromTheClientRectangleNotFromTheMessage) {
-  Hooked h(3);
+  HostScene h(ListOf(3));
   h.On();
   ::SendMessageA(h.list, WM_SIZE, SIZE_RESTORED, MAKELPARAM(17, 19));
   RECT client;
@@ -204,7 +227,7 @@ TEST(Resize, TheSizeComesFromTheClientRectangleNotFromTheMessage) {
 }
 
 TEST(Copy, TextsOfAnyLengthArriveWhole) {
-  Hooked h(0);
+  HostScene h(ListOf(0));
   const std::vector<size_t> lengths = {0, 199, 200, 100000};
   for (size_t n : lengths) {
     const std::string text(n, 'x');
@@ -221,7 +244,7 @@ TEST(Copy, TextsOfAnyLengthArriveWhole) {
 }
 
 TEST(Copy, TheMirrorStartsUnselectedAtTheTopWithTheSourcesHeightAndFont) {
-  Hooked h(0, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS);
+  HostScene h(ListOf(0, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS));
   AddItems(h.list, 50);
   h.ToList(LB_SETITEMHEIGHT, 0, 23);
   HFONT font = static_cast<HFONT>(::GetStockObject(ANSI_FIXED_FONT));
@@ -237,7 +260,7 @@ TEST(Copy, TheMirrorStartsUnselectedAtTheTopWithTheSourcesHeightAndFont) {
 }
 
 TEST(Copy, ASourceWithoutAFontLeavesTheMirrorOnTheSystemFontAndAnEmptySourceAnEmptyMirror) {
-  Hooked h(0);
+  HostScene h(ListOf(0));
   ASSERT_EQ(h.ToList(WM_GETFONT), 0);
   h.On();
   EXPECT_EQ(h.ToMirror(WM_GETFONT), 0);
@@ -248,7 +271,7 @@ TEST(Copy, ASourceWithoutAFontLeavesTheMirrorOnTheSystemFontAndAnEmptySourceAnEm
 }
 
 TEST(ItemData, AnOwnerDrawnSourceWithoutTextsIsMirroredWithoutReadingItsData) {
-  Hooked h(0, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED);
+  HostScene h(ListOf(0, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED));
   h.ToList(LB_ADDSTRING, 0, 7);
   h.ToList(LB_ADDSTRING, 0, static_cast<LPARAM>(0xDEADBEEF));
   h.On();
@@ -265,17 +288,8 @@ TEST(ItemData, AnOwnerDrawnSourceWithoutTextsIsMirroredWithoutReadingItsData) {
   EXPECT_EQ(h.ToMirror(LB_GETCURSEL), picked);
 }
 
-TEST(Sorted, ASortedSourceAndTheMirrorHoldTheSameOrder) {
-  Hooked h(0, kPlainListStyle | LBS_SORT);
-  h.ToList(LB_ADDSTRING, 0, Text("m"));
-  h.On();
-  for (const char* text : {"d", "z", "a", "q"}) h.ToList(LB_ADDSTRING, 0, Text(text));
-  EXPECT_EQ(ItemsOf(h.list), (std::vector<std::string>{"a", "d", "m", "q", "z"}));
-  EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
-}
-
 TEST(Unicode, AWideHostsTextsSurviveBeforeDuringAndAfterTheOverlay) {
-  Hooked h(0, kPlainListStyle, /*unicode=*/true);
+  HostScene h(ListOf(0, kPlainListStyle, /*unicode=*/true));
   const wchar_t* texts[] = {L"caf\u00e9 \u65e5\u672c", L"\u0416\u0443\u043a", L"na\u00efve"};
   auto add = [&](const wchar_t* t) {
     ::SendMessageW(h.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
@@ -300,10 +314,10 @@ TEST(Unicode, AWideHostsTextsSurviveBeforeDuringAndAfterTheOverlay) {
 }
 
 TEST(Teardown, ASourceDestroyedWhileHookedIsSurvived) {
-  Hooked h(5);
+  HostScene h(ListOf(5));
   h.On();
   ::DestroyWindow(h.list);
   EXPECT_FALSE(::IsWindow(h.list));
   EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0);
-  EXPECT_EQ(FindPanel(h.top.hWnd()), nullptr);
+  EXPECT_FALSE(h.IsOn());
 }

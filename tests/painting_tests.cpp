@@ -17,24 +17,22 @@ namespace {
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
 constexpr COLORREF kSelection = RGB(0x00, 0x00, 0x88);
 
-// A host list of `items` rows of 20 pixels in a pane 300 pixels high, skinned, with a coordinate
-// tile of W x H loaded into the mirror.
-struct Skinned {
-  TopWindow top;
-  HWND pane;
-  HWND list;
-  HWND mirror = nullptr;
+SceneOptions RowsOf20(int items, int clientHeight) {
+  SceneOptions o;
+  o.items = items;
+  o.place = {0, 0, 400, clientHeight};
+  o.itemHeight = 20;
+  return o;
+}
+
+// A host list of `items` rows of 20 pixels, 400 by `clientHeight` pixels, skinned, with a
+// coordinate tile of W x H loaded into the mirror.
+struct Skinned : HostScene {
   int W, H;
 
-  Skinned(int items, int tileW, int tileH, int clientHeight = 300, const char* prefix = "Item ")
-      : pane(MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 0, 0, 400, clientHeight, "STATIC")),
-        list(MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 400,
-                       clientHeight)),
-        W(tileW), H(tileH) {
-    AddItems(list, items, prefix);
-    ::SendMessageA(list, LB_SETITEMHEIGHT, 0, 20);
-    Lib().CreateHook(pane, list);
-    mirror = MirrorOf(FindPanel(top.hWnd()));
+  Skinned(int items, int tileW, int tileH, int clientHeight = 300)
+      : HostScene(RowsOf20(items, clientHeight)), W(tileW), H(tileH) {
+    On();
     // The panel gives its list the focus; the grid is read without the focus rectangle.
     ::SetFocus(top.hWnd());
     ::UpdateWindow(mirror);
@@ -44,7 +42,6 @@ struct Skinned {
       Lib().SetBkBmp(path.c_str());
     }
   }
-  ~Skinned() { Lib().CreateHook(nullptr, nullptr); }
 
   int ClientWidth() const {
     RECT rc;
@@ -162,7 +159,7 @@ TEST(Erase, TheBandBelowTheLastVisibleRowIsTiledAndNothingElse) {
   EXPECT_EQ(canvas.At(150, 199), kMagenta) << "rows paint themselves";
   EXPECT_EQ(canvas.At(150, 200), RGB(150 % 64, 200 % 32, 0x40));
   EXPECT_EQ(canvas.At(150, 299), RGB(150 % 64, 299 % 32, 0x40));
-  Lib().CreateHook(nullptr, nullptr);
+  ten.Off();
 
   Skinned full(15, 64, 32);
   Canvas untouched(400, 320);
@@ -250,36 +247,30 @@ TEST(Text, AnEmptyListStillPaintsTileAndFocusForAFocusRequest) {
 }
 
 TEST(Canvas, BeforeTheFirstPaintRowsDrawNoTileAndNothingBreaks) {
-  TopWindow top;
-  HWND pane = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, "STATIC");
-  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle, 0, 0, 300, 200);
-  AddItems(list, 3);
-  Lib().CreateHook(pane, list);  // no message loop has run: the mirror has not painted yet
-  HWND mirror = MirrorOf(FindPanel(top.hWnd()));
+  HostScene h(RowsOf20(3, 200));
+  h.On();  // no message loop has run: the mirror has not painted yet
   Canvas canvas(300, 40);
-  DrawRow(mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 300, 20});
+  DrawRow(h.mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 300, 20});
   EXPECT_EQ(canvas.At(250, 10), kMagenta);
-  ::UpdateWindow(mirror);
-  DrawRow(mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 300, 20});
+  ::UpdateWindow(h.mirror);
+  DrawRow(h.mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 300, 20});
   EXPECT_NE(canvas.At(250, 10), kMagenta) << "the first paint made the canvas";
-  Lib().CreateHook(nullptr, nullptr);
 }
 
 TEST(Screenshot, ASkinnedListIsSavedForPeopleToLookAt) {
-  // The usual host layout: the list fills a container, and is its own reference window.
-  TopWindow top(20, 20, 460, 360);
-  HWND pane = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 20, 20, 420, 320, "STATIC");
-  HWND list = MakeChild(pane, 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 420, 320);
+  SceneOptions o;
+  o.items = 0;
+  o.place = {20, 20, 440, 340};
+  o.itemHeight = 18;
+  HostScene h(o);
+  ::MoveWindow(h.top.hWnd(), 20, 20, 460, 360, TRUE);
   for (int i = 0; i < 30; ++i) {
     const std::string row = std::to_string(1000 + i) + "\tTrack title number " + std::to_string(i);
-    ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+    h.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
   }
-  ::SendMessageA(list, LB_SETITEMHEIGHT, 0, 18);
-  Lib().CreateHook(list, list);
-  Lib().SetFgColor(RGB(230, 230, 200));
-  ::SendMessageA(list, LB_SETCURSEL, 3, 0);
+  h.On();
+  h.ToList(LB_SETCURSEL, 3);
   Lib().SetFgColor(RGB(230, 230, 200));
   ::CreateDirectoryA("artifacts", nullptr);
-  EXPECT_TRUE(SaveWindowPng(top.hWnd(), "artifacts/skinned_list.png"));
-  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_TRUE(SaveWindowPng(h.top.hWnd(), "artifacts/skinned_list.png"));
 }

@@ -14,21 +14,18 @@ using namespace host;
 
 namespace {
 
-struct Skin {
-  TopWindow top;
-  HWND list;
-  HWND mirror = nullptr;
-  explicit Skin(int items = 5, int height = 300)
-      : list(MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 300,
-                       height)) {
-    AddItems(list, items);
-    ::SendMessageA(list, LB_SETITEMHEIGHT, 0, 20);
-    Lib().CreateHook(list, list);
-    mirror = MirrorOf(FindPanel(top.hWnd()));
+SceneOptions RowsOf20(int items, int height) {
+  SceneOptions o;
+  o.items = items;
+  o.place = {0, 0, 300, height};
+  o.itemHeight = 20;
+  return o;
+}
+
+struct Skin : HostScene {
+  explicit Skin(int items = 5, int height = 300) : HostScene(RowsOf20(items, height)) {
+    On();
     ::SetFocus(top.hWnd());
-  }
-  ~Skin() {
-    if (FindPanel(top.hWnd())) Lib().CreateHook(nullptr, nullptr);
   }
   // A pixel read straight from the screen, without letting pending painting run first.
   COLORREF Shown(int x, int y) const {
@@ -106,13 +103,10 @@ TEST(SetBkBmp, EveryPixelFormatAndRowOrderLoads) {
 }
 
 TEST(SetBkBmp, AFileSetBeforeTheFirstPaintIsWhatTheFirstPaintShows) {
-  TopWindow top;
-  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 300, 300);
-  Lib().CreateHook(list, list);
-  HWND mirror = MirrorOf(FindPanel(top.hWnd()));
+  HostScene h(RowsOf20(0, 300));
+  h.On();
   Lib().SetBkBmp(WriteCoordinateBitmap("first.bmp", 50, 30).c_str());
-  EXPECT_EQ(PixelAt(mirror, 120, 100), RGB(120 % 50, 100 % 30, 0x40));
-  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_EQ(PixelAt(h.mirror, 120, 100), RGB(120 % 50, 100 % 30, 0x40));
 }
 
 TEST(SetBkBmp, PathsThatAreNoLoadableBitmapChangeNothing) {
@@ -174,14 +168,11 @@ TEST(SetBkColor, OnAShortListTheTilesLowerLinesKeepTheirPicture) {
 }
 
 TEST(SetBkColor, BeforeTheFirstPaintItChangesNothingVisible) {
-  TopWindow top;
-  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 300, 300);
-  Lib().CreateHook(list, list);
-  HWND mirror = MirrorOf(FindPanel(top.hWnd()));
-  ::SetFocus(top.hWnd());
+  HostScene h(RowsOf20(0, 300));
+  h.On();
+  ::SetFocus(h.top.hWnd());
   EXPECT_EQ(Lib().SetBkColor(RGB(0, 90, 0)), 1);
-  EXPECT_NE(PixelAt(mirror, 200, 250), RGB(0, 90, 0)) << "the tile kept its picture";
-  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_NE(PixelAt(h.mirror, 200, 250), RGB(0, 90, 0)) << "the tile kept its picture";
 }
 
 TEST(SetBkColor, ABitmapAfterAColourReplacesTheColouredTile) {
@@ -206,9 +197,8 @@ TEST(SetFgColor, EveryVisibleRowIsRedrawnInTheNewColourBeforeTheCallReturns) {
 }
 
 TEST(Setters, WithoutAnOverlayTheyDoNothingAndAnswerOne) {
-  TopWindow top;
-  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle, 0, 0, 300, 300);
-  AddItems(list, 3);
+  HostScene h(RowsOf20(3, 300));
+  HWND list = h.list;
   const LONG_PTR hostProc = ::GetWindowLongPtrA(list, GWLP_WNDPROC);
   const COLORREF before = PixelAt(list, 250, 250);
   GdiCount& count = CountLibraryGdi(Lib().hModule);
@@ -217,7 +207,7 @@ TEST(Setters, WithoutAnOverlayTheyDoNothingAndAnswerOne) {
   EXPECT_EQ(Lib().SetBkColor(RGB(1, 2, 3)), 1);
   EXPECT_EQ(Lib().SetFgColor(RGB(1, 2, 3)), 1);
   EXPECT_EQ(count.created, start.created) << "nothing loaded or made";
-  EXPECT_EQ(FindPanel(top.hWnd()), nullptr);
+  EXPECT_FALSE(h.IsOn());
   EXPECT_EQ(::GetWindowLongPtrA(list, GWLP_WNDPROC), hostProc);
   EXPECT_EQ(PixelAt(list, 250, 250), before);
 }
@@ -239,9 +229,9 @@ TEST(Setters, NoGdiObjectIsLostAcrossSetterCallsAndOnOffCycles) {
       }
     }
     for (int i = 0; i < 100; ++i) {
-      Lib().CreateHook(nullptr, nullptr);
-      Lib().CreateHook(s.list, s.list);
-      ::UpdateWindow(s.mirror = MirrorOf(FindPanel(s.top.hWnd())));
+      s.Off();
+      s.On();
+      ::UpdateWindow(s.mirror);
       if (i % 2) Lib().SetBkBmp(a.c_str());
     }
   }
