@@ -20,7 +20,8 @@ endif()
 
 if(NOT EXISTS "${_kslHook_implib}")
   set(kslHook_FOUND FALSE)
-  set(kslHook_NOT_FOUND_MESSAGE "this kit has no ${_kslHook_implib} for the ${CMAKE_C_COMPILER_ID}${CMAKE_CXX_COMPILER_ID} compiler")
+  string(CONCAT kslHook_NOT_FOUND_MESSAGE "this kit has no ${_kslHook_implib}, "
+         "the import library for this compiler's ABI")
 elseif(NOT TARGET kslHook::kslHook)
   add_library(kslHook::kslHook SHARED IMPORTED)
   set_target_properties(kslHook::kslHook PROPERTIES

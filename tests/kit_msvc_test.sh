@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# The kit used by a Visual C++ host, with the MSVC ABI built here by clang for i686-pc-windows-msvc
-# and lld-link (Visual C++ itself does not run here). The host in kit_msvc/ knows the library only
-# through kslHook.h and kslHook.lib. It is built twice against the installed kit: by hand, as one
-# adds kslHook.lib to a Visual C++ project's linker inputs, and as a CMake project that finds the
-# package, which has to hand an MSVC-ABI compiler kslHook.lib. Both are run under Wine.
+# The kit as a Visual C++ host uses it. Visual C++ does not run here; clang for
+# i686-pc-windows-msvc and lld-link build the same ABI. The host in kit_msvc/ knows the library only
+# through kslHook.h and kslHook.lib. It is built twice against the installed kit: by hand, as when
+# kslHook.lib is added to a Visual C++ project's linker inputs, and as a CMake project that finds
+# the package, which has to hand an MSVC-ABI compiler kslHook.lib. Both run under Wine.
 # Arguments: the build folder, the source folder.
 set -euo pipefail
+export LC_ALL=C
 build=$1
 source=$2
 work=$build/kit-msvc-test
@@ -27,16 +28,31 @@ check_imports() {
   done
 }
 
-# By hand: the Windows SDK's headers only (Wine's), no C runtime, and warnings are errors.
-mingw_lib=/usr/i686-w64-mingw32/lib
+# By hand, as Visual C++ does it: the Windows SDK's headers only (Wine's here), no C runtime,
+# warnings are errors, and the link takes kslHook.lib beside kernel32.lib, user32.lib and gdi32.lib
+# with /SAFESEH, the default of a Visual C++ project for 32-bit Windows.
+hand=$work/by-hand
 clang --target=i686-pc-windows-msvc -nostdinc -ffreestanding -O2 -Wall -Wextra -Werror \
   -isystem /usr/include/wine/wine/windows -isystem /usr/include/wine/wine/msvcrt \
-  -I "$kit/include" -c "$source/tests/kit_msvc/msvc_host.c" -o "$work/by-hand/msvc_host.obj"
-lld-link /nologo /WX /subsystem:console /entry:HostMain /nodefaultlib /safeseh:no \
-  /out:"$work/by-hand/msvc_host.exe" "$work/by-hand/msvc_host.obj" "$kit/lib/kslHook.lib" \
-  "$mingw_lib/libuser32.a" "$mingw_lib/libgdi32.a" "$mingw_lib/libkernel32.a"
-check_imports "$work/by-hand/msvc_host.exe"
-echo "ok   an MSVC-ABI host links kslHook.lib and imports the five functions by their plain names"
+  -I "$kit/include" -c "$source/tests/kit_msvc/msvc_host.c" -o "$hand/msvc_host.obj"
+# The Windows SDK's import libraries are not here: mingw-w64's have no safe exception handler
+# tables, so the ones for the system functions the host calls are made in the MSVC format.
+llvm-nm --undefined-only "$hand/msvc_host.obj" | awk '$2 ~ /^__imp__/ {print substr($2, 8)}' |
+  sort >"$hand/system-imports"
+for dll in kernel32 user32 gdi32; do
+  {
+    echo "LIBRARY $dll.dll"
+    echo "EXPORTS"
+    llvm-nm --defined-only "/usr/i686-w64-mingw32/lib/lib$dll.a" 2>/dev/null |
+      awk '$3 ~ /^__imp__/ {print substr($3, 8)}' | sort -u | comm -12 - "$hand/system-imports"
+  } >"$hand/$dll.def"
+  llvm-dlltool -m i386 -k -d "$hand/$dll.def" -l "$hand/$dll.lib"
+done
+(cd "$hand" && lld-link /nologo /WX /safeseh /subsystem:console /entry:HostMain /nodefaultlib \
+   /out:msvc_host.exe msvc_host.obj "$kit/lib/kslHook.lib" kernel32.lib user32.lib gdi32.lib)
+check_imports "$hand/msvc_host.exe"
+echo "ok   an MSVC-ABI host links kslHook.lib with /SAFESEH and imports the five functions by" \
+     "their plain names"
 
 # As a CMake project: find_package(kslHook) must choose kslHook.lib for this compiler.
 cmake -S "$source/tests/kit_msvc" -B "$work/cmake" \
@@ -52,8 +68,8 @@ fi
 check_imports "$work/cmake/msvc_host.exe"
 echo "ok   find_package(kslHook) links kslHook.lib for clang in the MSVC ABI"
 
-for host in by-hand cmake; do
-  echo "-- the host built $host, under Wine:"
-  cp "$kit/bin/kslHook.dll" "$work/$host/"
-  (cd "$work/$host" && wine msvc_host.exe)
+for built in "by-hand:by hand" "cmake:through CMake"; do
+  echo "-- the host built ${built#*:}, under Wine:"
+  cp "$kit/bin/kslHook.dll" "$work/${built%%:*}/"
+  (cd "$work/${built%%:*}" && wine msvc_host.exe)
 done

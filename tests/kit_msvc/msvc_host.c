@@ -1,8 +1,8 @@
-/* A host built the way Visual C++ builds one: the MSVC ABI, Windows SDK headers, kslHook.lib on the
- * linker's command line, and nothing else of the library's. It has no C runtime (so it can be linked
- * here without one): its entry point is HostMain, it prints with WriteFile and ends with
- * ExitProcess. It switches the skin on, calls every setter and checks what each did on the screen,
- * then switches the skin off. Exit code 0 when every step went as expected. */
+/* A host built the way Visual C++ builds one: the MSVC ABI, Windows SDK headers, kslHook.lib on
+ * the linker's command line, and nothing else of the library's. It has no C runtime, so that it
+ * links here without one: it starts at HostMain, prints with WriteFile and ends with ExitProcess.
+ * It switches the skin on, calls every setter and checks on the screen what each did, then
+ * switches the skin off. Exit code 0 when every step went as expected. */
 #include <windows.h>
 
 #include <kslHook.h>
@@ -48,7 +48,7 @@ static COLORREF ShownAt(HWND panel, int x, int y) {
   return colour;
 }
 
-/* Whether any pixel of the band of the panel between top and bottom, left of x = 120, shows colour. */
+/* Whether any pixel of the panel between lines top and bottom, left of x = 120, shows colour. */
 static int BandShows(HWND panel, int top, int bottom, COLORREF colour) {
   int x, y;
   for (y = top; y < bottom; ++y)
