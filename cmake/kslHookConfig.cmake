@@ -1,11 +1,35 @@
 # The kslHook package: find_package(kslHook) gives the imported target kslHook::kslHook, which
-# brings kslHook.h and the import library; kslHook.dll goes beside the host's executable.
+# brings kslHook.h and the import library that fits the consuming compiler; kslHook.dll goes beside
+# the host's executable.
 get_filename_component(_kslHook_prefix "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
-if(NOT TARGET kslHook::kslHook)
+
+# Visual C++, clang-cl and clang targeting the MSVC ABI link the MSVC-format kslHook.lib; GNU
+# toolchains (mingw-w64 gcc or clang) link libkslHook.dll.a. Both import the same functions.
+set(_kslHook_msvc_abi FALSE)
+foreach(_kslHook_lang C CXX)
+  if(CMAKE_${_kslHook_lang}_COMPILER_ID STREQUAL "MSVC"
+     OR CMAKE_${_kslHook_lang}_SIMULATE_ID STREQUAL "MSVC")
+    set(_kslHook_msvc_abi TRUE)
+  endif()
+endforeach()
+if(MSVC OR _kslHook_msvc_abi)
+  set(_kslHook_implib "${_kslHook_prefix}/lib/kslHook.lib")
+else()
+  set(_kslHook_implib "${_kslHook_prefix}/lib/libkslHook.dll.a")
+endif()
+
+if(NOT EXISTS "${_kslHook_implib}")
+  set(kslHook_FOUND FALSE)
+  string(CONCAT kslHook_NOT_FOUND_MESSAGE "this kit has no ${_kslHook_implib}, "
+         "the import library for this compiler's ABI")
+elseif(NOT TARGET kslHook::kslHook)
   add_library(kslHook::kslHook SHARED IMPORTED)
   set_target_properties(kslHook::kslHook PROPERTIES
     IMPORTED_LOCATION "${_kslHook_prefix}/bin/kslHook.dll"
-    IMPORTED_IMPLIB "${_kslHook_prefix}/lib/libkslHook.dll.a"
+    IMPORTED_IMPLIB "${_kslHook_implib}"
     INTERFACE_INCLUDE_DIRECTORIES "${_kslHook_prefix}/include")
 endif()
 unset(_kslHook_prefix)
+unset(_kslHook_implib)
+unset(_kslHook_msvc_abi)
+unset(_kslHook_lang)

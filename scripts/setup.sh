@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and running kslHook needs on a Debian 12 machine, and nothing when it is
 # all there already: the i386 architecture, Wine with its 32-bit half, the posix-threaded i686
-# mingw-w64 compiler, Xvfb, CMake. Run as root.
+# mingw-w64 compiler, Xvfb, CMake, and for the kit's Visual C++ import library and its test host
+# clang, lld (lld-link), llvm (llvm-dlltool) and Wine's Windows headers. Run as root.
 set -euo pipefail
 
 need=()
@@ -12,6 +13,11 @@ command -v xvfb-run >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)
 command -v cmake >/dev/null || need+=(cmake)
 [ -d /usr/src/googletest ] || need+=(googletest)
+command -v clang >/dev/null || need+=(clang)
+command -v lld-link >/dev/null || need+=(lld)
+command -v llvm-dlltool >/dev/null || need+=(llvm)
+# Wine's Windows SDK headers; the 32-bit package, because wine32 already brings its libwine.
+[ -f /usr/include/wine/wine/windows/windows.h ] || need+=(libwine-dev:i386)
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"

@@ -15,6 +15,7 @@ expected="bin/kslHook.dll
 include/kslHook.h
 lib/cmake/kslHook/kslHookConfig.cmake
 lib/cmake/kslHook/kslHookConfigVersion.cmake
+lib/kslHook.lib
 lib/libkslHook.dll.a
 share/doc/kslHook/README.md"
 installed=$(cd "$work/installed" && find . -type f | sed 's|^\./||' | sort)
@@ -30,6 +31,19 @@ if [ "$zipped" != "$expected" ]; then
 fi
 echo "ok   the kit installs and zips as bin/ include/ lib/ lib/cmake/kslHook/ ($(basename "$zip"))"
 
+# The shipped DLL is stripped: no debug sections, no symbol table, in the folder and in the zip.
+mkdir -p "$work/unzipped"
+(cd "$work/unzipped" && cmake -E tar xf "$zip")
+for dll in "$work/installed/bin/kslHook.dll" "$work"/unzipped/*/bin/kslHook.dll; do
+  sections=$(i686-w64-mingw32-objdump -h "$dll")
+  symbols=$(i686-w64-mingw32-objdump -t "$dll")
+  if grep -q '\.debug' <<<"$sections" || ! grep -qx 'no symbols' <<<"$symbols"; then
+    echo "FAIL: $dll carries debug sections or symbols"; echo "$sections"; exit 1
+  fi
+done
+echo "ok   the installed and the zipped kslHook.dll carry no debug sections or symbols" \
+     "($(stat -c %s "$work/installed/bin/kslHook.dll") bytes)"
+
 # Linker warnings are errors, and the linker may not guess at __stdcall names: the import library
 # has to name the functions exactly as kslHook.h declares them.
 cmake -S "$source/examples" -B "$work/examples" \
@@ -38,7 +52,13 @@ cmake -S "$source/examples" -B "$work/examples" \
   -DCMAKE_C_FLAGS="-Wall -Wextra -Werror" \
   -DCMAKE_EXE_LINKER_FLAGS="-Wl,--disable-stdcall-fixup -Wl,--fatal-warnings" >/dev/null
 cmake --build "$work/examples" >/dev/null
-echo "ok   the example hosts build against the installed package"
+link_line=$(cat "$work/examples/CMakeFiles/linked_host.dir/link.txt" \
+                "$work/examples/CMakeFiles/linked_host.dir/linkLibs.rsp" 2>/dev/null || true)
+if ! grep -q "$work/installed/lib/libkslHook.dll.a" <<<"$link_line"; then
+  echo "FAIL: the package did not give the GNU compiler libkslHook.dll.a:"; echo "$link_line"
+  exit 1
+fi
+echo "ok   the example hosts build against the installed package (with libkslHook.dll.a)"
 
 imports=$(i686-w64-mingw32-objdump -p "$work/examples/linked_host.exe" |
           sed -n '/DLL Name: kslHook.dll/,/^$/p')
