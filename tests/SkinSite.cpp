@@ -8,11 +8,12 @@ SkinSite::SkinSite(HWND hList) {
   ::GetWindowRect(hList, &rc);
   ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
   const HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
-  // WS_EX_CONTROLPARENT lets a dialog's keyboard navigation go on into the skin inside.
+  // WS_EX_CONTROLPARENT lets a dialog's keyboard navigation go on into the skin inside;
+  // WS_CLIPSIBLINGS keeps the container from painting over the list while the skin is off.
   m_hContainer = ::CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "",
-                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, rc.left, rc.top,
-                                   rc.right - rc.left, rc.bottom - rc.top, hParent, nullptr,
-                                   hInstance, nullptr);
+                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                   rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                                   hParent, nullptr, hInstance, nullptr);
   // Just after the list: while the skin is off, the list lies over the container; and the tab
   // order reaches the skin where it would reach the list.
   ::SetWindowPos(m_hContainer, hList, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

@@ -133,10 +133,10 @@ std::string TextOf(HWND hWnd) {
   return text;
 }
 
-// Polls `done` every 20 ms for up to two seconds; true as soon as it holds.
+// Polls `done` every 20 ms for up to `seconds`; true as soon as it holds.
 template <typename Predicate>
-bool WaitFor(Predicate done) {
-  for (int i = 0; i < 100; ++i) {
+bool WaitFor(Predicate done, int seconds = 2) {
+  for (int i = 0; i < seconds * 50; ++i) {
     if (done()) return true;
     ::Sleep(20);
   }
@@ -224,7 +224,8 @@ BOOL RunSkinnedDialog(const std::string& folder, const std::function<void(Dialog
 
   *opened = false;
   std::thread player([&] {
-    if (!WaitFor([&] { return scene.dialog != nullptr; })) return;
+    // The first dialog of a process takes a while to load its module and fonts.
+    if (!WaitFor([&] { return scene.dialog != nullptr; }, 10)) return;
     *opened = true;
     user(scene);
     if (!WaitFor([&] { return !::IsWindow(scene.dialog); }))
@@ -234,6 +235,8 @@ BOOL RunSkinnedDialog(const std::string& folder, const std::function<void(Dialog
   player.join();
   if (scene.skinned) Lib().CreateHook(nullptr, nullptr);
   *chosen = fileName;
+  if (!*opened) std::printf("the dialog did not show: CommDlgExtendedError %lx\n",
+                            ::CommDlgExtendedError());
   return answer;
 }
 
