@@ -12,13 +12,12 @@ enum ControlId {
   kPictureButton,
   kBackgroundButton,
   kTextButton,
-  kPane = 200,
-  kList,
+  kList = 201,
   kStatus,
+  kSkinPlace,
 };
 
 constexpr char kFrameClass[] = "kslHookDemoHost";
-constexpr char kPaneClass[] = "kslHookDemoPane";
 constexpr int kRowCount = 300;
 constexpr int kClientWidth = 600;
 constexpr int kClientHeight = 440;
@@ -47,7 +46,7 @@ std::string ColourName(COLORREF colour) {
   return text;
 }
 
-void RegisterClasses(HINSTANCE hInstance, WNDPROC frameProc, WNDPROC paneProc) {
+void RegisterFrameClass(HINSTANCE hInstance, WNDPROC frameProc) {
   WNDCLASSA wc = {};
   wc.hInstance = hInstance;
   wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
@@ -56,10 +55,6 @@ void RegisterClasses(HINSTANCE hInstance, WNDPROC frameProc, WNDPROC paneProc) {
   wc.lpszClassName = kFrameClass;
   wc.hIcon = ::LoadIcon(nullptr, IDI_APPLICATION);
   ::RegisterClassA(&wc);  // fails harmlessly when the class is there already
-  wc.lpfnWndProc = paneProc;
-  wc.lpszClassName = kPaneClass;
-  wc.hIcon = nullptr;
-  ::RegisterClassA(&wc);
 }
 
 }  // namespace
@@ -72,7 +67,7 @@ std::string PicturesFolder() {
 }
 
 HostWindow::HostWindow(HINSTANCE hInstance, int x, int y) {
-  RegisterClasses(hInstance, FrameProc, PaneProc);
+  RegisterFrameClass(hInstance, FrameProc);
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT rc = {0, 0, kClientWidth, kClientHeight};
   ::AdjustWindowRect(&rc, style, FALSE);
@@ -110,16 +105,35 @@ void HostWindow::CreateControls(HINSTANCE hInstance) {
   child(0, "BUTTON", "Background colour...", WS_TABSTOP, 290, 10, 145, 26, m_hWnd,
         kBackgroundButton);
   child(0, "BUTTON", "Text colour...", WS_TABSTOP, 445, 10, 145, 26, m_hWnd, kTextButton);
-  m_hPane = child(WS_EX_CLIENTEDGE, kPaneClass, "", WS_CLIPCHILDREN, 10, 46, 580, 350, m_hWnd,
-                  kPane);
-  RECT pane;
-  ::GetClientRect(m_hPane, &pane);
-  // The list fills its pane: it can be its own reference window, and the skin lies exactly on it.
-  m_hList = child(0, "LISTBOX", "",
-                  WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT, 0,
-                  0, pane.right, pane.bottom, m_hPane, kList);
+  m_hList = child(WS_EX_CLIENTEDGE, "LISTBOX", "",
+                  WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT, 10,
+                  46, 580, 350, m_hWnd, kList);
   m_hStatus = child(0, "STATIC", "", SS_SUNKEN | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 10, 406, 580,
                     24, m_hWnd, kStatus);
+  LaySkinPlace(hInstance);
+}
+
+// The skin's place, laid once: a container at the list's rectangle, just after the list in
+// z-order, with the list's sunken edge, and a reference window filling the container's client
+// area, where the skin will lie. The list itself stays a child of this window under its own id:
+// moved into the container, it would no longer be found by GetDlgItem on this window.
+void HostWindow::LaySkinPlace(HINSTANCE hInstance) {
+  RECT rc;
+  ::GetWindowRect(m_hList, &rc);
+  ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+  // WS_EX_CONTROLPARENT: the dialog keyboard interface looks inside the container for the skin.
+  // WS_CLIPSIBLINGS: while the skin is off, the container does not paint over the list above it.
+  m_hSkinPlace = ::CreateWindowExA(WS_EX_CONTROLPARENT | WS_EX_CLIENTEDGE, "STATIC", "",
+                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                   rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, m_hWnd,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSkinPlace)),
+                                   hInstance, nullptr);
+  // Under the list while the skin is off, and next to it in the tab order.
+  ::SetWindowPos(m_hSkinPlace, m_hList, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  RECT inside;
+  ::GetClientRect(m_hSkinPlace, &inside);
+  m_hSkinReference = ::CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, inside.right,
+                                       inside.bottom, m_hSkinPlace, nullptr, hInstance, nullptr);
 }
 
 void HostWindow::FillList() {
@@ -149,8 +163,8 @@ void HostWindow::FillList() {
 void HostWindow::SetSkin(bool on) {
   if (on == m_bSkinned) return;
   // One call switches the skin on and the next switches it off; the arguments of the second are
-  // not read.
-  kslCreateHook(m_hList, m_hList);
+  // not read. The skin goes into the reference window's parent, at the reference's size.
+  kslCreateHook(m_hSkinReference, m_hList);
   // The library answers 0 either way; a hidden list is how a host sees that the skin is on.
   m_bSkinned = !::IsWindowVisible(m_hList);
   ::SetWindowTextA(m_hSkinButton, m_bSkinned ? "Skin off" : "Skin on");
@@ -295,14 +309,6 @@ LRESULT CALLBACK HostWindow::FrameProc(HWND hWnd, UINT message, WPARAM wParam, L
     case WM_DESTROY:
       ::PostQuitMessage(0);
       return 0;
-  }
-  return ::DefWindowProcA(hWnd, message, wParam, lParam);
-}
-
-// The list reports to the pane it was created in; the pane passes its words on to the window.
-LRESULT CALLBACK HostWindow::PaneProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COMMAND || message == WM_CONTEXTMENU) {
-    return ::SendMessageA(::GetParent(hWnd), message, wParam, lParam);
   }
   return ::DefWindowProcA(hWnd, message, wParam, lParam);
 }

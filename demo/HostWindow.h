@@ -1,5 +1,5 @@
-// The demo's host application window: a list of a few hundred tabbed rows in a pane, buttons that
-// drive kslHook.dll, and a status line that shows what the host's own list tells it.
+// The demo's host application window: a list of a few hundred tabbed rows, buttons that drive
+// kslHook.dll, and a status line that shows what the host's own list tells it.
 #pragma once
 #include <windows.h>
 
@@ -40,8 +40,8 @@ class HostWindow {
 
  private:
   static LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK PaneProc(HWND, UINT, WPARAM, LPARAM);
   void CreateControls(HINSTANCE hInstance);
+  void LaySkinPlace(HINSTANCE hInstance);
   void FillList();
   void OnCommand(int id, int code, HWND hFrom);
   void OnListNotification(int code);
@@ -53,8 +53,9 @@ class HostWindow {
   void ShowStatus(const std::string& text);
 
   HWND m_hWnd = nullptr;
-  HWND m_hPane = nullptr;
   HWND m_hList = nullptr;
+  HWND m_hSkinPlace = nullptr;      // the container the skin goes into
+  HWND m_hSkinReference = nullptr;  // fills the container: the skin's size
   HWND m_hSkinButton = nullptr;
   HWND m_hStatus = nullptr;
   bool m_bSkinned = false;

@@ -21,9 +21,32 @@ static void PumpMessages(void) {
   }
 }
 
+/* Lays the skin's place over the host's list: a container at the list's rectangle, just after the
+ * list in z-order, and a reference window filling it; returns the reference window, the one to give
+ * kslCreateHook. The list itself stays where it is: a host or dialog that finds it with
+ * GetDlgItem(parent, id) goes on finding it. */
+static HWND LaySkinPlace(HWND list) {
+  HWND parent = GetParent(list);
+  HINSTANCE instance = GetModuleHandleA(NULL);
+  HWND container;
+  RECT rc;
+  GetWindowRect(list, &rc);
+  MapWindowPoints(NULL, parent, (POINT*)&rc, 2);
+  /* WS_EX_CONTROLPARENT: dialog keyboard navigation looks inside for the skin. WS_CLIPSIBLINGS:
+   * while the skin is off, the container does not paint over the list above it. */
+  container = CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "",
+                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left,
+                              rc.top, rc.right - rc.left, rc.bottom - rc.top, parent, NULL,
+                              instance, NULL);
+  SetWindowPos(container, list, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                         container, NULL, instance, NULL);
+}
+
 int main(void) {
   WNDCLASSA wc = {0};
-  HWND frame, list, panel;
+  HWND frame, list, reference, panel;
+  RECT listRect, panelRect;
   int i;
 
   wc.lpfnWndProc = DefWindowProcA;
@@ -33,21 +56,25 @@ int main(void) {
   RegisterClassA(&wc);
   frame = CreateWindowExA(0, "LinkedHostFrame", "Linked host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                           40, 40, 480, 320, NULL, NULL, wc.hInstance, NULL);
-  /* The list fills its window, so it can be its own reference window. */
   list = CreateWindowExA(0, "LISTBOX", "",
                          WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                         0, 0, 460, 280, frame, (HMENU)100, wc.hInstance, NULL);
+                         20, 20, 420, 240, frame, (HMENU)100, wc.hInstance, NULL);
   for (i = 0; i < 40; ++i) {
     char row[32];
     wsprintfA(row, "Row %d", i);
     SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)row);
   }
+  reference = LaySkinPlace(list);
   PumpMessages();
 
-  Expect(kslCreateHook(list, list) == 0, "kslCreateHook switches the skin on and returns 0");
-  panel = GetWindow(list, GW_HWNDFIRST);
+  Expect(kslCreateHook(reference, list) == 0, "kslCreateHook switches the skin on and returns 0");
+  panel = GetWindow(reference, GW_HWNDFIRST);
   Expect(!IsWindowVisible(list), "the host's list is hidden under the skin");
-  Expect(panel != list && IsWindowVisible(panel), "a skinned copy lies on top of it");
+  GetWindowRect(list, &listRect);
+  GetWindowRect(panel, &panelRect);
+  Expect(panel != reference && IsWindowVisible(panel) && EqualRect(&listRect, &panelRect),
+         "a skinned copy lies exactly at its place");
+  Expect(GetDlgItem(frame, 100) == list, "the host still finds its list by its id");
   Expect(kslHookSetBkColor(RGB(0x20, 0x30, 0x50)) == 1, "kslHookSetBkColor returns 1");
   Expect(kslHookSetFgColor(RGB(0xF0, 0xE0, 0xA0)) == 1, "kslHookSetFgColor returns 1");
   Expect(kslHookSetBkBmp("no such picture.bmp") == 1,

@@ -6,6 +6,23 @@
 typedef int(WINAPI* CreateHookFn)(HWND, HWND);
 typedef int(WINAPI* SetColorFn)(COLORREF);
 
+/* The skin's place, as linked_host.c lays it: a container at the list's rectangle, just after the
+ * list, holding a reference window the size of the container. Returns the reference window. */
+static HWND LaySkinPlace(HWND list) {
+  HWND parent = GetParent(list);
+  HWND container;
+  RECT rc;
+  GetWindowRect(list, &rc);
+  MapWindowPoints(NULL, parent, (POINT*)&rc, 2);
+  container = CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "",
+                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left,
+                              rc.top, rc.right - rc.left, rc.bottom - rc.top, parent, NULL, NULL,
+                              NULL);
+  SetWindowPos(container, list, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                         container, NULL, NULL, NULL);
+}
+
 static int g_failures;
 
 static void Expect(int ok, const char* what) {
@@ -18,7 +35,7 @@ int main(void) {
   WNDCLASSA wc = {0};
   CreateHookFn createHook;
   SetColorFn setBkColor;
-  HWND frame, list;
+  HWND frame, list, reference;
 
   Expect(library != NULL, "kslHook.dll loads");
   if (library == NULL) return 1;
@@ -37,12 +54,13 @@ int main(void) {
   frame = CreateWindowExA(0, "LoadLibraryHostFrame", "LoadLibrary host",
                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 320, 240, NULL, NULL,
                           wc.hInstance, NULL);
-  list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 0, 0, 300, 200,
+  list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 10, 10, 280, 180,
                          frame, (HMENU)100, NULL, NULL);
   SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)"one");
   SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)"two");
+  reference = LaySkinPlace(list);
 
-  Expect(createHook(list, list) == 0 && !IsWindowVisible(list), "the skin goes on");
+  Expect(createHook(reference, list) == 0 && !IsWindowVisible(list), "the skin goes on");
   Expect(setBkColor(RGB(0x10, 0x40, 0x20)) == 1, "the background colour is set");
   Expect(createHook(NULL, NULL) == 0 && IsWindowVisible(list), "the skin comes off");
   /* Switched off first, so nothing of the library is left running when it is unloaded. */

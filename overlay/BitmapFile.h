@@ -1,5 +1,7 @@
-// Checks a Windows bitmap file before the system loader sees it: the loader trusts the headers and
-// can read past the end of a file that is cut short.
+// Reads Windows bitmap files for the tile. The headers are checked against the file before anything
+// is read by them, and the pixels are read here rather than by the system's file loader, which
+// trusts the headers (it reads past the end of a file cut short) and, under Wine, shows some
+// formats wrongly.
 #pragma once
 #include <windows.h>
 
@@ -8,5 +10,7 @@
 // a known compression, and the colour table and pixel data inside the file.
 bool IsCompleteBitmapFile(LPCSTR lpszPath);
 
-// Loads the file as a DIB section at its own size, after the check above; null when either fails.
+// The file's picture as a 32-bit DIB section at the file's own size, whatever the file's pixel
+// format and row order; null when the check above fails, the picture is larger than 8192 x 8192
+// pixels' worth, or memory runs out.
 HBITMAP LoadBitmapFile(LPCSTR lpszPath);

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs what building and running kslHook needs on a Debian 12 machine, and nothing when it is
 # all there already: the i386 architecture, Wine with its 32-bit half, the posix-threaded i686
-# mingw-w64 compiler, Xvfb, CMake, and for the kit's Visual C++ import library and its test host
-# clang, lld (lld-link), llvm (llvm-dlltool) and Wine's Windows headers. Run as root.
+# mingw-w64 compiler, Xvfb, CMake, the font Wine draws caption buttons with, and for the kit's
+# Visual C++ import library and its test host clang, lld (lld-link), llvm (llvm-dlltool) and Wine's
+# Windows headers. Run as root.
 set -euo pipefail
 
+# Wine's own Marlett: the glyphs of the minimise, maximise and close buttons in every caption.
+marlett=/usr/share/wine/fonts/marlett.ttf
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
 command -v wine >/dev/null || need+=(wine)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+[ -f "$marlett" ] || need+=(fonts-wine)
 command -v xvfb-run >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)
 command -v cmake >/dev/null || need+=(cmake)
@@ -39,4 +43,16 @@ if [ ! -f "$WINEPREFIX/.kslhook-ready" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w || true
   touch "$WINEPREFIX/.kslhook-ready"
+fi
+
+# Wine draws caption buttons as Marlett glyphs; without the font they come out as the letters
+# "0 1 r". This Wine reads fonts from the prefix's C:\windows\Fonts and fontconfig's folders only,
+# not from /usr/share/wine/fonts where fonts-wine puts them, and wineboot does not copy them (not
+# even into a prefix made after fonts-wine was installed): the prefix gets its own copy, also a
+# prefix made before this step existed.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ ! -f "$fonts/marlett.ttf" ]; then
+  echo "setup: giving the Wine prefix the Marlett font"
+  mkdir -p "$fonts"
+  cp "$marlett" "$fonts/"
 fi

@@ -12,6 +12,7 @@ decltype(&::CreateSolidBrush) g_createBrush;
 decltype(&::DeleteObject) g_deleteObject;
 decltype(&::LoadImageA) g_loadImage;
 decltype(&::LoadBitmapA) g_loadBitmap;
+decltype(&::CreateDIBSection) g_createDibSection;
 
 HDC WINAPI CountCreateDC(HDC h) {
   HDC r = g_createDC(h);
@@ -40,6 +41,13 @@ HANDLE WINAPI CountLoadImage(HINSTANCE i, LPCSTR n, UINT t, int w, int h, UINT f
 }
 HBITMAP WINAPI CountLoadBitmap(HINSTANCE i, LPCSTR n) {
   HBITMAP r = g_loadBitmap(i, n);
+  g_count.created += r != nullptr;
+  return r;
+}
+
+HBITMAP WINAPI CountCreateDibSection(HDC hDC, const BITMAPINFO* pInfo, UINT usage, void** ppBits,
+                                     HANDLE hSection, DWORD offset) {
+  HBITMAP r = g_createDibSection(hDC, pInfo, usage, ppBits, hSection, offset);
   g_count.created += r != nullptr;
   return r;
 }
@@ -79,6 +87,7 @@ GdiCount& CountLibraryGdi(HMODULE hLibrary) {
     Patch(hLibrary, "gdi32.dll", "DeleteObject", &CountDeleteObject, g_deleteObject);
     Patch(hLibrary, "user32.dll", "LoadImageA", &CountLoadImage, g_loadImage);
     Patch(hLibrary, "user32.dll", "LoadBitmapA", &CountLoadBitmap, g_loadBitmap);
+    Patch(hLibrary, "gdi32.dll", "CreateDIBSection", &CountCreateDibSection, g_createDibSection);
   }
   return g_count;
 }

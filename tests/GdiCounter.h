@@ -6,7 +6,7 @@
 namespace host {
 
 struct GdiCount {
-  long created = 0;  // bitmaps loaded, brushes and memory DCs made
+  long created = 0;  // bitmaps loaded or made, brushes and memory DCs made
   long deleted = 0;  // DeleteObject and DeleteDC calls that succeeded
 };
 

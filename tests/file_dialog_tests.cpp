@@ -1,0 +1,352 @@
+// A real system dialog driven by its own code: the old-style file-open dialog, skinned from its
+// hook in the layout the README teaches, used with the mouse. The dialog finds its file list with
+// GetDlgItem, so the list stays where the dialog made it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HostKit.h"
+#include "Screenshot.h"
+
+using namespace host;
+
+namespace {
+
+// The old-style dialog's controls.
+constexpr int kFileList = 0x460;       // lst1
+constexpr int kDirectoryList = 0x461;  // lst2
+constexpr int kFilterCombo = 0x470;    // cmb1
+constexpr int kFileNameEdit = 0x480;   // edt1
+
+// A scratch folder with known files, and a folder inside it.
+class ScratchFolder {
+ public:
+  ScratchFolder() : m_path(ScratchPath("filedlg")) {
+    RemoveAll();
+    ::CreateDirectoryA(m_path.c_str(), nullptr);
+    ::CreateDirectoryA((m_path + "\\inner").c_str(), nullptr);
+    for (const char* name : kFiles) {
+      FILE* f = std::fopen((m_path + "\\" + name).c_str(), "wb");
+      std::fputs(name, f);
+      std::fclose(f);
+    }
+  }
+  ~ScratchFolder() { RemoveAll(); }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& path() const { return m_path; }
+
+ private:
+  static constexpr const char* kFiles[] = {"alpha.txt", "beta.txt", "delta.txt", "gamma.dat",
+                                           "inner\\one.txt", "inner\\three.txt",
+                                           "inner\\two.dat"};
+  void RemoveAll() {
+    for (const char* name : kFiles) ::DeleteFileA((m_path + "\\" + name).c_str());
+    ::RemoveDirectoryA((m_path + "\\inner").c_str());
+    ::RemoveDirectoryA(m_path.c_str());
+  }
+  std::string m_path;
+};
+
+// The process's current folder, put back when the owner goes: the dialog changes it as the user
+// changes folders.
+class CurrentFolderKeeper {
+ public:
+  CurrentFolderKeeper() { ::GetCurrentDirectoryA(MAX_PATH, m_path); }
+  ~CurrentFolderKeeper() { ::SetCurrentDirectoryA(m_path); }
+  CurrentFolderKeeper(const CurrentFolderKeeper&) = delete;
+  CurrentFolderKeeper& operator=(const CurrentFolderKeeper&) = delete;
+
+ private:
+  char m_path[MAX_PATH] = {};
+};
+
+// What the dialog's hook set up, shared with the thread that plays the user.
+struct DialogScene {
+  std::atomic<HWND> dialog{nullptr};
+  HWND fileList = nullptr;
+  HWND mirror = nullptr;
+  std::unique_ptr<SkinSite> site;
+  bool skinned = false;
+};
+
+// The dialog's hook: on WM_INITDIALOG lays the skin's place over the file list and switches the
+// skin on; switches it off again before the dialog's windows go.
+UINT_PTR CALLBACK SkinningHook(HWND hDialog, UINT message, WPARAM, LPARAM lParam) {
+  constexpr char kSceneProperty[] = "kslhook test scene";
+  if (message == WM_INITDIALOG) {
+    auto* scene =
+        reinterpret_cast<DialogScene*>(reinterpret_cast<OPENFILENAMEA*>(lParam)->lCustData);
+    ::SetPropA(hDialog, kSceneProperty, scene);
+    scene->fileList = ::GetDlgItem(hDialog, kFileList);
+    scene->site = std::make_unique<SkinSite>(scene->fileList);
+    Lib().CreateHook(scene->site->reference(), scene->fileList);
+    // The dialog's list draws black text; light letters read on the library's dark tile.
+    Lib().SetFgColor(RGB(0xF2, 0xEE, 0xE0));
+    scene->mirror = MirrorOf(FindPanel(scene->site->container()));
+    scene->skinned = true;
+    scene->dialog = hDialog;  // last: the user's thread starts when it sees the dialog
+    return TRUE;
+  }
+  if (message == WM_DESTROY) {
+    auto* scene = static_cast<DialogScene*>(::RemovePropA(hDialog, kSceneProperty));
+    if (scene != nullptr && scene->skinned) {
+      Lib().CreateHook(nullptr, nullptr);
+      scene->skinned = false;
+    }
+  }
+  return FALSE;
+}
+
+std::vector<std::string> TextsOf(HWND hList) {
+  std::vector<std::string> texts;
+  const int count = static_cast<int>(::SendMessageA(hList, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    char text[MAX_PATH] = {};
+    if (::SendMessageA(hList, LB_GETTEXTLEN, i, 0) < MAX_PATH)
+      ::SendMessageA(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string all;
+  for (const std::string& t : texts) all += (all.empty() ? "" : ", ") + t;
+  return "{" + all + "}";
+}
+
+std::string TextOf(HWND hWnd) {
+  char text[MAX_PATH] = {};
+  ::GetWindowTextA(hWnd, text, MAX_PATH);
+  return text;
+}
+
+// Polls `done` every 20 ms for up to `seconds`; true as soon as it holds.
+template <typename Predicate>
+bool WaitFor(Predicate done, int seconds = 2) {
+  for (int i = 0; i < seconds * 50; ++i) {
+    if (done()) return true;
+    ::Sleep(20);
+  }
+  return done();
+}
+
+// The user at the mouse, from a thread of its own: the dialog's modal loop takes the input.
+class Mouse {
+ public:
+  // Moves to the screen point of row `row`'s middle in hList and clicks `times` times. A click
+  // within the double-click time of the one before would be taken as its second half, so each
+  // gesture waits that long first.
+  void ClickRow(HWND hList, int row, int times = 1) {
+    RECT item = {};
+    ::SendMessageA(hList, LB_GETITEMRECT, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&item));
+    POINT at = {item.left + 12, (item.top + item.bottom) / 2};
+    ::ClientToScreen(hList, &at);
+    ClickAt(at, times);
+  }
+  void ClickAt(POINT at, int times = 1) {
+    const DWORD since = ::GetTickCount() - m_lastClick;
+    const DWORD gap = ::GetDoubleClickTime() + 60;
+    if (since < gap) ::Sleep(gap - since);
+    ::SetCursorPos(at.x, at.y);
+    for (int i = 0; i < times; ++i) {
+      Send(MOUSEEVENTF_LEFTDOWN);
+      Send(MOUSEEVENTF_LEFTUP);
+    }
+    m_lastClick = ::GetTickCount();
+  }
+
+ private:
+  static void Send(DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    ::SendInput(1, &input, sizeof input);
+  }
+  DWORD m_lastClick = 0;
+};
+
+int RowOf(HWND hList, const std::string& text) {
+  const std::vector<std::string> texts = TextsOf(hList);
+  const auto found = std::find(texts.begin(), texts.end(), text);
+  return found == texts.end() ? -1 : static_cast<int>(found - texts.begin());
+}
+
+// The window with the keyboard focus in the thread that owns hWnd.
+HWND FocusIn(HWND hWnd) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info);
+  return info.hwndFocus;
+}
+
+void PressKey(WORD key) {
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = input[1].ki.wVk = key;
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(2, input, sizeof input[0]);
+}
+
+// Opens the old-style dialog in `folder`, filtering *.txt then *.dat, with the skin on its file
+// list, and plays `user` on a thread of its own while the dialog's modal loop runs on this one.
+// Returns GetOpenFileNameA's answer, the chosen path in *chosen. The dialog is closed whatever
+// the user did; a dialog that never shows leaves the user unplayed and *opened false.
+BOOL RunSkinnedDialog(const std::string& folder, const std::function<void(DialogScene&)>& user,
+                      std::string* chosen, bool* opened) {
+  CurrentFolderKeeper keepFolder;
+  DialogScene scene;
+  char fileName[MAX_PATH] = {};
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.lpstrFilter = "Text files (*.txt)\0*.txt\0Data files (*.dat)\0*.dat\0";
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = fileName;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrInitialDir = folder.c_str();
+  // No OFN_EXPLORER: the dialog of old, which finds its controls by id.
+  ofn.Flags = OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
+  ofn.lpfnHook = &SkinningHook;
+  ofn.lCustData = reinterpret_cast<LPARAM>(&scene);
+
+  *opened = false;
+  std::thread player([&] {
+    // The first dialog of a process takes a while to load its module and fonts.
+    if (!WaitFor([&] { return scene.dialog != nullptr; }, 10)) return;
+    *opened = true;
+    user(scene);
+    if (!WaitFor([&] { return !::IsWindow(scene.dialog); }))
+      ::PostMessageA(scene.dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  const BOOL answer = ::GetOpenFileNameA(&ofn);
+  player.join();
+  if (scene.skinned) Lib().CreateHook(nullptr, nullptr);
+  *chosen = fileName;
+  if (!*opened) std::printf("the dialog did not show: CommDlgExtendedError %lx\n",
+                            ::CommDlgExtendedError());
+  return answer;
+}
+
+// The test's folder, where the screenshot goes: the dialog changes the current one.
+std::string ArtifactPath(const std::string& name) {
+  char here[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, here);
+  ::CreateDirectoryA("artifacts", nullptr);
+  return std::string(here) + "\\artifacts\\" + name;
+}
+
+}  // namespace
+
+TEST(FileDialog, ClicksFolderChangesFiltersAndADoubleClickOpenWorkWithTheFileListSkinned) {
+  const ScratchFolder folder;
+  const std::string screenshot = ArtifactPath("file_dialog_skinned.png");
+  bool listStaysInTheDialog = false;
+  std::vector<std::string> firstFiles, firstMirror, innerFiles, innerMirror, dataFiles, dataMirror;
+  std::string nameAfterClick;
+  bool screenshotSaved = false;
+  bool doubleClickedRowFound = false;
+
+  std::string chosen;
+  bool shown = false;
+  const BOOL opened = RunSkinnedDialog(folder.path(), [&](DialogScene& scene) {
+    const HWND dialog = scene.dialog;
+    const HWND mirror = scene.mirror;
+    const HWND files = scene.fileList;
+    listStaysInTheDialog = ::GetDlgItem(dialog, kFileList) == files &&
+                           ::GetParent(files) == dialog && !::IsWindowVisible(files) &&
+                           ::IsWindowVisible(mirror);
+    Mouse mouse;
+
+    // A file clicked on the skin: the dialog puts its name in the edit box.
+    WaitFor([&] { return TextsOf(mirror) == TextsOf(files) && !TextsOf(files).empty(); });
+    firstFiles = TextsOf(files);
+    firstMirror = TextsOf(mirror);
+    const HWND edit = ::GetDlgItem(dialog, kFileNameEdit);
+    const int beta = RowOf(mirror, "beta.txt");
+    if (beta >= 0) mouse.ClickRow(mirror, beta);
+    WaitFor([&] { return TextOf(edit) == "beta.txt"; });
+    nameAfterClick = TextOf(edit);
+    screenshotSaved = SaveWindowPng(dialog, screenshot);
+
+    // Into the inner folder: a double-click in the dialog's own directory list.
+    const HWND folders = ::GetDlgItem(dialog, kDirectoryList);
+    const int inner = RowOf(folders, "[inner]");
+    if (inner >= 0) mouse.ClickRow(folders, inner, 2);
+    WaitFor([&] { return RowOf(files, "one.txt") >= 0 && TextsOf(mirror) == TextsOf(files); });
+    innerFiles = TextsOf(files);
+    innerMirror = TextsOf(mirror);
+
+    // The second filter, chosen in the dialog's drop-down list.
+    const HWND filters = ::GetDlgItem(dialog, kFilterCombo);
+    RECT combo = {};
+    ::GetWindowRect(filters, &combo);
+    mouse.ClickAt({combo.left + 10, (combo.top + combo.bottom) / 2});
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    const bool dropped = WaitFor(
+        [&] { return ::GetComboBoxInfo(filters, &info) && ::IsWindowVisible(info.hwndList); });
+    if (dropped) mouse.ClickRow(info.hwndList, 1);
+    WaitFor([&] { return RowOf(files, "two.dat") >= 0 && TextsOf(mirror) == TextsOf(files); });
+    dataFiles = TextsOf(files);
+    dataMirror = TextsOf(mirror);
+
+    // A file double-clicked on the skin opens it.
+    const int two = RowOf(mirror, "two.dat");
+    doubleClickedRowFound = two >= 0;
+    if (two >= 0) mouse.ClickRow(mirror, two, 2);
+  }, &chosen, &shown);
+
+  ASSERT_TRUE(shown);
+  EXPECT_TRUE(listStaysInTheDialog) << "GetDlgItem finds the hidden file list, skin on top";
+  EXPECT_EQ(Joined(firstFiles), "{alpha.txt, beta.txt, delta.txt}");
+  EXPECT_EQ(Joined(firstMirror), Joined(firstFiles)) << "the skin shows the files";
+  EXPECT_EQ(nameAfterClick, "beta.txt") << "a click on the skin picks the file";
+  EXPECT_TRUE(screenshotSaved) << screenshot;
+  EXPECT_EQ(Joined(innerFiles), "{one.txt, three.txt}") << "the dialog changed folders";
+  EXPECT_EQ(Joined(innerMirror), Joined(innerFiles)) << "the skin follows the folder";
+  EXPECT_EQ(Joined(dataFiles), "{two.dat}") << "the dialog changed filters";
+  EXPECT_EQ(Joined(dataMirror), Joined(dataFiles)) << "the skin follows the filter";
+  EXPECT_TRUE(doubleClickedRowFound);
+  EXPECT_TRUE(opened) << "a double-click on the skin opens the file";
+  EXPECT_STRCASEEQ(chosen.c_str(), (folder.path() + "\\inner\\two.dat").c_str());
+}
+
+// Disabled until the library's panel lets dialog navigation into it: the panel is made without
+// WS_EX_CONTROLPARENT (its template has no DS_CONTROL), so Tab from the file name goes past the
+// skin to the directory list, although the container is a control parent and the mirror list has
+// WS_TABSTOP.
+TEST(FileDialog, DISABLED_TabFromTheFileNameMovesTheFocusToTheSkinnedFileList) {
+  const ScratchFolder folder;
+  HWND mirror = nullptr, focusBefore = nullptr, focusAfter = nullptr, edit = nullptr;
+  std::string chosen;
+  bool shown = false;
+  RunSkinnedDialog(folder.path(), [&](DialogScene& scene) {
+    mirror = scene.mirror;
+    edit = ::GetDlgItem(scene.dialog, kFileNameEdit);
+    RECT rc = {};
+    ::GetWindowRect(edit, &rc);
+    Mouse().ClickAt({rc.left + 5, (rc.top + rc.bottom) / 2});
+    WaitFor([&] { return FocusIn(edit) == edit; });
+    focusBefore = FocusIn(edit);
+    PressKey(VK_TAB);
+    WaitFor([&] { return FocusIn(edit) != focusBefore; });
+    focusAfter = FocusIn(edit);
+    ::PostMessageA(scene.dialog, WM_COMMAND, IDCANCEL, 0);
+  }, &chosen, &shown);
+
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(focusBefore, edit);
+  EXPECT_EQ(focusAfter, mirror);
+}

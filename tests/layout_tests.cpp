@@ -1,0 +1,35 @@
+// The layout the README teaches, on a plain host window: the list stays where the host made it,
+// shows above the skin's empty place while the skin is off, and the skin lies exactly over it.
+#include <gtest/gtest.h>
+
+#include "HostKit.h"
+
+using namespace host;
+
+TEST(Layout, TheListStaysInItsParentAndTheSkinTakesExactlyItsPlace) {
+  TopWindow top;
+  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 30, 40, 300, 200);
+  AddItems(list, 3);
+  const SkinSite site(list);
+  // A point of the list's empty lower part, in the host window's client area.
+  const POINT empty = {30 + 150, 40 + 180};
+  const COLORREF listBackground = ::GetSysColor(COLOR_WINDOW);
+  EXPECT_EQ(PixelAt(top.hWnd(), empty.x, empty.y), listBackground)
+      << "the empty container under the list does not paint over it";
+
+  Lib().CreateHook(site.reference(), list);
+  HWND panel = FindPanel(site.container());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(::GetDlgItem(top.hWnd(), 100), list);
+  EXPECT_FALSE(::IsWindowVisible(list));
+  RECT listRect, panelRect;
+  ::GetWindowRect(list, &listRect);
+  ::GetWindowRect(panel, &panelRect);
+  EXPECT_TRUE(::EqualRect(&listRect, &panelRect));
+  EXPECT_NE(PixelAt(top.hWnd(), empty.x, empty.y), listBackground) << "the skin's tile shows";
+
+  Lib().CreateHook(nullptr, nullptr);
+  Pump();
+  EXPECT_TRUE(::IsWindowVisible(list));
+  EXPECT_EQ(PixelAt(top.hWnd(), empty.x, empty.y), listBackground) << "the list is back on top";
+}
