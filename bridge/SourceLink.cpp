@@ -1,7 +1,10 @@
 #include "bridge/SourceLink.h"
 
+#include <windowsx.h>
+
 #include <array>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -21,85 +24,105 @@ enum class Repeat {
   kSelectStringOrIndex,  // with texts: kBefore; without: the source first, then the mirror selects
                          // the row the source matched
   kNotHostBuffer,        // not repeated: writes into a buffer the host sized for the source's answer
+  kFontAfter,            // the source takes the font, then the mirror takes it and the row height
+  kEnableAfter,          // the mirror is enabled or disabled with the source
   kResizePanel,          // the panel takes the source's new client size, then the source
-  kPostToMirror,         // the mirror takes the key after the source, when the host's loop runs
+  kStateAfter,           // the user's input: the source decides, then the mirror shows its state
+  kStateAfterIfCaptured, // as kStateAfter while the source holds the mouse (a drag), else kNone
   kNone,                 // passed on untouched
 };
 
 struct RepeatRule {
   UINT message;
   Repeat how;
+  bool topFollows;  // the message may scroll: afterwards the mirror's top row is the source's
 };
 
 // The list-box messages, in the order of their numbers. The range runs from LB_ADDSTRING to 0x01B0
 // (where list-box messages ended when they were last numbered this far); the numbers in it without
-// a message of their own (0x01A3, 0x01A4, 0x01AA to 0x01B0) are repeated like kBefore.
+// a message of their own (0x01A3, 0x01A4, 0x01AA to 0x01B0) are repeated like kBefore. The mirror
+// has the source's selection mode, so a repeated selection message selects the same rows in both.
 constexpr RepeatRule kListBoxPolicy[] = {
-    {LB_ADDSTRING, Repeat::kItemAtSourcesIndex},      // 0x0180
-    {LB_INSERTSTRING, Repeat::kTextBefore},           // 0x0181
-    {LB_DELETESTRING, Repeat::kBefore},               // 0x0182
-    {LB_SELITEMRANGEEX, Repeat::kBefore},             // 0x0183
-    {LB_RESETCONTENT, Repeat::kBefore},               // 0x0184
-    {LB_SETSEL, Repeat::kBefore},                     // 0x0185
-    {LB_SETCURSEL, Repeat::kBefore},                  // 0x0186
-    {LB_GETSEL, Repeat::kBefore},                     // 0x0187
-    {LB_GETCURSEL, Repeat::kBefore},                  // 0x0188
-    {LB_GETTEXT, Repeat::kNotHostBuffer},             // 0x0189
-    {LB_GETTEXTLEN, Repeat::kBefore},                 // 0x018A
-    {LB_GETCOUNT, Repeat::kBefore},                   // 0x018B
-    {LB_SELECTSTRING, Repeat::kSelectStringOrIndex},  // 0x018C
-    {LB_DIR, Repeat::kDirectory},                     // 0x018D
-    {LB_GETTOPINDEX, Repeat::kBefore},                // 0x018E
-    {LB_FINDSTRING, Repeat::kTextQueryBefore},        // 0x018F
-    {LB_GETSELCOUNT, Repeat::kBefore},                // 0x0190
-    {LB_GETSELITEMS, Repeat::kNotHostBuffer},         // 0x0191
-    {LB_SETTABSTOPS, Repeat::kBefore},                // 0x0192
-    {LB_GETHORIZONTALEXTENT, Repeat::kBefore},        // 0x0193
-    {LB_SETHORIZONTALEXTENT, Repeat::kBefore},        // 0x0194
-    {LB_SETCOLUMNWIDTH, Repeat::kBefore},             // 0x0195
-    {LB_ADDFILE, Repeat::kItemAtSourcesIndex},        // 0x0196
-    {LB_SETTOPINDEX, Repeat::kBefore},                // 0x0197
-    {LB_GETITEMRECT, Repeat::kNotHostBuffer},         // 0x0198
-    {LB_GETITEMDATA, Repeat::kBefore},                // 0x0199
-    {LB_SETITEMDATA, Repeat::kBefore},                // 0x019A
-    {LB_SELITEMRANGE, Repeat::kBefore},               // 0x019B
-    {LB_SETANCHORINDEX, Repeat::kBefore},             // 0x019C
-    {LB_GETANCHORINDEX, Repeat::kBefore},             // 0x019D
-    {LB_SETCARETINDEX, Repeat::kBefore},              // 0x019E
-    {LB_GETCARETINDEX, Repeat::kBefore},              // 0x019F
-    {LB_SETITEMHEIGHT, Repeat::kBefore},              // 0x01A0
-    {LB_GETITEMHEIGHT, Repeat::kBefore},              // 0x01A1
-    {LB_FINDSTRINGEXACT, Repeat::kTextQueryBefore},   // 0x01A2
-    {LB_SETLOCALE, Repeat::kBefore},                  // 0x01A5
-    {LB_GETLOCALE, Repeat::kBefore},                  // 0x01A6
-    {LB_SETCOUNT, Repeat::kBefore},                   // 0x01A7
-    {LB_INITSTORAGE, Repeat::kBefore},                // 0x01A8
-    {LB_ITEMFROMPOINT, Repeat::kBefore},              // 0x01A9
+    {LB_ADDSTRING, Repeat::kItemAtSourcesIndex, false},      // 0x0180
+    {LB_INSERTSTRING, Repeat::kTextBefore, true},            // 0x0181
+    {LB_DELETESTRING, Repeat::kBefore, true},                // 0x0182
+    {LB_SELITEMRANGEEX, Repeat::kBefore, false},             // 0x0183
+    {LB_RESETCONTENT, Repeat::kBefore, false},               // 0x0184
+    {LB_SETSEL, Repeat::kBefore, false},                     // 0x0185
+    {LB_SETCURSEL, Repeat::kBefore, true},                   // 0x0186
+    {LB_GETSEL, Repeat::kBefore, false},                     // 0x0187
+    {LB_GETCURSEL, Repeat::kBefore, false},                  // 0x0188
+    {LB_GETTEXT, Repeat::kNotHostBuffer, false},             // 0x0189
+    {LB_GETTEXTLEN, Repeat::kBefore, false},                 // 0x018A
+    {LB_GETCOUNT, Repeat::kBefore, false},                   // 0x018B
+    {LB_SELECTSTRING, Repeat::kSelectStringOrIndex, true},   // 0x018C
+    {LB_DIR, Repeat::kDirectory, false},                     // 0x018D
+    {LB_GETTOPINDEX, Repeat::kBefore, false},                // 0x018E
+    {LB_FINDSTRING, Repeat::kTextQueryBefore, false},        // 0x018F
+    {LB_GETSELCOUNT, Repeat::kBefore, false},                // 0x0190
+    {LB_GETSELITEMS, Repeat::kNotHostBuffer, false},         // 0x0191
+    {LB_SETTABSTOPS, Repeat::kBefore, false},                // 0x0192
+    {LB_GETHORIZONTALEXTENT, Repeat::kBefore, false},        // 0x0193
+    {LB_SETHORIZONTALEXTENT, Repeat::kBefore, false},        // 0x0194
+    {LB_SETCOLUMNWIDTH, Repeat::kBefore, false},             // 0x0195
+    {LB_ADDFILE, Repeat::kItemAtSourcesIndex, false},        // 0x0196
+    {LB_SETTOPINDEX, Repeat::kBefore, true},                 // 0x0197
+    {LB_GETITEMRECT, Repeat::kNotHostBuffer, false},         // 0x0198
+    {LB_GETITEMDATA, Repeat::kBefore, false},                // 0x0199
+    {LB_SETITEMDATA, Repeat::kBefore, false},                // 0x019A
+    {LB_SELITEMRANGE, Repeat::kBefore, false},               // 0x019B
+    {LB_SETANCHORINDEX, Repeat::kBefore, false},             // 0x019C
+    {LB_GETANCHORINDEX, Repeat::kBefore, false},             // 0x019D
+    {LB_SETCARETINDEX, Repeat::kBefore, true},               // 0x019E
+    {LB_GETCARETINDEX, Repeat::kBefore, false},              // 0x019F
+    {LB_SETITEMHEIGHT, Repeat::kBefore, true},               // 0x01A0
+    {LB_GETITEMHEIGHT, Repeat::kBefore, false},              // 0x01A1
+    {LB_FINDSTRINGEXACT, Repeat::kTextQueryBefore, false},   // 0x01A2
+    {LB_SETLOCALE, Repeat::kBefore, false},                  // 0x01A5
+    {LB_GETLOCALE, Repeat::kBefore, false},                  // 0x01A6
+    {LB_SETCOUNT, Repeat::kBefore, true},                    // 0x01A7
+    {LB_INITSTORAGE, Repeat::kBefore, false},                // 0x01A8
+    {LB_ITEMFROMPOINT, Repeat::kBefore, false},              // 0x01A9
 };
 constexpr UINT kFirstRepeated = LB_ADDSTRING;
 constexpr UINT kLastRepeated = 0x01B0;
 
+// The list's system timer scrolls it while the user drags past its edge.
+constexpr UINT kSystemTimer = 0x0118;
+
 // The other messages the link acts on. Everything else passes untouched.
 constexpr RepeatRule kOtherPolicy[] = {
-    {WM_SIZE, Repeat::kResizePanel},
-    {WM_SETREDRAW, Repeat::kBefore},
-    {WM_KEYDOWN, Repeat::kPostToMirror},
-    {WM_KEYUP, Repeat::kPostToMirror},
+    {WM_SIZE, Repeat::kResizePanel, false},
+    {WM_ENABLE, Repeat::kEnableAfter, false},
+    {WM_SETREDRAW, Repeat::kBefore, false},
+    {WM_SETFONT, Repeat::kFontAfter, false},
+    {WM_KEYDOWN, Repeat::kStateAfter, false},
+    {WM_KEYUP, Repeat::kStateAfter, false},
+    {WM_CHAR, Repeat::kStateAfter, false},
+    {WM_LBUTTONDOWN, Repeat::kStateAfter, false},
+    {WM_LBUTTONUP, Repeat::kStateAfter, false},
+    {WM_LBUTTONDBLCLK, Repeat::kStateAfter, false},
+    {WM_MOUSEWHEEL, Repeat::kStateAfter, false},
+    {WM_VSCROLL, Repeat::kStateAfter, false},
+    {WM_HSCROLL, Repeat::kStateAfter, false},
+    {WM_MOUSEMOVE, Repeat::kStateAfterIfCaptured, false},
+    {kSystemTimer, Repeat::kStateAfterIfCaptured, false},
 };
 
-constexpr std::array<Repeat, kLastRepeated - kFirstRepeated + 1> kListBoxRules = [] {
-  std::array<Repeat, kLastRepeated - kFirstRepeated + 1> rules{};
-  for (Repeat& rule : rules) rule = Repeat::kBefore;
-  for (const RepeatRule& rule : kListBoxPolicy) rules[rule.message - kFirstRepeated] = rule.how;
+constexpr std::array<RepeatRule, kLastRepeated - kFirstRepeated + 1> kListBoxRules = [] {
+  std::array<RepeatRule, kLastRepeated - kFirstRepeated + 1> rules{};
+  for (UINT m = kFirstRepeated; m <= kLastRepeated; ++m)
+    rules[m - kFirstRepeated] = {m, Repeat::kBefore, false};
+  for (const RepeatRule& rule : kListBoxPolicy) rules[rule.message - kFirstRepeated] = rule;
   return rules;
 }();
 
-Repeat RuleFor(UINT message) {
+RepeatRule RuleFor(UINT message) {
   if (message >= kFirstRepeated && message <= kLastRepeated)
     return kListBoxRules[message - kFirstRepeated];
   for (const RepeatRule& rule : kOtherPolicy)
-    if (rule.message == message) return rule.how;
-  return Repeat::kNone;
+    if (rule.message == message) return rule;
+  return {message, Repeat::kNone, false};
 }
 
 // Counts a message of the link on the stack for as long as it runs.
@@ -114,8 +137,10 @@ class DepthScope {
   int& m_depth;
 };
 
-// The click point's y travels in the high word of lParam.
-bool FitsInPoint(long long y) { return y >= -32768 && y <= 32767; }
+// A point's coordinates travel in the two 16-bit halves of lParam.
+bool FitsInPoint(long y) { return y >= -32768 && y <= 32767; }
+
+int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
 
 }  // namespace
 
@@ -129,6 +154,11 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_hMirrorList = m_pMirror->GetSafeHwnd();
   m_hSourceList = hSource;
   m_bUnicode = ::IsWindowUnicode(hSource) != FALSE;
+  const LONG style = ::GetWindowLongA(hSource, GWL_STYLE);
+  const bool ownerDrawn = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
+  m_bKeepsStrings = !ownerDrawn || (style & LBS_HASSTRINGS) != 0;
+  m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
+  m_bMirrorSelectsItself = !m_bMultiSelect && (style & LBS_NOSEL) == 0;
 
   const LRESULT itemHeight = ::SendMessageA(hSource, LB_GETITEMHEIGHT, 0, 0);
   ToMirror(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
@@ -141,6 +171,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
     m_hHookedList = hSource;
     m_pfnOldListProc = m_subclass.Next().pfn;
   }
+  ShowSourceState();
   return TRUE;
 }
 
@@ -155,6 +186,7 @@ void CSourceLink::OnSubclassedWindowGone() {
   m_hHookedList = nullptr;
   m_pfnOldListProc = nullptr;
   m_hSourceList = nullptr;
+  m_pOwner->OnSourceGone();
 }
 
 LRESULT CSourceLink::ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -162,26 +194,21 @@ LRESULT CSourceLink::ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const 
                     : ::SendMessageA(m_hMirrorList, message, wParam, lParam);
 }
 
-bool CSourceLink::SourceKeepsStrings() const {
-  const LONG style = ::GetWindowLongA(m_hSourceList, GWL_STYLE);
-  const bool ownerDrawn = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
-  return !ownerDrawn || (style & LBS_HASSTRINGS) != 0;
-}
-
 LPARAM CSourceLink::TextForMirror(LPARAM lParam) const {
   static const char kEmptyA[] = "";
   static const wchar_t kEmptyW[] = L"";
-  if (SourceKeepsStrings()) return lParam;
+  if (m_bKeepsStrings) return lParam;
   return m_bUnicode ? reinterpret_cast<LPARAM>(kEmptyW) : reinterpret_cast<LPARAM>(kEmptyA);
 }
 
 LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
                                        LPARAM lParam) {
   DepthScope running(m_nDepth);
-  switch (RuleFor(message)) {
+  const RepeatRule rule = RuleFor(message);
+  switch (rule.how) {
     case Repeat::kNone:
     case Repeat::kNotHostBuffer:
-      break;
+      return next(message, wParam, lParam);
     case Repeat::kBefore:
       ToMirror(message, wParam, lParam);
       break;
@@ -189,7 +216,7 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       ToMirror(message, wParam, TextForMirror(lParam));
       break;
     case Repeat::kTextQueryBefore:
-      if (SourceKeepsStrings()) ToMirror(message, wParam, lParam);
+      if (m_bKeepsStrings) ToMirror(message, wParam, lParam);
       break;
     case Repeat::kItemAtSourcesIndex:
     case Repeat::kDirectory:
@@ -198,21 +225,39 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
     case Repeat::kResizePanel:
       ResizeOwnerToSource();
       break;
-    case Repeat::kPostToMirror:
-      ::PostMessageA(m_hMirrorList, message, wParam, lParam);
-      break;
+    case Repeat::kFontAfter: {
+      const LRESULT answer = next(message, wParam, lParam);
+      if (IsHooked()) FollowFont(wParam, lParam);
+      return answer;
+    }
+    case Repeat::kEnableAfter: {
+      const LRESULT answer = next(message, wParam, lParam);
+      if (IsHooked()) ::EnableWindow(m_hMirrorList, ::IsWindowEnabled(next.hWnd));
+      return answer;
+    }
+    case Repeat::kStateAfterIfCaptured:
+      if (::GetCapture() != next.hWnd) return next(message, wParam, lParam);
+      [[fallthrough]];
+    case Repeat::kStateAfter: {
+      const LRESULT answer = next(message, wParam, lParam);
+      ShowSourceState();
+      return answer;
+    }
   }
-  return next(message, wParam, lParam);
+  const LRESULT answer = next(message, wParam, lParam);
+  if (rule.topFollows) ShowSourceTop();
+  return answer;
 }
 
 LRESULT CSourceLink::RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam,
                                        LPARAM lParam) {
   const HWND hSource = next.hWnd;
   const bool sorted = (::GetWindowLongA(hSource, GWL_STYLE) & LBS_SORT) != 0;
-  const bool keepsStrings = SourceKeepsStrings();
-  if (message == LB_SELECTSTRING ? keepsStrings : !sorted) {
+  if (message == LB_SELECTSTRING ? m_bKeepsStrings : !sorted) {
     ToMirror(message, wParam, message == LB_DIR ? lParam : TextForMirror(lParam));
-    return next(message, wParam, lParam);
+    const LRESULT answer = next(message, wParam, lParam);
+    if (message == LB_SELECTSTRING) ShowSourceTop();
+    return answer;
   }
   const LRESULT answer = next(message, wParam, lParam);
   // The host may have switched the overlay off from whatever the source's handling set off.
@@ -223,12 +268,21 @@ LRESULT CSourceLink::RepeatAfterAnswer(const CNextProc& next, UINT message, WPAR
       break;
     case LB_SELECTSTRING:
       ToMirror(LB_SETCURSEL, static_cast<WPARAM>(answer), 0);
+      ShowSourceTop();
       break;
     default:  // LB_ADDSTRING, LB_ADDFILE
       ToMirror(LB_INSERTSTRING, static_cast<WPARAM>(answer), TextForMirror(lParam));
       break;
   }
   return answer;
+}
+
+void CSourceLink::FollowFont(WPARAM font, LPARAM redraw) {
+  ToMirror(WM_SETFONT, font, redraw);
+  // A list that draws its own texts takes its row height from the font; the mirror's rows keep
+  // the source's height, whatever the source did with it.
+  const LRESULT itemHeight = AskSource(LB_GETITEMHEIGHT, 0, 0);
+  if (itemHeight > 0) ToMirror(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
 }
 
 void CSourceLink::ResizeOwnerToSource() {
@@ -244,26 +298,89 @@ void CSourceLink::ResizeOwnerToSource() {
 LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const {
   // Past the link while hooked, so that the link's own questions are not repeated to the mirror.
   if (m_hHookedList != nullptr) return CallSourceProc(message, wParam, lParam);
-  return ::SendMessageA(m_hSourceList, message, wParam, lParam);
+  return m_bUnicode ? ::SendMessageW(m_hSourceList, message, wParam, lParam)
+                    : ::SendMessageA(m_hSourceList, message, wParam, lParam);
 }
 
+namespace {
+
+// Reads item texts of one character set from a source and adds them to the mirror in the same one.
+template <typename Char, typename Ask, typename Add>
+void CopyTexts(LRESULT count, bool keepsStrings, Ask ask, Add add) {
+  std::basic_string<Char> text;
+  for (LRESULT i = 0; i < count; ++i) {
+    const LRESULT length = keepsStrings ? ask(LB_GETTEXTLEN, i, 0) : LB_ERR;
+    text.assign(length >= 0 ? static_cast<size_t>(length) + 1 : 1, Char());
+    if (length >= 0 && ask(LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0])) == LB_ERR)
+      text[0] = Char();
+    add(reinterpret_cast<LPARAM>(text.c_str()));
+  }
+}
+
+}  // namespace
+
 void CSourceLink::CopyItems() {
-  const bool keepsStrings = SourceKeepsStrings();
   const LRESULT count = AskSource(LB_GETCOUNT, 0, 0);
   // Redraw stays off while the items go in: a visible list with a scroll bar would update the bar
   // for every one of them.
-  ::SendMessageA(m_hMirrorList, WM_SETREDRAW, FALSE, 0);
-  ::SendMessageA(m_hMirrorList, LB_RESETCONTENT, 0, 0);
-  std::string text;
-  for (LRESULT i = 0; i < count; ++i) {
-    const LRESULT length = keepsStrings ? AskSource(LB_GETTEXTLEN, i, 0) : LB_ERR;
-    text.assign(length >= 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
-    if (length >= 0 && AskSource(LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0])) == LB_ERR)
-      text[0] = '\0';
-    ::SendMessageA(m_hMirrorList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  ToMirror(WM_SETREDRAW, FALSE, 0);
+  ToMirror(LB_RESETCONTENT, 0, 0);
+  if (::GetWindowLongA(m_hMirrorList, GWL_STYLE) & LBS_NODATA) {
+    // A list without data is only a number of rows.
+    if (count > 0) ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
+  } else if (count > 0) {
+    auto ask = [this](UINT m, WPARAM w, LPARAM l) { return AskSource(m, w, l); };
+    auto add = [this](LPARAM text) { ToMirror(LB_ADDSTRING, 0, text); };
+    if (m_bUnicode)
+      CopyTexts<wchar_t>(count, m_bKeepsStrings, ask, add);
+    else
+      CopyTexts<char>(count, m_bKeepsStrings, ask, add);
   }
-  ::SendMessageA(m_hMirrorList, WM_SETREDRAW, TRUE, 0);
+  ToMirror(WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
+}
+
+void CSourceLink::ShowSourceTop() {
+  if (m_hSourceList == nullptr) return;
+  const LRESULT top = AskSource(LB_GETTOPINDEX, 0, 0);
+  if (top >= 0 && ToMirror(LB_GETTOPINDEX, 0, 0) != top)
+    ToMirror(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+}
+
+void CSourceLink::ShowSourceState() {
+  if (m_hSourceList == nullptr) return;
+  if (m_bMultiSelect) {
+    // Both lists answer their selected rows in ascending order: walk the two side by side.
+    auto selected = [](LRESULT count, auto ask) {
+      std::vector<int> rows(count > 0 ? static_cast<size_t>(count) : 0);
+      if (!rows.empty()) ask(LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
+      return rows;
+    };
+    auto askSource = [this](UINT m, WPARAM w, LPARAM l) { return AskSource(m, w, l); };
+    auto askMirror = [this](UINT m, WPARAM w, LPARAM l) { return ToMirror(m, w, l); };
+    const std::vector<int> want = selected(AskSource(LB_GETSELCOUNT, 0, 0), askSource);
+    const std::vector<int> have = selected(ToMirror(LB_GETSELCOUNT, 0, 0), askMirror);
+    size_t w = 0, h = 0;
+    while (w < want.size() || h < have.size()) {
+      if (h == have.size() || (w < want.size() && want[w] < have[h])) {
+        ToMirror(LB_SETSEL, TRUE, want[w++]);
+      } else if (w == want.size() || have[h] < want[w]) {
+        ToMirror(LB_SETSEL, FALSE, have[h++]);
+      } else {
+        ++w, ++h;
+      }
+    }
+    const LRESULT anchor = AskSource(LB_GETANCHORINDEX, 0, 0);
+    if (anchor >= 0 && ToMirror(LB_GETANCHORINDEX, 0, 0) != anchor)
+      ToMirror(LB_SETANCHORINDEX, static_cast<WPARAM>(anchor), 0);
+  } else {
+    const LRESULT sel = AskSource(LB_GETCURSEL, 0, 0);
+    if (ToMirror(LB_GETCURSEL, 0, 0) != sel) ToMirror(LB_SETCURSEL, static_cast<WPARAM>(sel), 0);
+  }
+  const LRESULT caret = AskSource(LB_GETCARETINDEX, 0, 0);
+  if (caret >= 0 && ToMirror(LB_GETCARETINDEX, 0, 0) != caret)
+    ToMirror(LB_SETCARETINDEX, static_cast<WPARAM>(caret), TRUE);
+  ShowSourceTop();
 }
 
 // ---- Hand-back ---------------------------------------------------------------------------------
@@ -277,40 +394,106 @@ LRESULT CSourceLink::CallSourceProc(UINT message, WPARAM wParam, LPARAM lParam) 
   return source.pfn != nullptr ? source(message, wParam, lParam) : 0;
 }
 
+void CSourceLink::FollowMirrorScroll() {
+  if (!IsHooked()) return;
+  const LRESULT top = ToMirror(LB_GETTOPINDEX, 0, 0);
+  if (top >= 0 && CallSourceProc(LB_GETTOPINDEX, 0, 0) != top)
+    CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+}
+
+POINT CSourceLink::ToSourcePoint(POINT at) {
+  // The mirror's rows are all one height: the row under the point follows from its top row.
+  RECT client = {};
+  ::GetClientRect(m_hMirrorList, &client);
+  const int rowHeight = static_cast<int>(ToMirror(LB_GETITEMHEIGHT, 0, 0));
+  const LRESULT count = ToMirror(LB_GETCOUNT, 0, 0);
+  const long row = rowHeight > 0 && at.y >= 0
+                       ? static_cast<long>(ToMirror(LB_GETTOPINDEX, 0, 0)) + at.y / rowHeight
+                       : -1;
+  RECT mirrorRow = {};
+  RECT sourceRow = {};
+  if (::PtInRect(&client, at) && row >= 0 && row < count &&
+      ToMirror(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&mirrorRow)) !=
+          LB_ERR &&
+      CallSourceProc(LB_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&sourceRow)) != LB_ERR) {
+    if (!FitsInPoint(sourceRow.top) || !FitsInPoint(sourceRow.bottom)) {
+      // Too far from the source's top row for a point: bring the row up first.
+      CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(row), 0);
+      CallSourceProc(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sourceRow));
+    }
+    // The same place within the row: the row's own rectangle, whatever its height or column.
+    return {sourceRow.left + Clamp(at.x - mirrorRow.left, 0, sourceRow.right - sourceRow.left - 1),
+            sourceRow.top + Clamp(at.y - mirrorRow.top, 0, sourceRow.bottom - sourceRow.top - 1)};
+  }
+  // Not on a row: the same place on the screen.
+  POINT onScreen = at;
+  ::ClientToScreen(m_hMirrorList, &onScreen);
+  ::ScreenToClient(m_hHookedList, &onScreen);
+  return onScreen;
+}
+
 int CSourceLink::ForwardSelection() {
-  const int sel = static_cast<int>(::SendMessageA(m_hMirrorList, LB_GETCURSEL, 0, 0));
+  const int sel = static_cast<int>(ToMirror(LB_GETCURSEL, 0, 0));
   if (sel == LB_ERR) return LB_ERR;
   // Taken once: a replay that the host interrupts by switching the overlay off still finishes on
   // the window it began on.
   const CNextProc source = SourceProc();
   if (source.pfn == nullptr) return 0;
 
-  const HWND hFocusBefore = ::GetFocus();
-  int top = static_cast<int>(source(LB_GETTOPINDEX, 0, 0));
-  const int itemHeight = static_cast<int>(source(LB_GETITEMHEIGHT, 0, 0));
-  long long y = static_cast<long long>(sel - top) * itemHeight;
-  if (!FitsInPoint(y)) {
+  FollowMirrorScroll();
+  RECT row = {};
+  source(LB_GETITEMRECT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(&row));
+  if (!FitsInPoint(row.top)) {
     // Too far from the source's top row for a click point: bring the row up first. The source is
     // scrolled past the link, so the mirror keeps its own position.
     source(LB_SETTOPINDEX, static_cast<WPARAM>(sel), 0);
-    top = static_cast<int>(source(LB_GETTOPINDEX, 0, 0));
-    y = static_cast<long long>(sel - top) * itemHeight;
+    source(LB_GETITEMRECT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(&row));
   }
-  const LPARAM point = MAKELPARAM(0, static_cast<WORD>(y));
+  const HWND hFocusBefore = ::GetFocus();
+  const LPARAM point = MAKELPARAM(static_cast<WORD>(row.left), static_cast<WORD>(row.top));
   source(WM_LBUTTONDOWN, MK_LBUTTON, point);
   const LRESULT released = source(WM_LBUTTONUP, MK_LBUTTON, point);
 
-  // The press gave the hidden source the keyboard focus; the user's keys belong to the mirror.
+  // The source believes it has the focus while the mirror has it; should it have taken the real
+  // focus all the same, the user's keys still belong to the mirror.
   if (hFocusBefore == m_hMirrorList && IsHooked() && ::GetFocus() != m_hMirrorList)
     ::SetFocus(m_hMirrorList);
+  if (IsHooked()) ShowSourceState();
   return static_cast<int>(released);
 }
 
-void CSourceLink::HandBackDoubleClick(WPARAM wParam, LPARAM lParam) {
-  if (m_hHookedList != nullptr) ::SendMessageA(m_hHookedList, WM_LBUTTONDBLCLK, wParam, lParam);
+LRESULT CSourceLink::HandBackMouse(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!IsHooked()) return 0;
+  const HWND hSource = m_hHookedList;
+  FollowMirrorScroll();
+  const POINT at = ToSourcePoint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+  const LPARAM point = MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
+  // Through the source's whole chain, as the user's click would go; the link shows the source's
+  // state once the source has handled it.
+  return m_bUnicode ? ::SendMessageW(hSource, message, wParam, point)
+                    : ::SendMessageA(hSource, message, wParam, point);
 }
 
-void CSourceLink::HandBackRightButton(UINT message, WPARAM wParam, LPARAM lParam) {
-  // Without a hooked source a null window would turn the post into a thread message for the host.
-  if (m_hHookedList != nullptr) ::PostMessageA(m_hHookedList, message, wParam, lParam);
+LRESULT CSourceLink::HandBackKey(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!IsHooked()) return 0;
+  return m_bUnicode ? ::SendMessageW(m_hHookedList, message, wParam, lParam)
+                    : ::SendMessageA(m_hHookedList, message, wParam, lParam);
+}
+
+void CSourceLink::HandBackFocus(UINT message, HWND hOther) {
+  // The source takes the mirror's focus as its own: it tells the host once, and a click handed
+  // back to it does not try to take the focus from the mirror.
+  if (IsHooked()) ::SendMessageA(m_hHookedList, message, reinterpret_cast<WPARAM>(hOther), 0);
+}
+
+void CSourceLink::HandBackContextMenu(LPARAM lParam) {
+  if (IsHooked())
+    ::SendMessageA(m_hHookedList, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_hHookedList), lParam);
+}
+
+LRESULT CSourceLink::SourceDialogCode(WPARAM wParam, LPARAM lParam) {
+  if (!IsHooked()) return 0;
+  return m_bUnicode ? ::SendMessageW(m_hHookedList, WM_GETDLGCODE, wParam, lParam)
+                    : ::SendMessageA(m_hHookedList, WM_GETDLGCODE, wParam, lParam);
 }

@@ -2,6 +2,10 @@
 // that ties the two together: the source's window procedure it replaced, the source's character
 // set, the copy of the source into the mirror, the repeat policy that keeps the mirror in step with
 // what the host sends its list, and the hand-back of the user's actions on the mirror to the source.
+//
+// The host's list is the model and the mirror shows it: what the user does on the mirror reaches
+// the host's list as that input would have, the list decides what it means, and the mirror then
+// shows the list's selection, caret, anchor and top row.
 #pragma once
 #include <windows.h>
 
@@ -15,6 +19,8 @@ class CSourceLink : private CSubclassClient {
    public:
     // The source's client area is now cx by cy pixels.
     virtual void OnSourceResized(int cx, int cy) = 0;
+    // The host destroyed its list: nothing is left to show.
+    virtual void OnSourceGone() = 0;
 
    protected:
     ~Owner() = default;
@@ -27,31 +33,44 @@ class CSourceLink : private CSubclassClient {
   CSourceLink(const CSourceLink&) = delete;
   CSourceLink& operator=(const CSourceLink&) = delete;
 
-  // With a source list: copies its item height, font and item texts into the mirror and puts the
-  // link in front of the source's window procedure. With null: unhooks (see Unhook). Returns TRUE.
+  // With a source list: copies its item height, font, items and selection state into the mirror
+  // and puts the link in front of the source's window procedure. With null: unhooks (see Unhook).
+  // Returns TRUE.
   BOOL HookSource(HWND hSource);
   // Takes the link out of the source's chain, or leaves a pass-through where someone subclassed
   // the source after it; from now on nothing reaches the mirror. No-op when nothing is hooked.
   void Unhook();
 
-  // The source list last hooked; the panel shows it again when the overlay goes off.
+  // The source list last hooked (null once the host destroyed it); shown again at switch-off.
   HWND SourceList() const { return m_hSourceList; }
   bool IsHooked() const { return m_hHookedList != nullptr; }
   // TRUE while a message of the source is being handled by the link somewhere down the stack.
   bool IsHandlingMessage() const { return m_nDepth > 0; }
+  // TRUE when the mirror may select rows by itself (a list with single selection): its selection
+  // is then replayed on the source as a click. Other lists get the user's raw input.
+  bool MirrorSelectsItself() const { return m_bMirrorSelectsItself; }
 
-  // Hand-back. Each reaches the source as the user's own action would, past the link, so nothing
-  // handed back is repeated to the mirror.
+  // Hand-back. Each reaches the source as the user's own action would have reached it.
 
-  // Hands one message to the source's previous procedure; its answer, or 0 when nothing is hooked.
+  // Hands one message to the source's previous procedure, past the link; its answer, or 0 when
+  // nothing is hooked.
   LRESULT CallSourceProc(UINT message, WPARAM wParam, LPARAM lParam) const;
-  // Replays the mirror's selection on the source as a click on the same row. LB_ERR when the
-  // mirror has no selection, else the source's answer to the button release.
+  // Replays the mirror's selection on the source as a click on the same row's own rectangle, past
+  // the link. LB_ERR when the mirror has no selection, else the source's answer to the release.
   int ForwardSelection();
-  // Sends the mirror's double-click, with the mirror's coordinates, to the source.
-  void HandBackDoubleClick(WPARAM wParam, LPARAM lParam);
-  // Posts a right-button press or release, with the mirror's coordinates, to the source.
-  void HandBackRightButton(UINT message, WPARAM wParam, LPARAM lParam);
+  // A mouse message of the mirror's, at the same place of the same row of the source.
+  LRESULT HandBackMouse(UINT message, WPARAM wParam, LPARAM lParam);
+  // A key or character message the mirror received.
+  LRESULT HandBackKey(UINT message, WPARAM wParam, LPARAM lParam);
+  // The mirror gained (WM_SETFOCUS) or lost (WM_KILLFOCUS) the keyboard focus; hOther is the
+  // window that lost or gains it.
+  void HandBackFocus(UINT message, HWND hOther);
+  // A context menu asked for on the mirror, at a screen point (or -1, -1 from the keyboard).
+  void HandBackContextMenu(LPARAM lParam);
+  // What the host's list wants of the dialog keyboard interface.
+  LRESULT SourceDialogCode(WPARAM wParam, LPARAM lParam);
+  // The mirror scrolled itself: the source's top row follows.
+  void FollowMirrorScroll();
 
  private:
   // The source window procedure: every message the source list receives while hooked.
@@ -60,27 +79,37 @@ class CSourceLink : private CSubclassClient {
   void OnSubclassedWindowGone() override;
   // The messages whose repeat depends on the source's answer; returns that answer.
   LRESULT RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam, LPARAM lParam);
-  // Empties the mirror and fills it with the source's item texts, in the source's order.
+  // The font the source took, with the row height it took with it.
+  void FollowFont(WPARAM font, LPARAM redraw);
+  // Empties the mirror and fills it with the source's items, in the source's order.
   void CopyItems();
+  // Makes the mirror show the source's selection, caret, anchor and top row.
+  void ShowSourceState();
+  void ShowSourceTop();
+  // A point of the mirror's client area as the point of the source's client area on the same
+  // place of the same row.
+  POINT ToSourcePoint(POINT mirrorPoint);
+  LRESULT ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const;
   // A question to the source: past the link while hooked, straight to the window before.
   LRESULT AskSource(UINT message, WPARAM wParam, LPARAM lParam) const;
   // The source's previous procedure as it is now; empty when nothing is hooked.
   CNextProc SourceProc() const;
-  LRESULT ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const;
   // The source's "text" parameter as the mirror may read it: item data of a source that keeps no
   // texts is no text.
   LPARAM TextForMirror(LPARAM lParam) const;
-  bool SourceKeepsStrings() const;
   void ResizeOwnerToSource();
 
   Owner* const m_pOwner;
   const CWnd* const m_pMirror;
   CWindowSubclass m_subclass;
 
-  HWND m_hSourceList = nullptr;      // the source last hooked; never cleared
-  HWND m_hHookedList = nullptr;      // the source while the link is in its chain; else null
+  HWND m_hSourceList = nullptr;        // the source last hooked; cleared once it is destroyed
+  HWND m_hHookedList = nullptr;        // the source while the link is in its chain; else null
   WNDPROC m_pfnOldListProc = nullptr;  // the procedure the link replaced; else null
-  HWND m_hMirrorList = nullptr;      // the mirror list's window
-  bool m_bUnicode = false;           // the source is a Unicode window
-  int m_nDepth = 0;                  // messages of the source the link is handling now
+  HWND m_hMirrorList = nullptr;        // the mirror list's window
+  bool m_bUnicode = false;             // the source is a Unicode window
+  bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
+  bool m_bMultiSelect = false;         // extended or multiple selection
+  bool m_bMirrorSelectsItself = true;
+  int m_nDepth = 0;                    // messages of the source the link is handling now
 };

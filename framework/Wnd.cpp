@@ -93,6 +93,32 @@ void CWnd::Unbind() {
   m_bOwnsWindow = false;
 }
 
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClass, DWORD dwStyle, const RECT& rect,
+                    CWnd* pParentWnd, UINT nID, bool bUnicode) {
+  if (m_hWnd != nullptr || pParentWnd == nullptr) return FALSE;
+  HWND hParent = pParentWnd->m_hWnd;
+  const HINSTANCE hInstance = AfxGetStaticModuleState()->m_hCurrentInstanceHandle;
+  const auto id = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID));
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  HWND hWnd;
+  {
+    CWndCreateHook bindOnCreate(this, hParent);
+    if (bUnicode) {
+      wchar_t wideClass[64] = {};
+      ::MultiByteToWideChar(CP_ACP, 0, lpszClass, -1, wideClass, 63);
+      hWnd = ::CreateWindowExW(dwExStyle, wideClass, L"", dwStyle, rect.left, rect.top, width,
+                               height, hParent, id, hInstance, nullptr);
+    } else {
+      hWnd = ::CreateWindowExA(dwExStyle, lpszClass, "", dwStyle, rect.left, rect.top, width,
+                               height, hParent, id, hInstance, nullptr);
+    }
+  }
+  // A window that lives but could not be bound would have no owner: it goes at once.
+  if (hWnd != nullptr && m_hWnd != hWnd) ::DestroyWindow(hWnd);
+  return hWnd != nullptr && m_hWnd == hWnd;
+}
+
 BOOL CWnd::DestroyWindow() { return m_hWnd != nullptr && ::DestroyWindow(m_hWnd); }
 
 void CWnd::ScreenToClient(LPRECT lpRect) const {

@@ -54,6 +54,10 @@ class CWnd : private CSubclassClient {
   // Unbinds the window and returns it. The framework's procedure leaves the window's chain when it
   // is still in front, and otherwise stays as a pass-through to the window's own procedure.
   HWND UnsubclassWindow();
+  // Creates a child window of class lpszClass (a Unicode window when bUnicode) in pParentWnd and
+  // binds it from its first message on; the object owns it. FALSE when it cannot be made.
+  BOOL CreateEx(DWORD dwExStyle, LPCSTR lpszClass, DWORD dwStyle, const RECT& rect,
+                CWnd* pParentWnd, UINT nID, bool bUnicode = false);
   // Destroys the window; the binding ends in its WM_NCDESTROY.
   BOOL DestroyWindow();
 

@@ -2,6 +2,14 @@
 
 #include "res/resource.h"
 
+namespace {
+
+// The styles a mirror takes from its source; the rest come from the panel's template.
+constexpr DWORD kStylesOfTheSource = LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | WS_TABSTOP |
+                                     WS_DISABLED | LBS_NODATA;
+
+}  // namespace
+
 BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
   ON_WM_SIZE()
   ON_LBN_SELCHANGE(IDC_MIRROR_LIST, OnSelchangeList)
@@ -15,9 +23,36 @@ void COverlayDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_MIRROR_LIST, m_wndList);
 }
 
+void COverlayDlg::FitMirrorTo(HWND hSource) {
+  HWND hTemplateList = m_wndList.GetSafeHwnd();
+  if (hTemplateList == nullptr || !::IsWindow(hSource)) return;
+  // The list shows its scroll bar only while it needs it, and says so in its style.
+  const DWORD current = static_cast<DWORD>(::GetWindowLongA(hTemplateList, GWL_STYLE)) | WS_VSCROLL;
+  const DWORD source = static_cast<DWORD>(::GetWindowLongA(hSource, GWL_STYLE));
+  DWORD wanted = (current & ~kStylesOfTheSource) | (source & kStylesOfTheSource);
+  // A list without data keeps no texts either.
+  if (wanted & LBS_NODATA) wanted &= ~LBS_HASSTRINGS;
+  const bool unicode = ::IsWindowUnicode(hSource) != FALSE;
+  if (wanted == current && unicode == (::IsWindowUnicode(hTemplateList) != FALSE)) return;
+
+  // List-box styles are read when the list is made: a list of another kind is a new list.
+  RECT rc = {};
+  ::GetWindowRect(hTemplateList, &rc);
+  ScreenToClient(&rc);
+  const WPARAM font = static_cast<WPARAM>(::SendMessageA(hTemplateList, WM_GETFONT, 0, 0));
+  m_wndList.DestroyWindow();
+  if (m_wndList.CreateEx(0, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST, unicode))
+    m_wndList.SendMessage(WM_SETFONT, font, FALSE);
+}
+
 BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   RECT rcReference = {};
   ::GetWindowRect(hReference, &rcReference);
+  const bool sourceHadFocus = hSource != nullptr && ::GetFocus() == hSource;
+  FitMirrorTo(hSource);
+  // The panel is part of its parent's keyboard navigation: Tab reaches the mirror inside it.
+  ::SetWindowLongA(m_hWnd, GWL_EXSTYLE,
+                   ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
   ::ShowWindow(hSource, SW_HIDE);
   MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top, TRUE);
   // A new child window starts below its siblings; the overlay must be seen above them.
@@ -25,13 +60,21 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   ShowWindow(SW_SHOW);
   m_wndList.TakeColoursOf(hSource);
   m_link.HookSource(hSource);
+  if (sourceHadFocus && m_link.IsHooked()) ::SetFocus(m_wndList.GetSafeHwnd());
   return TRUE;
 }
 
 void COverlayDlg::GiveBack() {
-  m_link.Unhook();
+  const HWND hSource = m_link.SourceList();
+  const bool mirrorHadFocus =
+      m_wndList.GetSafeHwnd() != nullptr && ::GetFocus() == m_wndList.GetSafeHwnd();
   ShowWindow(SW_HIDE);
-  if (HWND hSource = m_link.SourceList()) ::ShowWindow(hSource, SW_SHOW);
+  if (hSource != nullptr) {
+    ::ShowWindow(hSource, SW_SHOW);
+    // Still linked: the mirror's loss of the focus reaches the host's list as its own.
+    if (mirrorHadFocus && m_link.IsHooked()) ::SetFocus(hSource);
+  }
+  m_link.Unhook();
 }
 
 void COverlayDlg::OnSize(UINT, int, int) {
@@ -46,3 +89,16 @@ void COverlayDlg::OnSize(UINT, int, int) {
 void COverlayDlg::OnSelchangeList() { m_link.ForwardSelection(); }
 
 void COverlayDlg::OnSourceResized(int cx, int cy) { MoveWindow(0, 0, cx, cy, TRUE); }
+
+void COverlayDlg::OnSourceGone() {
+  // Nothing of the old list may stay on screen over whatever the host puts there next.
+  ShowWindow(SW_HIDE);
+}
+
+void COverlayDlg::PostNcDestroy() {
+  // The host destroyed the panel's parent with the overlay on: its list comes back as it was.
+  if (m_link.IsHooked()) {
+    if (HWND hSource = m_link.SourceList()) ::ShowWindow(hSource, SW_SHOW);
+    m_link.Unhook();
+  }
+}

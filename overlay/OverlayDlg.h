@@ -12,7 +12,8 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   // Hides the source, places the panel at its parent's client origin with the reference window's
   // outer size, shows it and hooks the source. Returns TRUE.
   BOOL ShowOver(HWND hReference, HWND hSource);
-  // Gives the host its list back at once: unhooks it, hides the panel and shows the list.
+  // Gives the host its list back at once: unhooks it, hides the panel and shows the list (with
+  // the keyboard focus, when the mirror had it).
   void GiveBack();
   // TRUE while a message of the panel, its list or the host's list is being handled by the
   // library further down the stack.
@@ -28,9 +29,14 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   void DoDataExchange(CDataExchange* pDX) override;
   void OnSize(UINT nType, int cx, int cy);
   void OnSelchangeList();
+  void PostNcDestroy() override;
 
   DECLARE_MESSAGE_MAP()
 
  private:
+  // Makes the mirror a list of the source's kind: its selection mode, its tab stop, enabled or
+  // not, with or without data, ANSI or Unicode.
+  void FitMirrorTo(HWND hSource);
   void OnSourceResized(int cx, int cy) override;
+  void OnSourceGone() override;
 };

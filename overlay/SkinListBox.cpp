@@ -1,6 +1,7 @@
 #include "overlay/SkinListBox.h"
 
 #include "bridge/SourceLink.h"
+#include "overlay/Contrast.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CSkinListBox, CListBox)
@@ -20,22 +21,59 @@ CSkinListBox::CSkinListBox()
 CSkinListBox::~CSkinListBox() = default;
 
 LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (m_pLink != nullptr && m_pLink->IsHooked() && HandBack(message, wParam, lParam, &result))
+    return result;
+  if (message == WM_PAINT) EnsureCanvas();
+  return CListBox::WindowProc(message, wParam, lParam);
+}
+
+bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   switch (message) {
-    case WM_PAINT:
-      if (!m_bCanvasReady) MakeCanvas();
-      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      // A single-selection list selects the row itself, and its selection is replayed on the
+      // host's list as a click; any other list hands the click over as it is.
+      if (m_pLink->MirrorSelectsItself()) return false;
+      if (message == WM_LBUTTONDOWN && ::GetFocus() != m_hWnd) ::SetFocus(m_hWnd);
+      *pResult = m_pLink->HandBackMouse(message, wParam, lParam);
+      return true;
     case WM_LBUTTONDBLCLK:
-      // The source handles the double-click instead of the mirror.
-      if (m_pLink != nullptr) m_pLink->HandBackDoubleClick(wParam, lParam);
-      return 1;
+      // The host's list handles the double-click instead of the mirror.
+      m_pLink->HandBackMouse(message, wParam, lParam);
+      *pResult = 1;
+      return true;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-      if (m_pLink != nullptr) m_pLink->HandBackRightButton(message, wParam, lParam);
-      break;
+    case WM_RBUTTONDBLCLK:
+      // The host's list answers the button, and its context menu follows from it.
+      *pResult = m_pLink->HandBackMouse(message, wParam, lParam);
+      return true;
+    case WM_CONTEXTMENU:
+      m_pLink->HandBackContextMenu(lParam);
+      return true;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+      *pResult = m_pLink->HandBackKey(message, wParam, lParam);
+      return true;
+    case WM_GETDLGCODE:
+      *pResult = m_pLink->SourceDialogCode(wParam, lParam);
+      return true;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      *pResult = CListBox::WindowProc(message, wParam, lParam);
+      m_pLink->HandBackFocus(message, reinterpret_cast<HWND>(wParam));
+      return true;
+    case WM_MOUSEWHEEL:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+      *pResult = CListBox::WindowProc(message, wParam, lParam);
+      m_pLink->FollowMirrorScroll();
+      return true;
     default:
-      break;
+      return false;
   }
-  return CListBox::WindowProc(message, wParam, lParam);
 }
 
 void CSkinListBox::MakeCanvas() {
@@ -53,8 +91,33 @@ HBRUSH CSkinListBox::CtlColor(CDC*, UINT) { return nullptr; }
 int CSkinListBox::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
 
 void CSkinListBox::TakeColoursOf(HWND hSource) {
-  CBorrowedWindowDC dcSource(hSource, CBorrowedWindowDC::WholeWindow);
+  // The tile is ready from now on, so that setters called before the first paint take effect.
+  EnsureCanvas();
+  CBorrowedWindowDC dcSource(hSource, CBorrowedWindowDC::ClientArea);
   if (dcSource.GetSafeHdc() == nullptr) return;
+  // The host colours its list in its answer to this message; the brush it returns stays its own.
+  if (HWND hParent = ::GetParent(hSource))
+    ::SendMessageA(hParent, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dcSource.GetSafeHdc()),
+                   reinterpret_cast<LPARAM>(hSource));
   m_crText = ::GetTextColor(dcSource);
   m_crBack = ::GetBkColor(dcSource);
+  m_bTextByContrast = m_crText == ::GetSysColor(COLOR_WINDOWTEXT);
+  FollowTile();
+}
+
+void CSkinListBox::FollowTile() {
+  if (!m_bTextByContrast || m_hWnd == nullptr) return;
+  EnsureCanvas();
+  BITMAP tile = {};
+  if (m_dcMem.GetSafeHdc() == nullptr || !m_bmpBack.GetBitmap(&tile)) return;
+  m_crText = BlackOrWhiteOn(MeanLuminance(m_dcMem, tile.bmWidth, tile.bmHeight));
+}
+
+COLORREF CSkinListBox::SelectedTextColour() const {
+  // As readable as the guidelines ask, or as the system's own selected rows, where those are less.
+  const double systemContrast =
+      ContrastRatio(::GetSysColor(COLOR_HIGHLIGHTTEXT), ::GetSysColor(COLOR_HIGHLIGHT));
+  const double needed = systemContrast < 4.5 ? systemContrast : 4.5;
+  if (ContrastRatio(m_crText, m_crSelect) >= needed) return m_crText;
+  return BlackOrWhiteOn(RelativeLuminance(m_crSelect));
 }

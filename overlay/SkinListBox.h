@@ -1,6 +1,6 @@
 // CSkinListBox: the mirror list. An owner-drawn copy of the host's list box that paints its rows
-// over a tiled background picture, follows the host's list through the source window procedure and
-// hands the user's clicks back to it.
+// over a tiled background picture, follows the host's list through the link and hands the user's
+// input back to it.
 #pragma once
 #include "framework/Framework.h"
 
@@ -11,9 +11,11 @@ class CSkinListBox : public CListBox {
   CSkinListBox();
   ~CSkinListBox() override;
 
-  // Takes the text and background colours the source list's window DC carries.
+  // Takes the colours the host paints its list with: asks the list's parent, as the list itself
+  // would (WM_CTLCOLORLISTBOX). Where the host chose no text colour, the text is black or white,
+  // whichever stands out more on the tile.
   void TakeColoursOf(HWND hSource);
-  // The link that the user's double-clicks and right-button messages are handed back through.
+  // The link that the user's input is handed back through.
   void SetLink(CSourceLink* pLink) { m_pLink = pLink; }
 
   // Copies the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
@@ -25,14 +27,14 @@ class CSkinListBox : public CListBox {
 
   // Loads a bitmap file as the tile; FALSE, with nothing changed, when it is not a loadable bitmap.
   BOOL SetBkBitmap(LPCSTR lpszPath);
-  // Paints the tile with crColor over the client area's width and height; returns crColor.
+  // Paints the whole tile with crColor; returns crColor.
   COLORREF SetBkColor(COLORREF crColor);
-  // Sets the item text colour; returns it.
+  // Sets the item text colour, used as given; returns it.
   COLORREF SetFgColor(COLORREF crColor);
 
   CBitmap m_bmpBack;          // the tile
-  CDC m_dcMem;                // the canvas: a memory DC with the tile selected, made by the first paint
-  BOOL m_bCanvasReady;        // the first paint has tried to make the canvas
+  CDC m_dcMem;                // the canvas: a memory DC with the tile selected
+  BOOL m_bCanvasReady;        // the canvas has been tried: by the first paint or the first setter
   COLORREF m_crText;          // item text colour
   COLORREF m_crBack;          // background colour last recorded; drawing takes it from the tile
   COLORREF m_crSelect;        // selection fill
@@ -47,8 +49,19 @@ class CSkinListBox : public CListBox {
 
  private:
   CSourceLink* m_pLink = nullptr;
+  bool m_bTextByContrast = false;  // the host chose no text colour: black or white by the tile
 
+  // Input the host's list decides about goes there; TRUE with *pResult set when it went.
+  bool HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
   void MakeCanvas();
+  void EnsureCanvas() {
+    if (!m_bCanvasReady) MakeCanvas();
+  }
+  // After a new tile: the text colour chosen by contrast follows the tile.
+  void FollowTile();
+  // The text colour of a selected row: the text colour where it is readable on the selection fill.
+  COLORREF SelectedTextColour() const;
+  void DrawText(CDC* pDC, const RECT& rcItem, UINT itemID);
   // Invalidates, erases and repaints the whole list before returning.
   void RepaintNow();
 };

@@ -2,6 +2,7 @@
 #include "overlay/SkinListBox.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -58,14 +59,31 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   if (state & ODS_FOCUS) dc.DrawFocusRect(&rcItem);
 
   if (GetCount() != 0) {
-    CString text;
-    GetText(static_cast<int>(lpDrawItemStruct->itemID), text);
     dc.SetBkMode(TRANSPARENT);
-    dc.SetTextColor(m_crText);
-    INT tabStops[2] = {0, 400};
-    dc.TabbedTextOut(rcItem.left + 2, rcItem.top, text, text.GetLength(), 2, tabStops, 0);
+    dc.SetTextColor((state & ODS_SELECTED) ? SelectedTextColour() : m_crText);
+    DrawText(&dc, rcItem, lpDrawItemStruct->itemID);
   }
   dc.Detach();
+}
+
+void CSkinListBox::DrawText(CDC* pDC, const RECT& rcItem, UINT itemID) {
+  INT tabStops[2] = {0, 400};
+  const int x = rcItem.left + 2;
+  if (!::IsWindowUnicode(m_hWnd)) {
+    CString text;
+    GetText(static_cast<int>(itemID), text);
+    pDC->TabbedTextOut(x, rcItem.top, text, text.GetLength(), 2, tabStops, 0);
+    return;
+  }
+  // A Unicode host's texts are read and drawn wide, as it wrote them.
+  const LRESULT length = ::SendMessageW(m_hWnd, LB_GETTEXTLEN, itemID, 0);
+  if (length <= 0) return;
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  if (::SendMessageW(m_hWnd, LB_GETTEXT, itemID, reinterpret_cast<LPARAM>(&text[0])) == LB_ERR)
+    return;
+  text.resize(::lstrlenW(text.c_str()));
+  ::TabbedTextOutW(*pDC, x, rcItem.top, text.c_str(), static_cast<int>(text.size()), 2, tabStops,
+                   0);
 }
 
 BOOL CSkinListBox::OnEraseBkgnd(CDC* pDC) {

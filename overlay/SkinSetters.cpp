@@ -16,17 +16,23 @@ BOOL CSkinListBox::SetBkBitmap(LPCSTR lpszPath) {
   CBitmap previous;
   previous.Attach(m_bmpBack.Detach());
   m_bmpBack.Attach(hLoaded);
+  EnsureCanvas();
   m_dcMem.SelectObject(&m_bmpBack);
+  FollowTile();
   RepaintNow();
   return TRUE;
 }
 
 COLORREF CSkinListBox::SetBkColor(COLORREF crColor) {
-  RECT rc = {};
-  GetClientRect(&rc);
-  CBrush brush(crColor);
-  // Paints the tile itself, from its top-left pixel; without a canvas there is nothing to paint yet.
-  if (m_dcMem.GetSafeHdc() != nullptr) m_dcMem.FillRect(&rc, &brush);
+  // Paints the tile itself, all of it: the grid repeats every part of the tile somewhere.
+  EnsureCanvas();
+  BITMAP tile = {};
+  if (m_dcMem.GetSafeHdc() != nullptr && m_bmpBack.GetBitmap(&tile)) {
+    const RECT whole = {0, 0, tile.bmWidth, tile.bmHeight < 0 ? -tile.bmHeight : tile.bmHeight};
+    CBrush brush(crColor);
+    m_dcMem.FillRect(&whole, &brush);
+  }
+  FollowTile();
   RepaintNow();
   m_crBack = crColor;
   return crColor;
@@ -34,6 +40,7 @@ COLORREF CSkinListBox::SetBkColor(COLORREF crColor) {
 
 COLORREF CSkinListBox::SetFgColor(COLORREF crColor) {
   m_crText = crColor;
+  m_bTextByContrast = false;
   RepaintNow();
   return m_crText;
 }

@@ -77,39 +77,43 @@ TEST(HandBack, AKeyStrokeTheHostsListReceivesIsReplayedFromTheMirror) {
   EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 6);
 }
 
-TEST(HandBack, TheClickPointIsMeasuredFromTheHostListsOwnTopRow) {
+TEST(HandBack, TheClickLandsOnTheHostListsOwnRectangleForTheRow) {
   Scene s(60);
-  ::SendMessageA(s.list, LB_SETTOPINDEX, 10, 0);  // before the overlay: the mirror starts at 0
+  ::SendMessageA(s.list, LB_SETTOPINDEX, 10, 0);  // before the overlay: the mirror starts there too
   MessageRecorder recorder(s.list);
   s.On();
+  ASSERT_EQ(::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0), 10);
   const int h = s.ItemHeight();
   struct Case {
     int row;
     int expectedY;
-  } cases[] = {{10, 0}, {13, 3 * h}, {9, -h}};
+    const char* what;
+  } cases[] = {{10, 0, "the top row"},
+               {13, 3 * h, "three rows down"},
+               {9, 0, "above the top: the mirror scrolls to it and the host's list follows"}};
   for (const Case& c : cases) {
     recorder.seen.clear();
     s.SelectInMirror(c.row);
     const std::vector<SeenMessage> downs = recorder.Of(WM_LBUTTONDOWN);
     const std::vector<SeenMessage> ups = recorder.Of(WM_LBUTTONUP);
-    ASSERT_EQ(downs.size(), 1u) << "row " << c.row;
-    ASSERT_EQ(ups.size(), 1u) << "row " << c.row;
-    EXPECT_EQ(LOWORD(downs[0].lParam), 0) << "row " << c.row;
-    EXPECT_EQ(HIWORD(downs[0].lParam), static_cast<WORD>(c.expectedY)) << "row " << c.row;
-    EXPECT_EQ(downs[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
-    EXPECT_EQ(ups[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
-    EXPECT_EQ(ups[0].lParam, downs[0].lParam);
-    // Queries first, then press, then release.
+    ASSERT_EQ(downs.size(), 1u) << c.what;
+    ASSERT_EQ(ups.size(), 1u) << c.what;
+    EXPECT_EQ(LOWORD(downs[0].lParam), 0) << c.what;
+    EXPECT_EQ(HIWORD(downs[0].lParam), static_cast<WORD>(c.expectedY)) << c.what;
+    EXPECT_EQ(downs[0].wParam, static_cast<WPARAM>(MK_LBUTTON)) << c.what;
+    EXPECT_EQ(ups[0].wParam, static_cast<WPARAM>(MK_LBUTTON)) << c.what;
+    EXPECT_EQ(ups[0].lParam, downs[0].lParam) << c.what;
+    // The row's rectangle first, then press, then release.
     std::vector<UINT> order;
     for (const SeenMessage& m : recorder.seen)
-      if (m.message == LB_GETTOPINDEX || m.message == LB_GETITEMHEIGHT ||
-          m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP)
+      if (m.message == LB_GETITEMRECT || m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP)
         order.push_back(m.message);
-    EXPECT_EQ(order, (std::vector<UINT>{LB_GETTOPINDEX, LB_GETITEMHEIGHT, WM_LBUTTONDOWN,
-                                        WM_LBUTTONUP}));
+    EXPECT_EQ(order, (std::vector<UINT>{LB_GETITEMRECT, WM_LBUTTONDOWN, WM_LBUTTONUP})) << c.what;
+    EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), c.row) << c.what;
+    EXPECT_EQ(::SendMessageA(s.list, LB_GETTOPINDEX, 0, 0),
+              ::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0))
+        << c.what;
   }
-  s.SelectInMirror(12);
-  EXPECT_EQ(::SendMessageA(s.list, LB_GETCURSEL, 0, 0), 12);
 }
 
 TEST(HandBack, ARowTooFarForA16BitPointIsBroughtUpFirstAndTheRightRowIsSelected) {
@@ -150,23 +154,30 @@ TEST(HandBack, ADoubleClickGoesToTheHostsListInsteadOfTheMirror) {
   EXPECT_EQ(s.top.CountFrom(s.mirror, LBN_DBLCLK), 0);
 }
 
-TEST(HandBack, RightButtonMessagesArePostedToTheHostsListAndHandledByTheMirrorToo) {
+TEST(HandBack, RightButtonMessagesReachTheHostsListAtOnceAndMakeOneContextMenu) {
   Scene s(10);
   MessageRecorder recorder(s.list);
   s.On();
   recorder.seen.clear();
-  ::SendMessageA(s.mirror, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 6));
-  ::SendMessageA(s.mirror, WM_RBUTTONUP, 0, MAKELPARAM(5, 6));
-  ::SendMessageA(s.mirror, WM_RBUTTONDBLCLK, MK_RBUTTON, MAKELPARAM(5, 6));
-  EXPECT_TRUE(recorder.Of(WM_RBUTTONDOWN).empty()) << "posted, not sent";
+  RECT row = {};
+  ::SendMessageA(s.mirror, LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&row));
+  const LPARAM at = MAKELPARAM(row.left + 5, row.top + 6);
+  ::SendMessageA(s.mirror, WM_RBUTTONDOWN, MK_RBUTTON, at);
+  ::SendMessageA(s.mirror, WM_RBUTTONUP, 0, at);
+  ASSERT_EQ(recorder.Of(WM_RBUTTONDOWN).size(), 1u) << "sent, not posted";
+  ASSERT_EQ(recorder.Of(WM_RBUTTONUP).size(), 1u);
+  // On the host's list, the point lies on the same row.
+  const LPARAM onList = recorder.Of(WM_RBUTTONDOWN)[0].lParam;
+  EXPECT_EQ(LOWORD(::SendMessageA(s.list, LB_ITEMFROMPOINT, 0, onList)), 3);
   Pump();
-  ASSERT_EQ(recorder.Of(WM_RBUTTONDOWN).size(), 1u);
-  EXPECT_EQ(recorder.Of(WM_RBUTTONDOWN)[0].lParam, MAKELPARAM(5, 6));
-  EXPECT_EQ(recorder.Of(WM_RBUTTONUP).size(), 1u);
-  EXPECT_TRUE(recorder.Of(WM_RBUTTONDBLCLK).empty());
+  int menus = 0;
+  for (UINT m : s.top.messagesSeen) menus += m == WM_CONTEXTMENU;
+  EXPECT_EQ(menus, 1) << "one context menu, from the host's own list";
+  ASSERT_EQ(recorder.Of(WM_CONTEXTMENU).size(), 1u);
+  EXPECT_EQ(recorder.Of(WM_CONTEXTMENU)[0].wParam, reinterpret_cast<WPARAM>(s.list));
 }
 
-TEST(HandBack, ScrollingTheMirrorHandsNothingBack) {
+TEST(HandBack, ScrollingTheMirrorScrollsTheHostsListAndSelectsNothing) {
   Scene s(100);
   MessageRecorder recorder(s.list);
   s.On();
@@ -174,7 +185,8 @@ TEST(HandBack, ScrollingTheMirrorHandsNothingBack) {
   ::SendMessageA(s.mirror, WM_VSCROLL, SB_PAGEDOWN, 0);
   Pump();
   EXPECT_GT(::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0), 0);
-  EXPECT_EQ(::SendMessageA(s.list, LB_GETTOPINDEX, 0, 0), 0);
+  EXPECT_EQ(::SendMessageA(s.list, LB_GETTOPINDEX, 0, 0),
+            ::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0));
   EXPECT_TRUE(recorder.Of(WM_LBUTTONDOWN).empty());
   EXPECT_EQ(s.SelChanges(), 0);
 }
@@ -242,7 +254,7 @@ TEST(HandBackTeardown, TheHostSwitchesOffFromItsDoubleClickHandler) {
   EXPECT_TRUE(::IsWindowVisible(s.list));
 }
 
-TEST(HandBackTeardown, TheHostSwitchesOffOnAPostedRightButtonMessage) {
+TEST(HandBackTeardown, TheHostSwitchesOffOnTheRightButtonHandedToItsList) {
   Scene s(10);
   MessageRecorder recorder(s.list);
   s.On();

@@ -70,6 +70,12 @@ void ExpectMirrorGets(const PolicyCase& c, const std::vector<SeenMessage>& got) 
   }
 }
 
+// What the link asks the mirror after a message that may scroll, or after the user's input, to
+// show the host's list's state.
+const Expected kAskTop = {LB_GETTOPINDEX, 0, 0};
+const Expected kAskSelection = {LB_GETCURSEL, 0, 0};
+const Expected kAskCaret = {LB_GETCARETINDEX, 0, 0};
+
 void RunPolicy(HostScene& h, const std::vector<PolicyCase>& cases) {
   for (const PolicyCase& c : cases) {
     MessageRecorder recorder(h.mirror, /*captureTexts=*/true);
@@ -86,18 +92,17 @@ TEST(RepeatPolicy, PlainListEachMessageReachesTheMirrorAsTheTableSays) {
   char buffer[64] = {};
   int selected[4] = {};
   RECT rc = {};
-  const LPARAM font = reinterpret_cast<LPARAM>(::GetStockObject(ANSI_FIXED_FONT));
   RunPolicy(h, {
       {"append", LB_ADDSTRING, 0, Text("new"), {{LB_ADDSTRING, 0, 0, "new"}}},
-      {"insert", LB_INSERTSTRING, 2, Text("at 2"), {{LB_INSERTSTRING, 2, 0, "at 2"}}},
-      {"delete", LB_DELETESTRING, 3, 0, {{LB_DELETESTRING, 3, 0}}},
-      {"select", LB_SETCURSEL, 4, 0, {{LB_SETCURSEL, 4, 0}}},
-      {"top row", LB_SETTOPINDEX, 2, 0, {{LB_SETTOPINDEX, 2, 0}}},
+      {"insert", LB_INSERTSTRING, 2, Text("at 2"), {{LB_INSERTSTRING, 2, 0, "at 2"}, kAskTop}},
+      {"delete", LB_DELETESTRING, 3, 0, {{LB_DELETESTRING, 3, 0}, kAskTop}},
+      {"select", LB_SETCURSEL, 4, 0, {{LB_SETCURSEL, 4, 0}, kAskTop}},
+      {"top row", LB_SETTOPINDEX, 2, 0, {{LB_SETTOPINDEX, 2, 0}, kAskTop}},
       {"item data", LB_SETITEMDATA, 1, 77, {{LB_SETITEMDATA, 1, 77}}},
       {"find", LB_FINDSTRING, static_cast<WPARAM>(-1), Text("Item 5"),
        {{LB_FINDSTRING, static_cast<WPARAM>(-1), 0, "Item 5"}}},
       {"select by text", LB_SELECTSTRING, static_cast<WPARAM>(-1), Text("Item 6"),
-       {{LB_SELECTSTRING, static_cast<WPARAM>(-1), 0, "Item 6"}}},
+       {{LB_SELECTSTRING, static_cast<WPARAM>(-1), 0, "Item 6"}, kAskTop}},
       {"a query", LB_GETCOUNT, 0, 0, {{LB_GETCOUNT, 0, 0}}},
       {"text into the host's buffer", LB_GETTEXT, 1, reinterpret_cast<LPARAM>(buffer), {}},
       {"selection into the host's buffer", LB_GETSELITEMS, 4, reinterpret_cast<LPARAM>(selected),
@@ -107,10 +112,13 @@ TEST(RepeatPolicy, PlainListEachMessageReachesTheMirrorAsTheTableSays) {
       {"last number of the range", 0x01B0, 5, 6, {{0x01B0, 5, 6}}},
       {"past the range", 0x01B1, 5, 6, {}},
       {"list-box information", 0x01B2, 0, 0, {}},
-      {"a font", WM_SETFONT, static_cast<WPARAM>(font), 0, {}},
-      {"a character", WM_CHAR, 'x', 0, {}},
-      {"a key arrives later, through the loop", WM_KEYDOWN, VK_END, 1, {}},
-      {"a mouse press", WM_LBUTTONDOWN, MK_LBUTTON, 0, {}},
+      {"a character: the list decides, the mirror shows", WM_CHAR, 'x', 0,
+       {kAskSelection, kAskCaret, kAskTop}},
+      {"a key moving the selection", WM_KEYDOWN, VK_END, 1,
+       {kAskSelection, {LB_SETCURSEL, 10, 0}, kAskCaret, kAskTop}},
+      {"a click on row 0", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 2),
+       {kAskSelection, {LB_SETCURSEL, 0, 0}, kAskCaret, kAskTop}},
+      {"a right click", WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 2), {}},
       {"redraw off", WM_SETREDRAW, FALSE, 0, {{WM_SETREDRAW, FALSE, 0}}},
       {"redraw on", WM_SETREDRAW, TRUE, 0, {{WM_SETREDRAW, TRUE, 0}}},
   });
@@ -124,7 +132,8 @@ TEST(RepeatPolicy, ASortedListPicksTheIndexAndTheMirrorFollowsIt) {
   RunPolicy(h, {
       {"sorted append", LB_ADDSTRING, 0, Text("c"), {{LB_INSERTSTRING, 1, 0, "c"}}},
       {"sorted append at the front", LB_ADDSTRING, 0, Text("a"), {{LB_INSERTSTRING, 0, 0, "a"}}},
-      {"insert keeps its place", LB_INSERTSTRING, 4, Text("zz"), {{LB_INSERTSTRING, 4, 0, "zz"}}},
+      {"insert keeps its place", LB_INSERTSTRING, 4, Text("zz"),
+       {{LB_INSERTSTRING, 4, 0, "zz"}, kAskTop}},
   });
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
 }
@@ -136,11 +145,11 @@ TEST(RepeatPolicy, AListWithoutTextsNeverHasItsItemDataReadAsText) {
   RunPolicy(h, {
       {"append data", LB_ADDSTRING, 0, 7, {{LB_ADDSTRING, 0, 0, ""}}},
       {"insert data", LB_INSERTSTRING, 0, static_cast<LPARAM>(0xDEADBEEF),
-       {{LB_INSERTSTRING, 0, 0, ""}}},
+       {{LB_INSERTSTRING, 0, 0, ""}, kAskTop}},
       {"find data", LB_FINDSTRING, static_cast<WPARAM>(-1), 0x12345678, {}},
       {"find exact data", LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), 9, {}},
       {"select by data: the row the list matched", LB_SELECTSTRING, static_cast<WPARAM>(-1), 3,
-       {{LB_SETCURSEL, 1, 0}}},
+       {{LB_SETCURSEL, 1, 0}, kAskTop}},
   });
 }
 
@@ -171,18 +180,30 @@ TEST(Repeat, EditingSequencesKeepBothListsEqual) {
   EXPECT_EQ(ItemsOf(h.mirror), std::vector<std::string>{"fresh"});
 }
 
-TEST(Repeat, KeyStrokesReachTheMirrorThroughTheMessageLoop) {
+TEST(Repeat, AKeyTheHostsListReceivesMovesTheMirrorOnceAndAtOnce) {
   HostScene h(ListOf(10));
   h.On();
-  h.ToMirror(LB_SETCURSEL, 2);
-  MessageRecorder recorder(h.mirror);
+  h.ToList(LB_SETCURSEL, 2);
   h.ToList(WM_KEYDOWN, VK_DOWN, 1);
+  EXPECT_EQ(h.ToMirror(LB_GETCURSEL), 3) << "shown before the host's call returns";
   h.ToList(WM_KEYUP, VK_DOWN, 0xC0000001);
-  EXPECT_FALSE(recorder.Saw(WM_KEYDOWN)) << "posted, not sent";
   Pump();
-  EXPECT_TRUE(recorder.Saw(WM_KEYDOWN));
-  EXPECT_TRUE(recorder.Saw(WM_KEYUP));
-  EXPECT_EQ(h.ToMirror(LB_GETCURSEL), 3);
+  EXPECT_EQ(h.ToMirror(LB_GETCURSEL), 3) << "nothing was queued to move it again";
+  EXPECT_EQ(h.ToList(LB_GETCURSEL), 3);
+}
+
+TEST(Font, TheMirrorTakesAFontTheHostSetsLaterWithTheRowHeightItsListTakes) {
+  HostScene h(ListOf(10, kPlainListStyle));
+  h.On();
+  HFONT big = ::CreateFontA(-24, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
+  ASSERT_NE(big, nullptr);
+  const LRESULT before = h.ToList(LB_GETITEMHEIGHT);
+  h.ToList(WM_SETFONT, reinterpret_cast<WPARAM>(big), TRUE);
+  ASSERT_GT(h.ToList(LB_GETITEMHEIGHT), before) << "the host's own list grew its rows";
+  EXPECT_EQ(reinterpret_cast<HFONT>(h.ToMirror(WM_GETFONT)), big);
+  EXPECT_EQ(h.ToMirror(LB_GETITEMHEIGHT), h.ToList(LB_GETITEMHEIGHT));
+  h.Off();
+  ::DeleteObject(big);
 }
 
 TEST(Resize, ThePanelTakesTheSourcesClientSizeAtTheParentsOrigin) {
@@ -243,7 +264,7 @@ TEST(Copy, TextsOfAnyLengthArriveWhole) {
   EXPECT_EQ(ItemsOf(h.mirror).back(), later);
 }
 
-TEST(Copy, TheMirrorStartsUnselectedAtTheTopWithTheSourcesHeightAndFont) {
+TEST(Copy, TheMirrorStartsWithTheSourcesSelectionTopRowHeightAndFont) {
   HostScene h(ListOf(0, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS));
   AddItems(h.list, 50);
   h.ToList(LB_SETITEMHEIGHT, 0, 23);
@@ -252,8 +273,8 @@ TEST(Copy, TheMirrorStartsUnselectedAtTheTopWithTheSourcesHeightAndFont) {
   h.ToList(LB_SETCURSEL, 30);
   h.ToList(LB_SETTOPINDEX, 25);
   h.On();
-  EXPECT_EQ(h.ToMirror(LB_GETCURSEL), LB_ERR);
-  EXPECT_EQ(h.ToMirror(LB_GETTOPINDEX), 0);
+  EXPECT_EQ(h.ToMirror(LB_GETCURSEL), 30);
+  EXPECT_EQ(h.ToMirror(LB_GETTOPINDEX), 25);
   EXPECT_EQ(h.ToMirror(LB_GETITEMHEIGHT), 23);
   EXPECT_EQ(reinterpret_cast<HFONT>(h.ToMirror(WM_GETFONT)), font);
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));

@@ -246,15 +246,12 @@ TEST(Text, AnEmptyListStillPaintsTileAndFocusForAFocusRequest) {
   EXPECT_GT(outlined, 20);
 }
 
-TEST(Canvas, BeforeTheFirstPaintRowsDrawNoTileAndNothingBreaks) {
+TEST(Canvas, RowsDrawTheTileFromSwitchOnBeforeAnyPaint) {
   HostScene h(RowsOf20(3, 200));
   h.On();  // no message loop has run: the mirror has not painted yet
   Canvas canvas(300, 40);
   DrawRow(h.mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 300, 20});
-  EXPECT_EQ(canvas.At(250, 10), kMagenta);
-  ::UpdateWindow(h.mirror);
-  DrawRow(h.mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 300, 20});
-  EXPECT_NE(canvas.At(250, 10), kMagenta) << "the first paint made the canvas";
+  EXPECT_NE(canvas.At(250, 10), kMagenta) << "the tile is there from the start";
 }
 
 TEST(Screenshot, ASkinnedListIsSavedForPeopleToLookAt) {
