@@ -27,15 +27,23 @@ enum class Repeat {
   kFontAfter,            // the source takes the font, then the mirror takes it and the row height
   kEnableAfter,          // the mirror is enabled or disabled with the source
   kResizePanel,          // the panel takes the source's new client size, then the source
+  kHostRedraw,           // the host's own redraw switch: the mirror's follows it
   kStateAfter,           // the user's input: the source decides, then the mirror shows its state
   kStateAfterIfCaptured, // as kStateAfter while the source holds the mouse (a drag), else kNone
   kNone,                 // passed on untouched
 };
 
+// What else a message does, beside its repeat.
+enum Effect : unsigned {
+  kNothingShown = 0,
+  kChangesView = 1,  // the mirror's rows or selection change: its painting waits for the loop
+  kTopFollows = 2,   // the message may scroll: afterwards the mirror's top row is the source's
+};
+
 struct RepeatRule {
   UINT message;
   Repeat how;
-  bool topFollows;  // the message may scroll: afterwards the mirror's top row is the source's
+  unsigned effects;
 };
 
 // The list-box messages, in the order of their numbers. The range runs from LB_ADDSTRING to 0x01B0
@@ -43,46 +51,46 @@ struct RepeatRule {
 // a message of their own (0x01A3, 0x01A4, 0x01AA to 0x01B0) are repeated like kBefore. The mirror
 // has the source's selection mode, so a repeated selection message selects the same rows in both.
 constexpr RepeatRule kListBoxPolicy[] = {
-    {LB_ADDSTRING, Repeat::kItemAtSourcesIndex, false},      // 0x0180
-    {LB_INSERTSTRING, Repeat::kTextBefore, true},            // 0x0181
-    {LB_DELETESTRING, Repeat::kBefore, true},                // 0x0182
-    {LB_SELITEMRANGEEX, Repeat::kBefore, false},             // 0x0183
-    {LB_RESETCONTENT, Repeat::kBefore, false},               // 0x0184
-    {LB_SETSEL, Repeat::kBefore, false},                     // 0x0185
-    {LB_SETCURSEL, Repeat::kBefore, true},                   // 0x0186
-    {LB_GETSEL, Repeat::kBefore, false},                     // 0x0187
-    {LB_GETCURSEL, Repeat::kBefore, false},                  // 0x0188
-    {LB_GETTEXT, Repeat::kNotHostBuffer, false},             // 0x0189
-    {LB_GETTEXTLEN, Repeat::kBefore, false},                 // 0x018A
-    {LB_GETCOUNT, Repeat::kBefore, false},                   // 0x018B
-    {LB_SELECTSTRING, Repeat::kSelectStringOrIndex, true},   // 0x018C
-    {LB_DIR, Repeat::kDirectory, false},                     // 0x018D
-    {LB_GETTOPINDEX, Repeat::kBefore, false},                // 0x018E
-    {LB_FINDSTRING, Repeat::kTextQueryBefore, false},        // 0x018F
-    {LB_GETSELCOUNT, Repeat::kBefore, false},                // 0x0190
-    {LB_GETSELITEMS, Repeat::kNotHostBuffer, false},         // 0x0191
-    {LB_SETTABSTOPS, Repeat::kBefore, false},                // 0x0192
-    {LB_GETHORIZONTALEXTENT, Repeat::kBefore, false},        // 0x0193
-    {LB_SETHORIZONTALEXTENT, Repeat::kBefore, false},        // 0x0194
-    {LB_SETCOLUMNWIDTH, Repeat::kBefore, false},             // 0x0195
-    {LB_ADDFILE, Repeat::kItemAtSourcesIndex, false},        // 0x0196
-    {LB_SETTOPINDEX, Repeat::kBefore, true},                 // 0x0197
-    {LB_GETITEMRECT, Repeat::kNotHostBuffer, false},         // 0x0198
-    {LB_GETITEMDATA, Repeat::kBefore, false},                // 0x0199
-    {LB_SETITEMDATA, Repeat::kBefore, false},                // 0x019A
-    {LB_SELITEMRANGE, Repeat::kBefore, false},               // 0x019B
-    {LB_SETANCHORINDEX, Repeat::kBefore, false},             // 0x019C
-    {LB_GETANCHORINDEX, Repeat::kBefore, false},             // 0x019D
-    {LB_SETCARETINDEX, Repeat::kBefore, true},               // 0x019E
-    {LB_GETCARETINDEX, Repeat::kBefore, false},              // 0x019F
-    {LB_SETITEMHEIGHT, Repeat::kBefore, true},               // 0x01A0
-    {LB_GETITEMHEIGHT, Repeat::kBefore, false},              // 0x01A1
-    {LB_FINDSTRINGEXACT, Repeat::kTextQueryBefore, false},   // 0x01A2
-    {LB_SETLOCALE, Repeat::kBefore, false},                  // 0x01A5
-    {LB_GETLOCALE, Repeat::kBefore, false},                  // 0x01A6
-    {LB_SETCOUNT, Repeat::kBefore, true},                    // 0x01A7
-    {LB_INITSTORAGE, Repeat::kBefore, false},                // 0x01A8
-    {LB_ITEMFROMPOINT, Repeat::kBefore, false},              // 0x01A9
+    {LB_ADDSTRING, Repeat::kItemAtSourcesIndex, kChangesView},                // 0x0180
+    {LB_INSERTSTRING, Repeat::kTextBefore, kChangesView | kTopFollows},       // 0x0181
+    {LB_DELETESTRING, Repeat::kBefore, kChangesView | kTopFollows},           // 0x0182
+    {LB_SELITEMRANGEEX, Repeat::kBefore, kChangesView},                       // 0x0183
+    {LB_RESETCONTENT, Repeat::kBefore, kChangesView},                         // 0x0184
+    {LB_SETSEL, Repeat::kBefore, kChangesView},                               // 0x0185
+    {LB_SETCURSEL, Repeat::kBefore, kChangesView | kTopFollows},              // 0x0186
+    {LB_GETSEL, Repeat::kBefore, kNothingShown},                              // 0x0187
+    {LB_GETCURSEL, Repeat::kBefore, kNothingShown},                           // 0x0188
+    {LB_GETTEXT, Repeat::kNotHostBuffer, kNothingShown},                      // 0x0189
+    {LB_GETTEXTLEN, Repeat::kBefore, kNothingShown},                          // 0x018A
+    {LB_GETCOUNT, Repeat::kBefore, kNothingShown},                            // 0x018B
+    {LB_SELECTSTRING, Repeat::kSelectStringOrIndex, kChangesView | kTopFollows},  // 0x018C
+    {LB_DIR, Repeat::kDirectory, kChangesView},                               // 0x018D
+    {LB_GETTOPINDEX, Repeat::kBefore, kNothingShown},                         // 0x018E
+    {LB_FINDSTRING, Repeat::kTextQueryBefore, kNothingShown},                 // 0x018F
+    {LB_GETSELCOUNT, Repeat::kBefore, kNothingShown},                         // 0x0190
+    {LB_GETSELITEMS, Repeat::kNotHostBuffer, kNothingShown},                  // 0x0191
+    {LB_SETTABSTOPS, Repeat::kBefore, kChangesView},                          // 0x0192
+    {LB_GETHORIZONTALEXTENT, Repeat::kBefore, kNothingShown},                 // 0x0193
+    {LB_SETHORIZONTALEXTENT, Repeat::kBefore, kChangesView},                  // 0x0194
+    {LB_SETCOLUMNWIDTH, Repeat::kBefore, kChangesView},                       // 0x0195
+    {LB_ADDFILE, Repeat::kItemAtSourcesIndex, kChangesView},                  // 0x0196
+    {LB_SETTOPINDEX, Repeat::kBefore, kChangesView | kTopFollows},            // 0x0197
+    {LB_GETITEMRECT, Repeat::kNotHostBuffer, kNothingShown},                  // 0x0198
+    {LB_GETITEMDATA, Repeat::kBefore, kNothingShown},                         // 0x0199
+    {LB_SETITEMDATA, Repeat::kBefore, kNothingShown},                         // 0x019A
+    {LB_SELITEMRANGE, Repeat::kBefore, kChangesView},                         // 0x019B
+    {LB_SETANCHORINDEX, Repeat::kBefore, kChangesView},                       // 0x019C
+    {LB_GETANCHORINDEX, Repeat::kBefore, kNothingShown},                      // 0x019D
+    {LB_SETCARETINDEX, Repeat::kBefore, kChangesView | kTopFollows},          // 0x019E
+    {LB_GETCARETINDEX, Repeat::kBefore, kNothingShown},                       // 0x019F
+    {LB_SETITEMHEIGHT, Repeat::kBefore, kChangesView | kTopFollows},          // 0x01A0
+    {LB_GETITEMHEIGHT, Repeat::kBefore, kNothingShown},                       // 0x01A1
+    {LB_FINDSTRINGEXACT, Repeat::kTextQueryBefore, kNothingShown},            // 0x01A2
+    {LB_SETLOCALE, Repeat::kBefore, kNothingShown},                           // 0x01A5
+    {LB_GETLOCALE, Repeat::kBefore, kNothingShown},                           // 0x01A6
+    {LB_SETCOUNT, Repeat::kBefore, kChangesView | kTopFollows},               // 0x01A7
+    {LB_INITSTORAGE, Repeat::kBefore, kNothingShown},                         // 0x01A8
+    {LB_ITEMFROMPOINT, Repeat::kBefore, kNothingShown},                       // 0x01A9
 };
 constexpr UINT kFirstRepeated = LB_ADDSTRING;
 constexpr UINT kLastRepeated = 0x01B0;
@@ -92,27 +100,37 @@ constexpr UINT kSystemTimer = 0x0118;
 
 // The other messages the link acts on. Everything else passes untouched.
 constexpr RepeatRule kOtherPolicy[] = {
-    {WM_SIZE, Repeat::kResizePanel, false},
-    {WM_ENABLE, Repeat::kEnableAfter, false},
-    {WM_SETREDRAW, Repeat::kBefore, false},
-    {WM_SETFONT, Repeat::kFontAfter, false},
-    {WM_KEYDOWN, Repeat::kStateAfter, false},
-    {WM_KEYUP, Repeat::kStateAfter, false},
-    {WM_CHAR, Repeat::kStateAfter, false},
-    {WM_LBUTTONDOWN, Repeat::kStateAfter, false},
-    {WM_LBUTTONUP, Repeat::kStateAfter, false},
-    {WM_LBUTTONDBLCLK, Repeat::kStateAfter, false},
-    {WM_MOUSEWHEEL, Repeat::kStateAfter, false},
-    {WM_VSCROLL, Repeat::kStateAfter, false},
-    {WM_HSCROLL, Repeat::kStateAfter, false},
-    {WM_MOUSEMOVE, Repeat::kStateAfterIfCaptured, false},
-    {kSystemTimer, Repeat::kStateAfterIfCaptured, false},
+    {WM_SIZE, Repeat::kResizePanel, kNothingShown},
+    {WM_ENABLE, Repeat::kEnableAfter, kNothingShown},
+    {WM_SETREDRAW, Repeat::kHostRedraw, kNothingShown},
+    {WM_SETFONT, Repeat::kFontAfter, kChangesView},
+    {WM_KEYDOWN, Repeat::kStateAfter, kNothingShown},
+    {WM_KEYUP, Repeat::kStateAfter, kNothingShown},
+    {WM_CHAR, Repeat::kStateAfter, kNothingShown},
+    {WM_LBUTTONDOWN, Repeat::kStateAfter, kNothingShown},
+    {WM_LBUTTONUP, Repeat::kStateAfter, kNothingShown},
+    {WM_LBUTTONDBLCLK, Repeat::kStateAfter, kNothingShown},
+    {WM_MOUSEWHEEL, Repeat::kStateAfter, kNothingShown},
+    {WM_VSCROLL, Repeat::kStateAfter, kNothingShown},
+    {WM_HSCROLL, Repeat::kStateAfter, kNothingShown},
+    {WM_MOUSEMOVE, Repeat::kStateAfterIfCaptured, kNothingShown},
+    {kSystemTimer, Repeat::kStateAfterIfCaptured, kNothingShown},
 };
+
+// Where each message below WM_USER stands in kOtherPolicy (0: nowhere), so that the many
+// messages the link passes untouched cost one look-up.
+constexpr UINT kOtherMessages = WM_USER;
+constexpr std::array<unsigned char, kOtherMessages> kOtherRuleAt = [] {
+  std::array<unsigned char, kOtherMessages> at{};
+  for (size_t i = 0; i < sizeof kOtherPolicy / sizeof kOtherPolicy[0]; ++i)
+    at[kOtherPolicy[i].message] = static_cast<unsigned char>(i + 1);
+  return at;
+}();
 
 constexpr std::array<RepeatRule, kLastRepeated - kFirstRepeated + 1> kListBoxRules = [] {
   std::array<RepeatRule, kLastRepeated - kFirstRepeated + 1> rules{};
   for (UINT m = kFirstRepeated; m <= kLastRepeated; ++m)
-    rules[m - kFirstRepeated] = {m, Repeat::kBefore, false};
+    rules[m - kFirstRepeated] = {m, Repeat::kBefore, kNothingShown};
   for (const RepeatRule& rule : kListBoxPolicy) rules[rule.message - kFirstRepeated] = rule;
   return rules;
 }();
@@ -120,9 +138,9 @@ constexpr std::array<RepeatRule, kLastRepeated - kFirstRepeated + 1> kListBoxRul
 RepeatRule RuleFor(UINT message) {
   if (message >= kFirstRepeated && message <= kLastRepeated)
     return kListBoxRules[message - kFirstRepeated];
-  for (const RepeatRule& rule : kOtherPolicy)
-    if (rule.message == message) return rule;
-  return {message, Repeat::kNone, false};
+  if (message < kOtherMessages && kOtherRuleAt[message] != 0)
+    return kOtherPolicy[kOtherRuleAt[message] - 1];
+  return {message, Repeat::kNone, kNothingShown};
 }
 
 // Counts a message of the link on the stack for as long as it runs.
@@ -179,6 +197,9 @@ void CSourceLink::Unhook() {
   m_subclass.Remove();
   m_hHookedList = nullptr;
   m_pfnOldListProc = nullptr;
+  // A catch-up still on its way finds nothing to do.
+  m_bCatchUpPending = false;
+  m_bResizePending = false;
 }
 
 void CSourceLink::OnSubclassedWindowGone() {
@@ -205,6 +226,7 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
                                        LPARAM lParam) {
   DepthScope running(m_nDepth);
   const RepeatRule rule = RuleFor(message);
+  if (rule.effects & kChangesView) HoldMirrorPainting();
   switch (rule.how) {
     case Repeat::kNone:
     case Repeat::kNotHostBuffer:
@@ -223,7 +245,18 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
     case Repeat::kSelectStringOrIndex:
       return RepeatAfterAnswer(next, message, wParam, lParam);
     case Repeat::kResizePanel:
-      ResizeOwnerToSource();
+      // The size depends on the mirror's scroll bar, which a burst or the host's own batch has not
+      // updated yet.
+      if (m_bCatchUpPending || m_bHostRedrawOff)
+        m_bResizePending = true;
+      else
+        ResizeOwnerToSource();
+      break;
+    case Repeat::kHostRedraw:
+      // The host's batch is its own: the mirror paints when the host switches redraw on again.
+      m_bHostRedrawOff = wParam == FALSE;
+      ToMirror(message, wParam, lParam);
+      if (!m_bHostRedrawOff) CatchUp();
       break;
     case Repeat::kFontAfter: {
       const LRESULT answer = next(message, wParam, lParam);
@@ -245,8 +278,26 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
     }
   }
   const LRESULT answer = next(message, wParam, lParam);
-  if (rule.topFollows) ShowSourceTop();
+  if (rule.effects & kTopFollows) ShowSourceTop();
   return answer;
+}
+
+void CSourceLink::HoldMirrorPainting() {
+  // The first change of a burst switches the mirror's painting off and asks for one catch-up when
+  // the host's message loop runs again; the changes themselves reach the mirror at once.
+  if (m_bHostRedrawOff || m_bCatchUpPending || m_hMirrorList == nullptr) return;
+  m_bCatchUpPending = true;
+  ToMirror(WM_SETREDRAW, FALSE, 0);
+  m_pOwner->ScheduleCatchUp();
+}
+
+void CSourceLink::CatchUp() {
+  if (!m_bCatchUpPending && !m_bResizePending) return;
+  m_bCatchUpPending = false;
+  // One repaint and one scroll-bar update for the whole burst.
+  if (!m_bHostRedrawOff) ToMirror(WM_SETREDRAW, TRUE, 0);
+  if (m_bResizePending && IsHooked()) ResizeOwnerToSource();
+  m_bResizePending = false;
 }
 
 LRESULT CSourceLink::RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam,
@@ -322,8 +373,9 @@ void CopyTexts(LRESULT count, bool keepsStrings, Ask ask, Add add) {
 void CSourceLink::CopyItems() {
   const LRESULT count = AskSource(LB_GETCOUNT, 0, 0);
   // Redraw stays off while the items go in: a visible list with a scroll bar would update the bar
-  // for every one of them.
-  ToMirror(WM_SETREDRAW, FALSE, 0);
+  // for every one of them. It comes back on unless the host or a burst holds it off.
+  const bool painting = !m_bHostRedrawOff && !m_bCatchUpPending;
+  if (painting) ToMirror(WM_SETREDRAW, FALSE, 0);
   ToMirror(LB_RESETCONTENT, 0, 0);
   if (::GetWindowLongA(m_hMirrorList, GWL_STYLE) & LBS_NODATA) {
     // A list without data is only a number of rows.
@@ -336,8 +388,10 @@ void CSourceLink::CopyItems() {
     else
       CopyTexts<char>(count, m_bKeepsStrings, ask, add);
   }
-  ToMirror(WM_SETREDRAW, TRUE, 0);
-  ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
+  if (painting) {
+    ToMirror(WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
+  }
 }
 
 void CSourceLink::ShowSourceTop() {

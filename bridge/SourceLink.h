@@ -21,6 +21,8 @@ class CSourceLink : private CSubclassClient {
     virtual void OnSourceResized(int cx, int cy) = 0;
     // The host destroyed its list: nothing is left to show.
     virtual void OnSourceGone() = 0;
+    // Call CatchUp once the host's message loop runs again.
+    virtual void ScheduleCatchUp() = 0;
 
    protected:
     ~Owner() = default;
@@ -72,6 +74,9 @@ class CSourceLink : private CSubclassClient {
   // The mirror scrolled itself: the source's top row follows.
   void FollowMirrorScroll();
 
+  // The host's loop has run since a burst of changes began: the mirror paints them all at once.
+  void CatchUp();
+
  private:
   // The source window procedure: every message the source list receives while hooked.
   LRESULT OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
@@ -79,6 +84,8 @@ class CSourceLink : private CSubclassClient {
   void OnSubclassedWindowGone() override;
   // The messages whose repeat depends on the source's answer; returns that answer.
   LRESULT RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam, LPARAM lParam);
+  // Holds the mirror's painting for a burst of the host's changes, unless the host holds it.
+  void HoldMirrorPainting();
   // The font the source took, with the row height it took with it.
   void FollowFont(WPARAM font, LPARAM redraw);
   // Empties the mirror and fills it with the source's items, in the source's order.
@@ -111,5 +118,8 @@ class CSourceLink : private CSubclassClient {
   bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
   bool m_bMultiSelect = false;         // extended or multiple selection
   bool m_bMirrorSelectsItself = true;
+  bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
+  bool m_bCatchUpPending = false;      // the mirror's painting waits for the host's loop
+  bool m_bResizePending = false;       // and so does following the source's size
   int m_nDepth = 0;                    // messages of the source the link is handling now
 };

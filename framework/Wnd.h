@@ -189,6 +189,13 @@ class CWndCreateHook {
      return hBrush != nullptr;                                                              \
    }},
 
+// LRESULT memberFxn(WPARAM wParam, LPARAM lParam): any message, by its number
+#define ON_MESSAGE(message, memberFxn)                                                      \
+  {message, 0, 0, AFX_THUNK {                                                              \
+     *pResult = AFX_THIS->memberFxn(wParam, lParam);                                        \
+     return TRUE;                                                                           \
+   }},
+
 // void memberFxn(): WM_COMMAND with notification code `code` from control `id`
 #define ON_CONTROL(code, id, memberFxn)                                                     \
   {WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), AFX_THUNK {                 \

@@ -8,11 +8,15 @@ namespace {
 constexpr DWORD kStylesOfTheSource = LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | WS_TABSTOP |
                                      WS_DISABLED | LBS_NODATA;
 
+// Posted to the panel: the host's loop has run since the link held the mirror's painting.
+constexpr UINT kCatchUpMessage = WM_APP + 0x4B5;
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
   ON_WM_SIZE()
   ON_LBN_SELCHANGE(IDC_MIRROR_LIST, OnSelchangeList)
+  ON_MESSAGE(kCatchUpMessage, OnCatchUp)
 END_MESSAGE_MAP()
 
 COverlayDlg::COverlayDlg(CWnd* pParent) : CDialog(IDD_OVERLAY, pParent), m_link(this, &m_wndList) {
@@ -89,6 +93,16 @@ void COverlayDlg::OnSize(UINT, int, int) {
 void COverlayDlg::OnSelchangeList() { m_link.ForwardSelection(); }
 
 void COverlayDlg::OnSourceResized(int cx, int cy) { MoveWindow(0, 0, cx, cy, TRUE); }
+
+void COverlayDlg::ScheduleCatchUp() {
+  // Posted, so that any message loop of the host delivers it, its modal loops included.
+  ::PostMessageA(m_hWnd, kCatchUpMessage, 0, 0);
+}
+
+LRESULT COverlayDlg::OnCatchUp(WPARAM, LPARAM) {
+  m_link.CatchUp();
+  return 0;
+}
 
 void COverlayDlg::OnSourceGone() {
   // Nothing of the old list may stay on screen over whatever the host puts there next.

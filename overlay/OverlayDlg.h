@@ -29,6 +29,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   void DoDataExchange(CDataExchange* pDX) override;
   void OnSize(UINT nType, int cx, int cy);
   void OnSelchangeList();
+  LRESULT OnCatchUp(WPARAM, LPARAM);
   void PostNcDestroy() override;
 
   DECLARE_MESSAGE_MAP()
@@ -39,4 +40,5 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   void FitMirrorTo(HWND hSource);
   void OnSourceResized(int cx, int cy) override;
   void OnSourceGone() override;
+  void ScheduleCatchUp() override;
 };

@@ -1,9 +1,12 @@
 // Changing the mirror list's look: a new tile, a coloured tile, a text colour. Each change shows
 // before the call returns.
+#include "bridge/SourceLink.h"
 #include "overlay/BitmapFile.h"
 #include "overlay/SkinListBox.h"
 
 void CSkinListBox::RepaintNow() {
+  // Changes of the host's still waiting for its message loop are shown now as well.
+  if (m_pLink != nullptr) m_pLink->CatchUp();
   if (m_hWnd != nullptr)
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }

@@ -15,6 +15,7 @@ void Pump() {
 }
 
 COLORREF PixelAt(HWND hWnd, int x, int y) {
+  Pump();
   ::RedrawWindow(hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   HDC hDC = ::GetDC(hWnd);
   const COLORREF color = ::GetPixel(hDC, x, y);

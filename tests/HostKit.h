@@ -13,7 +13,8 @@ namespace host {
 // Dispatches every message waiting in this thread's queue.
 void Pump();
 
-// The colour shown at client point (x, y) of hWnd after its pending painting is done.
+// The colour shown at client point (x, y) of hWnd once the message loop has run and the pending
+// painting is done.
 COLORREF PixelAt(HWND hWnd, int x, int y);
 
 struct Notification {

@@ -75,9 +75,12 @@ void ExpectMirrorGets(const PolicyCase& c, const std::vector<SeenMessage>& got) 
 const Expected kAskTop = {LB_GETTOPINDEX, 0, 0};
 const Expected kAskSelection = {LB_GETCURSEL, 0, 0};
 const Expected kAskCaret = {LB_GETCARETINDEX, 0, 0};
+// The first change of a burst holds the mirror's painting until the host's loop runs again.
+const Expected kHold = {WM_SETREDRAW, FALSE, 0};
 
 void RunPolicy(HostScene& h, const std::vector<PolicyCase>& cases) {
   for (const PolicyCase& c : cases) {
+    Pump();  // each case begins a burst of its own
     MessageRecorder recorder(h.mirror, /*captureTexts=*/true);
     h.ToList(c.message, c.wParam, c.lParam);
     ExpectMirrorGets(c, RepeatedPart(recorder));
@@ -93,16 +96,16 @@ TEST(RepeatPolicy, PlainListEachMessageReachesTheMirrorAsTheTableSays) {
   int selected[4] = {};
   RECT rc = {};
   RunPolicy(h, {
-      {"append", LB_ADDSTRING, 0, Text("new"), {{LB_ADDSTRING, 0, 0, "new"}}},
-      {"insert", LB_INSERTSTRING, 2, Text("at 2"), {{LB_INSERTSTRING, 2, 0, "at 2"}, kAskTop}},
-      {"delete", LB_DELETESTRING, 3, 0, {{LB_DELETESTRING, 3, 0}, kAskTop}},
-      {"select", LB_SETCURSEL, 4, 0, {{LB_SETCURSEL, 4, 0}, kAskTop}},
-      {"top row", LB_SETTOPINDEX, 2, 0, {{LB_SETTOPINDEX, 2, 0}, kAskTop}},
+      {"append", LB_ADDSTRING, 0, Text("new"), {kHold, {LB_ADDSTRING, 0, 0, "new"}}},
+      {"insert", LB_INSERTSTRING, 2, Text("at 2"), {kHold, {LB_INSERTSTRING, 2, 0, "at 2"}, kAskTop}},
+      {"delete", LB_DELETESTRING, 3, 0, {kHold, {LB_DELETESTRING, 3, 0}, kAskTop}},
+      {"select", LB_SETCURSEL, 4, 0, {kHold, {LB_SETCURSEL, 4, 0}, kAskTop}},
+      {"top row", LB_SETTOPINDEX, 2, 0, {kHold, {LB_SETTOPINDEX, 2, 0}, kAskTop}},
       {"item data", LB_SETITEMDATA, 1, 77, {{LB_SETITEMDATA, 1, 77}}},
       {"find", LB_FINDSTRING, static_cast<WPARAM>(-1), Text("Item 5"),
        {{LB_FINDSTRING, static_cast<WPARAM>(-1), 0, "Item 5"}}},
       {"select by text", LB_SELECTSTRING, static_cast<WPARAM>(-1), Text("Item 6"),
-       {{LB_SELECTSTRING, static_cast<WPARAM>(-1), 0, "Item 6"}, kAskTop}},
+       {kHold, {LB_SELECTSTRING, static_cast<WPARAM>(-1), 0, "Item 6"}, kAskTop}},
       {"a query", LB_GETCOUNT, 0, 0, {{LB_GETCOUNT, 0, 0}}},
       {"text into the host's buffer", LB_GETTEXT, 1, reinterpret_cast<LPARAM>(buffer), {}},
       {"selection into the host's buffer", LB_GETSELITEMS, 4, reinterpret_cast<LPARAM>(selected),
@@ -130,10 +133,11 @@ TEST(RepeatPolicy, ASortedListPicksTheIndexAndTheMirrorFollowsIt) {
   for (const char* text : {"b", "d"}) h.ToList(LB_ADDSTRING, 0, Text(text));
   h.On();
   RunPolicy(h, {
-      {"sorted append", LB_ADDSTRING, 0, Text("c"), {{LB_INSERTSTRING, 1, 0, "c"}}},
-      {"sorted append at the front", LB_ADDSTRING, 0, Text("a"), {{LB_INSERTSTRING, 0, 0, "a"}}},
+      {"sorted append", LB_ADDSTRING, 0, Text("c"), {kHold, {LB_INSERTSTRING, 1, 0, "c"}}},
+      {"sorted append at the front", LB_ADDSTRING, 0, Text("a"),
+       {kHold, {LB_INSERTSTRING, 0, 0, "a"}}},
       {"insert keeps its place", LB_INSERTSTRING, 4, Text("zz"),
-       {{LB_INSERTSTRING, 4, 0, "zz"}, kAskTop}},
+       {kHold, {LB_INSERTSTRING, 4, 0, "zz"}, kAskTop}},
   });
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
 }
@@ -143,13 +147,13 @@ TEST(RepeatPolicy, AListWithoutTextsNeverHasItsItemDataReadAsText) {
   h.ToList(LB_ADDSTRING, 0, 3);
   h.On();
   RunPolicy(h, {
-      {"append data", LB_ADDSTRING, 0, 7, {{LB_ADDSTRING, 0, 0, ""}}},
+      {"append data", LB_ADDSTRING, 0, 7, {kHold, {LB_ADDSTRING, 0, 0, ""}}},
       {"insert data", LB_INSERTSTRING, 0, static_cast<LPARAM>(0xDEADBEEF),
-       {{LB_INSERTSTRING, 0, 0, ""}, kAskTop}},
+       {kHold, {LB_INSERTSTRING, 0, 0, ""}, kAskTop}},
       {"find data", LB_FINDSTRING, static_cast<WPARAM>(-1), 0x12345678, {}},
       {"find exact data", LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), 9, {}},
       {"select by data: the row the list matched", LB_SELECTSTRING, static_cast<WPARAM>(-1), 3,
-       {{LB_SETCURSEL, 1, 0}, kAskTop}},
+       {kHold, {LB_SETCURSEL, 1, 0}, kAskTop}},
   });
 }
 
@@ -341,4 +345,119 @@ TEST(Teardown, ASourceDestroyedWhileHookedIsSurvived) {
   EXPECT_FALSE(::IsWindow(h.list));
   EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0);
   EXPECT_FALSE(h.IsOn());
+}
+
+namespace {
+
+bool ShowsScrollBar(HWND hWnd) { return (::GetWindowLongA(hWnd, GWL_STYLE) & WS_VSCROLL) != 0; }
+
+void AddRows(const HostScene& h, int count, const char* prefix) {
+  for (int i = 0; i < count; ++i) {
+    const std::string text = prefix + std::to_string(i);
+    h.ToList(LB_ADDSTRING, 0, Text(text.c_str()));
+  }
+}
+
+// Every pixel of the window's client area, once its loop has run.
+std::vector<COLORREF> Picture(HWND hWnd) {
+  Pump();
+  const ClientPixels pixels(hWnd);
+  std::vector<COLORREF> all;
+  for (int y = 0; y < pixels.height(); ++y)
+    for (int x = 0; x < pixels.width(); ++x) all.push_back(pixels.At(x, y));
+  return all;
+}
+
+// How many pixels two pictures of one window differ in, and where the first one is.
+std::string Difference(HWND hWnd, const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+  RECT rc = {};
+  ::GetClientRect(hWnd, &rc);
+  if (a.size() != b.size())
+    return "pictures of different sizes: " + std::to_string(a.size()) + " and " +
+           std::to_string(b.size()) + " pixels";
+  size_t differing = 0, first = a.size();
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && differing++ == 0) first = i;
+  if (differing == 0) return "";
+  const long width = rc.right > 0 ? rc.right : 1;
+  return std::to_string(differing) + " pixels differ, the first at (" +
+         std::to_string(first % width) + ", " + std::to_string(first / width) + ")";
+}
+
+}  // namespace
+
+TEST(Coalescing, AHostsAddLoopIsShownWhenItsLoopRunsExactlyAsAFreshCopyShowsIt) {
+  HostScene h(ListOf(3));
+  h.On();
+  Pump();
+  ASSERT_FALSE(ShowsScrollBar(h.mirror));
+  AddRows(h, 60, "added ");
+  EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 63) << "the items are there at once";
+  EXPECT_FALSE(ShowsScrollBar(h.mirror)) << "but the scroll bar waits for the host's loop";
+  const std::vector<COLORREF> caughtUp = Picture(h.mirror);
+  EXPECT_TRUE(ShowsScrollBar(h.mirror));
+
+  h.Off();
+  h.On();  // a fresh copy of the same list, never burst, sized as the list is now
+  h.ToList(WM_SIZE);
+  EXPECT_EQ(Difference(h.mirror, Picture(h.mirror), caughtUp), "");
+}
+
+TEST(Coalescing, TheHostsOwnRedrawSwitchKeepsItsMeaning) {
+  HostScene h(ListOf(3));
+  h.On();
+  Pump();
+  h.ToList(WM_SETREDRAW, FALSE);
+  AddRows(h, 60, "batch ");
+  Pump();
+  EXPECT_FALSE(ShowsScrollBar(h.mirror)) << "nothing shown while the host holds its redraw";
+  h.ToList(WM_SETREDRAW, TRUE);
+  EXPECT_TRUE(ShowsScrollBar(h.mirror)) << "shown as the host switches it on";
+  const std::vector<COLORREF> shown = Picture(h.mirror);
+  h.Off();
+  h.On();
+  h.ToList(WM_SIZE);
+  EXPECT_EQ(Difference(h.mirror, Picture(h.mirror), shown), "");
+}
+
+namespace {
+HostScene* g_modalScene = nullptr;
+bool g_shownInsideModalLoop = false;
+
+void CALLBACK LookInsideTheModalLoop(HWND, UINT, UINT_PTR id, DWORD) {
+  ::KillTimer(nullptr, id);
+  g_shownInsideModalLoop = ShowsScrollBar(g_modalScene->mirror);
+  // Closes the message box the host is waiting on.
+  if (HWND box = ::FindWindowA("#32770", "kslHook coalescing"))
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+}  // namespace
+
+TEST(Coalescing, AModalLoopOfTheHostStillLetsTheMirrorCatchUp) {
+  HostScene h(ListOf(3));
+  h.On();
+  Pump();
+  AddRows(h, 60, "before the box ");
+  g_modalScene = &h;
+  g_shownInsideModalLoop = false;
+  ::SetTimer(nullptr, 0, 200, &LookInsideTheModalLoop);
+  ::MessageBoxA(h.top.hWnd(), "waiting", "kslHook coalescing", MB_OK);
+  g_modalScene = nullptr;
+  EXPECT_TRUE(g_shownInsideModalLoop);
+}
+
+TEST(Coalescing, SwitchingOffBeforeTheLoopRunsLeavesNothingPending) {
+  HostScene h(ListOf(3));
+  h.On();
+  HWND panel = h.panel;
+  AddRows(h, 40, "then off ");
+  h.Off();
+  Pump();
+  EXPECT_FALSE(::IsWindow(panel));
+  EXPECT_TRUE(::IsWindowVisible(h.list));
+  EXPECT_EQ(h.ToList(LB_GETCOUNT), 43);
+  h.On();
+  EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
+  Pump();
+  EXPECT_TRUE(ShowsScrollBar(h.mirror));
 }
