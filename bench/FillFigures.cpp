@@ -49,8 +49,7 @@ SwitchOnResult SwitchOn(int rows, int reps) {
   total.name = "switch_on_" + ShortCount(rows);
   total.title = "switch-on + first paint, " + LongCount(rows) + " rows, vs hidden fill";
   total.unit = "ms";
-  total.hooked = paired.hooked.MedianTotal() * kMs;
-  total.anchor = paired.anchor.MedianTotal() * kMs;
+  SetTotals(total, paired, kMs);
   total.target = 2.0;
   total.reps = reps;
   total.details = {{"hooked_call_ms", paired.hooked.MedianCalls() * kMs},
@@ -61,8 +60,7 @@ SwitchOnResult SwitchOn(int rows, int reps) {
   perRow.name = total.name + "_per_row";
   perRow.title = "  the same, per row";
   perRow.unit = "us";
-  perRow.hooked = paired.hooked.MedianTotal() * kUs / rows;
-  perRow.anchor = paired.anchor.MedianTotal() * kUs / rows;
+  SetTotals(perRow, paired, kUs / rows);
   perRow.reps = reps;
   return result;
 }
@@ -78,6 +76,7 @@ Figure SwitchOnGrowth(const SwitchOnResult& smaller, int smallerRows, const Swit
                  ShortCount(largerRows) + " rows";
   growth.hooked = larger.perRow.hooked / smaller.perRow.hooked;
   growth.anchor = larger.perRow.anchor / smaller.perRow.anchor;
+  growth.ratio = growth.hooked / growth.anchor;
   growth.target = 1.5;
   growth.reps = larger.total.reps;
   return growth;
@@ -141,8 +140,7 @@ std::vector<Figure> AddLoopFigures() {
   total.name = "add_loop_redraw_on";
   total.title = "host's add loop, redraw on, + catch-up, per row";
   total.unit = "us";
-  total.hooked = paired.hooked.MedianTotal() * kUs / rows;
-  total.anchor = paired.anchor.MedianTotal() * kUs / rows;
+  SetTotals(total, paired, kUs / rows);
   total.target = 1.5;
   total.reps = kReps;
   total.details = {{"rows", rows},
@@ -155,15 +153,14 @@ std::vector<Figure> AddLoopFigures() {
   loopOnly.name = "add_loop_redraw_on_loop_only";
   loopOnly.title = "  the add loop alone, per row";
   loopOnly.unit = "us";
-  loopOnly.hooked = paired.hooked.MedianCalls() * kUs / rows;
-  loopOnly.anchor = paired.anchor.MedianCalls() * kUs / rows;
+  SetCalls(loopOnly, paired, kUs / rows);
   loopOnly.reps = kReps;
   loopOnly.details = {{"rows", rows}};
   return {total, loopOnly};
 }
 
 std::vector<Figure> RedrawOffBatchFigures() {
-  constexpr int kReps = 7;
+  constexpr int kReps = 9;
   constexpr int kRows = 10000;
   host::SceneOptions options;
   options.items = 0;
@@ -205,8 +202,7 @@ std::vector<Figure> RedrawOffBatchFigures() {
   figure.name = "redraw_off_batch_10k";
   figure.title = "host's redraw-off batch, 10,000 rows, + paint, vs unhooked";
   figure.unit = "ms";
-  figure.hooked = paired.hooked.MedianTotal() * kMs;
-  figure.anchor = paired.anchor.MedianTotal() * kMs;
+  SetTotals(figure, paired, kMs);
   figure.target = 2.2;
   figure.reps = kReps;
   figure.details = {{"hooked_batch_ms", paired.hooked.MedianCalls() * kMs},

@@ -79,6 +79,20 @@ double Series::MedianCatchUp() const {
   return MedianOf(reps, [](const Phases& p) { return p.catchUp; });
 }
 
+double Paired::MedianRatioOfTotals() const {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < hooked.reps.size() && i < anchor.reps.size(); ++i)
+    ratios.push_back(hooked.reps[i].Total() / anchor.reps[i].Total());
+  return Median(ratios);
+}
+
+double Paired::MedianRatioOfCalls() const {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < hooked.reps.size() && i < anchor.reps.size(); ++i)
+    ratios.push_back(hooked.reps[i].calls / anchor.reps[i].calls);
+  return Median(ratios);
+}
+
 Paired Interleave(int reps, const std::function<Phases()>& hooked,
                   const std::function<Phases()>& anchor) {
   hooked();

@@ -40,9 +40,14 @@ struct Series {
   double MedianCatchUp() const;
 };
 
+// Both sides' repetitions, the i-th of each taken back to back.
 struct Paired {
   Series hooked;
   Series anchor;
+  // The median of the repetitions' own ratios, hooked over anchor: a pair shares whatever else the
+  // machine was doing at the time, which the ratio of the two medians would not cancel.
+  double MedianRatioOfTotals() const;
+  double MedianRatioOfCalls() const;
 };
 
 // Runs each side once untimed (first-touch costs: code pages, heap growth, GDI caches), then

@@ -79,8 +79,7 @@ Figure PaintFigure(const char* name, const std::string& title, int reps, const P
   figure.name = name;
   figure.title = title;
   figure.unit = "ms";
-  figure.hooked = paired.hooked.MedianTotal() * kMs;
-  figure.anchor = paired.anchor.MedianTotal() * kMs;
+  SetTotals(figure, paired, kMs);
   figure.target = 1.5;
   figure.reps = reps;
   return figure;
@@ -89,8 +88,8 @@ Figure PaintFigure(const char* name, const std::string& title, int reps, const P
 }  // namespace
 
 std::vector<Figure> RepaintFigures() {
-  constexpr int kReps = 9;
-  constexpr int kRounds = 40;
+  constexpr int kReps = 21;
+  constexpr int kRounds = 15;
   SideBySide sides(30, "Row\twith a tab ");
   Progress("full repaint, 30 rows");
   const Paired paired =
@@ -103,8 +102,8 @@ std::vector<Figure> RepaintFigures() {
 }
 
 std::vector<Figure> ScrollStepFigures() {
-  constexpr int kReps = 7;
-  constexpr int kSteps = 30;
+  constexpr int kReps = 11;
+  constexpr int kSteps = 20;
   constexpr int kRows = 10000;
   SideBySide sides(kRows, "Item ");
   auto hooked = [&] {

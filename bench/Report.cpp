@@ -24,11 +24,23 @@ std::string Key(const char* side, const std::string& unit) {
 
 }  // namespace
 
+void SetTotals(Figure& figure, const Paired& paired, double scale) {
+  figure.hooked = paired.hooked.MedianTotal() * scale;
+  figure.anchor = paired.anchor.MedianTotal() * scale;
+  figure.ratio = paired.MedianRatioOfTotals();
+}
+
+void SetCalls(Figure& figure, const Paired& paired, double scale) {
+  figure.hooked = paired.hooked.MedianCalls() * scale;
+  figure.anchor = paired.anchor.MedianCalls() * scale;
+  figure.ratio = paired.MedianRatioOfCalls();
+}
+
 void PrintTable(const std::vector<Figure>& figures) {
   const char* row = "%-58s %12s %12s %8s %7s  %s\n";
   std::printf(row, "figure", "hooked", "anchor", "ratio", "target", "met?");
   for (const Figure& f : figures) {
-    const std::string ratio = Number(f.Ratio()) + " x";
+    const std::string ratio = Number(f.ratio) + " x";
     const std::string target = f.HasTarget() ? Number(f.target) + " x" : "-";
     const char* met = !f.HasTarget() ? "-" : f.Met() ? "yes" : "NO";
     std::printf(row, f.title.c_str(), WithUnit(f.hooked, f.unit).c_str(),
@@ -40,7 +52,7 @@ void PrintMachineLines(const std::vector<Figure>& figures) {
   for (const Figure& f : figures) {
     std::printf("BENCH figure=%s %s=%.6g %s=%.6g ratio=%.4g", f.name.c_str(),
                 Key("hooked", f.unit).c_str(), f.hooked, Key("anchor", f.unit).c_str(), f.anchor,
-                f.Ratio());
+                f.ratio);
     if (f.HasTarget())
       std::printf(" target=%.3g met=%s", f.target, f.Met() ? "yes" : "no");
     else
