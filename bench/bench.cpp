@@ -1,102 +1,72 @@
-// Benchmarks, run by hand (scripts/bench.sh): each prints two timings taken in one run and their
-// ratio, since these shared machines are too noisy for absolute figures.
-#include <windows.h>
-
+// The benchmark, run by hand (scripts/bench.sh): each figure times the skinned host and what it is
+// held against in the same run, in turns, and reports medians and their ratio, since these shared
+// machines are too noisy for absolute figures. Arguments name the groups to run; none runs all.
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
-#include "tests/HostKit.h"
+#include "bench/Figures.h"
+#include "bench/Measure.h"
+#include "bench/Report.h"
 
-using namespace host;
+using namespace bench;
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER t, f;
-  ::QueryPerformanceCounter(&t);
-  ::QueryPerformanceFrequency(&f);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+struct Group {
+  const char* name;
+  std::vector<Figure> (*run)();
+};
+
+constexpr Group kGroups[] = {
+    {"switch_on", &SwitchOnFigures},     {"add_loop", &AddLoopFigures},
+    {"redraw_off_batch", &RedrawOffBatchFigures}, {"repaint", &RepaintFigures},
+    {"scroll_step", &ScrollStepFigures}, {"unrepeated", &UnrepeatedMessageFigures},
+};
+
+bool Chosen(const Group& group, int argc, char** argv) {
+  if (argc < 2) return true;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], group.name) == 0) return true;
+  return false;
 }
 
-// Switching the overlay on over a list of 10,000 items, against filling a plain list box with the
-// same items with its redraw off (the least any copy has to do).
-void SwitchOnLargeSource() {
-  TopWindow top;
-  HWND pane = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 10, 10, 300, 300, "STATIC");
-  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle, 10, 10, 300, 300);
-  AddItems(list, 10000, "Row number ");
-
-  const double t0 = Now();
-  Lib().CreateHook(pane, list);
-  const double switchOn = Now() - t0;
-  Lib().CreateHook(nullptr, nullptr);
-
-  HWND plain = MakeChild(top.hWnd(), 101, kPlainListStyle, 320, 10, 300, 300);
-  const double t1 = Now();
-  AddItems(plain, 10000, "Row number ");
-  const double fill = Now() - t1;
-  std::printf("switch-on, 10,000 items: %.1f ms; plain fill with redraw off: %.1f ms; ratio %.2f\n",
-              switchOn * 1e3, fill * 1e3, switchOn / fill);
-}
-
-// A plain owner-drawn list: solid background, text, nothing else.
-LRESULT CALLBACK PlainOwnerDrawHost(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == WM_DRAWITEM) {
-    auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(l);
-    HBRUSH brush = ::CreateSolidBrush(RGB(30, 30, 60));
-    ::FillRect(d->hDC, &d->rcItem, brush);
-    ::DeleteObject(brush);
-    char text[64] = {};
-    ::SendMessageA(d->hwndItem, LB_GETTEXT, d->itemID, reinterpret_cast<LPARAM>(text));
-    ::SetBkMode(d->hDC, TRANSPARENT);
-    ::TextOutA(d->hDC, d->rcItem.left + 2, d->rcItem.top, text, lstrlenA(text));
-    return TRUE;
+bool AllNamesKnown(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    bool known = false;
+    for (const Group& group : kGroups) known = known || std::strcmp(argv[i], group.name) == 0;
+    if (!known) return false;
   }
-  return ::DefWindowProcA(h, m, w, l);
+  return true;
 }
 
-double RepaintSeconds(HWND hList, int rounds) {
-  const double t0 = Now();
-  for (int i = 0; i < rounds; ++i)
-    ::RedrawWindow(hList, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-  return (Now() - t0) / rounds;
-}
-
-// A full repaint of the skinned list showing 30 rows, against a plain owner-drawn list of the same
-// size and rows painted on a solid background.
-void RepaintThirtyRows() {
-  const int rounds = 200;
-  TopWindow top(20, 20, 900, 700);
-  HWND pane = MakeChild(top.hWnd(), 200, WS_CHILD | WS_VISIBLE, 0, 0, 400, 600, "STATIC");
-  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0, 0, 400, 600);
-  AddItems(list, 30, "Row\twith a tab ");
-  ::SendMessageA(list, LB_SETITEMHEIGHT, 0, 20);
-  Lib().CreateHook(pane, list);
-  HWND mirror = MirrorOf(FindPanel(top.hWnd()));
-  const double skinned = RepaintSeconds(mirror, rounds);
-  Lib().CreateHook(nullptr, nullptr);
-
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = &PlainOwnerDrawHost;
-  wc.hInstance = ::GetModuleHandleA(nullptr);
-  wc.lpszClassName = "PlainOwnerDrawHost";
-  ::RegisterClassA(&wc);
-  HWND holder = ::CreateWindowExA(0, "PlainOwnerDrawHost", "", WS_CHILD | WS_VISIBLE, 450, 0, 400,
-                                  600, top.hWnd(), nullptr, wc.hInstance, nullptr);
-  HWND plain = MakeChild(holder, 1,
-                         WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
-                             LBS_NOINTEGRALHEIGHT,
-                         0, 0, 400, 600);
-  AddItems(plain, 30, "Row\twith a tab ");
-  ::SendMessageA(plain, LB_SETITEMHEIGHT, 0, 20);
-  const double reference = RepaintSeconds(plain, rounds);
-  std::printf("full repaint, 30 rows: skinned %.3f ms; plain owner-drawn %.3f ms; ratio %.2f\n",
-              skinned * 1e3, reference * 1e3, skinned / reference);
+void PrintUsage() {
+  std::fprintf(stderr, "usage: bench [group...]   groups:");
+  for (const Group& group : kGroups) std::fprintf(stderr, " %s", group.name);
+  std::fprintf(stderr, "\n");
 }
 
 }  // namespace
 
-int main() {
-  SwitchOnLargeSource();
-  RepaintThirtyRows();
+int main(int argc, char** argv) {
+  if (!AllNamesKnown(argc, argv)) {
+    PrintUsage();
+    return 2;
+  }
+  const double start = Now();
+  std::fprintf(stderr, "kslHook benchmark\n");
+  std::vector<Figure> figures;
+  for (const Group& group : kGroups) {
+    if (!Chosen(group, argc, argv)) continue;
+    const std::vector<Figure> more = group.run();
+    figures.insert(figures.end(), more.begin(), more.end());
+  }
+
+  std::printf("\nMedians of each side's repetitions, both sides in this run. Ratio: hooked over "
+              "anchor, the median of the ratios of repetitions taken back to back.\n\n");
+  PrintTable(figures);
+  std::printf("\n");
+  PrintMachineLines(figures);
+  std::printf("\nrun time: %.0f s\n", Now() - start);
   return 0;
 }

@@ -1,0 +1,34 @@
+// The benchmark's figures. Each one measures the skinned host (hooked) and the thing it is held
+// against (anchor) in the same run, in turns, and returns medians in the report's form.
+#pragma once
+#include <vector>
+
+#include "bench/Report.h"
+
+namespace bench {
+
+// Switching the skin on over a list of 1,000, 10,000 and 100,000 rows, up to the mirror's first
+// paint, against the host filling a hidden list of the same style with the same rows; per row,
+// and how the cost per row grows from 10,000 to 100,000.
+std::vector<Figure> SwitchOnFigures();
+
+// The host's loop of LB_ADDSTRING with its redraw on while the skin is on, plus the catch-up once
+// its message loop runs, against the same loop on a hidden list of the same style; per row.
+std::vector<Figure> AddLoopFigures();
+
+// The host's batch of 10,000 rows between WM_SETREDRAW FALSE and TRUE, then painted, with the skin
+// on, against the same host with the same visible list and no skin.
+std::vector<Figure> RedrawOffBatchFigures();
+
+// A full repaint of the skin showing 30 rows, against a plain owner-drawn list of the same size
+// and rows.
+std::vector<Figure> RepaintFigures();
+
+// LB_SETTOPINDEX one row down on a 10,000-row list, painted, against a plain owner-drawn list.
+std::vector<Figure> ScrollStepFigures();
+
+// A message the skin does not repeat, sent to the host's list, against the same list with a
+// pass-through subclass.
+std::vector<Figure> UnrepeatedMessageFigures();
+
+}  // namespace bench
