@@ -176,6 +176,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   const bool ownerDrawn = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
   m_bKeepsStrings = !ownerDrawn || (style & LBS_HASSTRINGS) != 0;
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
+  m_bSorted = (style & LBS_SORT) != 0;
   m_bMirrorSelectsItself = !m_bMultiSelect && (style & LBS_NOSEL) == 0;
 
   const LRESULT itemHeight = ::SendMessageA(hSource, LB_GETITEMHEIGHT, 0, 0);
@@ -211,6 +212,8 @@ void CSourceLink::OnSubclassedWindowGone() {
 }
 
 LRESULT CSourceLink::ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const {
+  // Everything the link tells the mirror is list-box business its object takes no part in: it
+  // goes straight to the list's own procedure, in the source's character set.
   return m_bUnicode ? ::SendMessageW(m_hMirrorList, message, wParam, lParam)
                     : ::SendMessageA(m_hMirrorList, message, wParam, lParam);
 }
@@ -303,8 +306,7 @@ void CSourceLink::CatchUp() {
 LRESULT CSourceLink::RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam,
                                        LPARAM lParam) {
   const HWND hSource = next.hWnd;
-  const bool sorted = (::GetWindowLongA(hSource, GWL_STYLE) & LBS_SORT) != 0;
-  if (message == LB_SELECTSTRING ? m_bKeepsStrings : !sorted) {
+  if (message == LB_SELECTSTRING ? m_bKeepsStrings : !m_bSorted) {
     ToMirror(message, wParam, message == LB_DIR ? lParam : TextForMirror(lParam));
     const LRESULT answer = next(message, wParam, lParam);
     if (message == LB_SELECTSTRING) ShowSourceTop();

@@ -117,6 +117,7 @@ class CSourceLink : private CSubclassClient {
   bool m_bUnicode = false;             // the source is a Unicode window
   bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
   bool m_bMultiSelect = false;         // extended or multiple selection
+  bool m_bSorted = false;              // the source sorts its items
   bool m_bMirrorSelectsItself = true;
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
   bool m_bCatchUpPending = false;      // the mirror's painting waits for the host's loop
