@@ -13,6 +13,7 @@ HWND g_hDialog = nullptr;
 struct LastClick {
   DWORD buttonDown = 0;  // the MOUSEEVENTF_*DOWN flag of the last click, 0 for none
   POINT at = {};
+  HWND window = nullptr;  // the window that took it
   DWORD tick = 0;
 };
 LastClick g_last;
@@ -60,10 +61,10 @@ void PressModifiers(unsigned mods, bool up) {
   if (mods & kShift) SendKey(VK_SHIFT, up);
 }
 
-// A press at `screen` would pair with the last click when it comes within the double-click time
-// and rectangle of it with the same button.
+// A press at `screen` would pair with the last click when it comes to the same window with the
+// same button within the double-click time and rectangle of it.
 bool CouldPair(DWORD buttonDown, POINT screen) {
-  if (g_last.buttonDown != buttonDown) return false;
+  if (g_last.buttonDown != buttonDown || ::WindowFromPoint(screen) != g_last.window) return false;
   const int halfWidth = ::GetSystemMetrics(SM_CXDOUBLECLK) / 2 + 1;
   const int halfHeight = ::GetSystemMetrics(SM_CYDOUBLECLK) / 2 + 1;
   if (std::abs(screen.x - g_last.at.x) > halfWidth || std::abs(screen.y - g_last.at.y) > halfHeight)
@@ -86,6 +87,7 @@ void Press(POINT screen, unsigned mods, DWORD down, DWORD up, int times) {
   PressModifiers(mods, true);
   g_last.buttonDown = down;
   g_last.at = screen;
+  g_last.window = ::WindowFromPoint(screen);
   g_last.tick = ::GetTickCount();
   Settle();
 }

@@ -9,9 +9,9 @@
 //   its own (empty) modifier state, and Wine takes that state over when the event is handled, so a
 //   Ctrl or Shift pressed before it is handled is released again. Every gesture therefore moves
 //   first, lets the motion be handled (Settle), and only then presses its modifiers and buttons.
-// - Two presses of the same button within the double-click time and rectangle are one
-//   double-click. Separate clicks wait that time out, but only where they could pair up: a click
-//   far enough from the one before (another row) need not wait.
+// - Two presses of the same button on the same window within the double-click time and rectangle
+//   are one double-click. Separate clicks wait that time out, but only where they could pair up:
+//   a click far enough from the one before (another row), or on another window, need not wait.
 // - Input is handled when the host's loop runs: every gesture ends by settling, so that what the
 //   input set off (including what was posted on) is done before the test looks.
 #pragma once

@@ -693,6 +693,100 @@ TEST(TabOrder, EnterAndEscapeOnTheSkinStillReachTheDialog) {
   ExpectAsUnskinned("Tab into the list, Down x2, Enter, Escape", runs);
 }
 
+namespace {
+
+// A real modeless dialog from an empty template (class #32770, DefDlgProc), with the same four
+// controls as DialogScene, the list skinned in the README's layout when asked.
+class RealDialog {
+ public:
+  explicit RealDialog(bool skinned) {
+    struct {
+      DLGTEMPLATE head;
+      WORD menu, windowClass, title;
+    } blank = {};
+    blank.head.style = WS_POPUP | WS_VISIBLE | DS_MODALFRAME | DS_3DLOOK;
+    blank.head.cx = 300;
+    blank.head.cy = 200;
+    hWnd = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), &blank.head, nullptr,
+                                        &RealDialog::Proc, 0);
+    ::SetWindowPos(hWnd, HWND_TOP, 20, 20, 520, 320, SWP_NOACTIVATE);
+    edit = MakeChild(hWnd, 10, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER, 320, 10, 120, 22,
+                     "EDIT");
+    list = MakeChild(hWnd, 100, kSingle | WS_TABSTOP, 10, 10, 300, 200);
+    AddItems(list, 20);
+    site = std::make_unique<SkinSite>(list);
+    ok = MakeChild(hWnd, IDOK, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 320, 50, 80,
+                   24, "BUTTON");
+    cancel = MakeChild(hWnd, IDCANCEL, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 320, 80,
+                       80, 24, "BUTTON");
+    if (skinned) {
+      Lib().CreateHook(site->reference(), list);
+      mirror = MirrorOf(FindPanel(site->container()));
+    }
+    user::SetDialogLoop(hWnd);
+    user::TakeForeground(hWnd);
+    ::SetFocus(edit);
+    user::Settle();
+  }
+  ~RealDialog() {
+    user::SetDialogLoop(nullptr);
+    if (FindPanel(site->container()) != nullptr) Lib().CreateHook(nullptr, nullptr);
+    site.reset();
+    ::DestroyWindow(hWnd);
+    user::Settle(0);
+  }
+  RealDialog(const RealDialog&) = delete;
+  RealDialog& operator=(const RealDialog&) = delete;
+
+  std::string Focused() const {
+    const HWND focus = ::GetFocus();
+    if (focus == edit) return "edit";
+    if (focus == list || (focus != nullptr && focus == mirror)) return "list";
+    if (focus == ok) return "OK";
+    if (focus == cancel) return "Cancel";
+    return focus == nullptr ? "nothing" : "another window";
+  }
+
+  HWND hWnd = nullptr;
+  HWND edit = nullptr;
+  HWND list = nullptr;
+  HWND ok = nullptr;
+  HWND cancel = nullptr;
+  HWND mirror = nullptr;
+  std::unique_ptr<SkinSite> site;
+
+ private:
+  static INT_PTR CALLBACK Proc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+  }
+};
+
+}  // namespace
+
+TEST(TabOrder, TabAndShiftTabReachTheSkinInARealDialog) {
+  std::vector<std::string> walks;
+  for (bool skinned : {false, true}) {
+    RealDialog d(skinned);
+    if (skinned) {
+      ASSERT_NE(d.mirror, nullptr) << "the skin went on";
+    }
+    ASSERT_EQ(d.Focused(), "edit");
+    std::string walk;
+    for (int i = 0; i < 4; ++i) {
+      user::Key(VK_TAB);
+      walk += d.Focused() + " ";
+    }
+    walk += "| ";
+    for (int i = 0; i < 4; ++i) {
+      user::Key(VK_TAB, kShift);
+      walk += d.Focused() + " ";
+    }
+    walks.push_back(walk);
+  }
+  EXPECT_EQ(walks[0], "list OK Cancel edit | Cancel OK list edit ") << "the reference run";
+  EXPECT_EQ(walks[1], walks[0]) << "where Tab and Shift+Tab go (skinned, unskinned)";
+}
+
 // ---- Switch-on shows the host's state ----------------------------------------------------------
 
 TEST(SwitchOn, TheSkinStartsWithTheHostsSelectionCaretAnchorAndTopRow) {
