@@ -1,17 +1,20 @@
 // The user at the mouse and keyboard: real input through SendInput, as the system delivers a
 // person's, for tests of what a host hears when its (skinned or plain) list is used.
 //
-// The recipe that works under Wine on Xvfb (no window manager), and why each step is there:
-// - Keys go to the focus window of the foreground window's thread, so a test first makes its top
-//   window the foreground and active window (TakeForeground) and puts the focus where it wants it.
-//   Wine lets a process make its own window foreground without a window manager.
-// - Moving the pointer warps the X pointer; the X server answers with a motion event that carries
-//   its own (empty) modifier state, and Wine takes that state over when the event is handled, so a
-//   Ctrl or Shift pressed before it is handled is released again. Every gesture therefore moves
-//   first, lets the motion be handled (Settle), and only then presses its modifiers and buttons.
+// The recipe that works under Wine on Xvfb (no window manager), as checked here:
+// - Keys go to the focus window of the foreground thread. SetForegroundWindow on the test's own
+//   top window works without a window manager (GetForegroundWindow answers it at once), so a test
+//   takes the foreground (TakeForeground), then sets the focus where the user would have it.
+// - A Ctrl or Shift pressed before the pointer is moved is lost: Shift down, SetCursorPos, click
+//   gave a list box a plain click (one row selected, where Shift+click selects a range). Moving
+//   first, then pressing the modifier, then the button works. (The move warps the X pointer, and
+//   the modifier state Wine then takes from the X server does not have the key down.) Every
+//   gesture here moves first and lets the move be handled before anything else.
 // - Two presses of the same button on the same window within the double-click time and rectangle
 //   are one double-click. Separate clicks wait that time out, but only where they could pair up:
 //   a click far enough from the one before (another row), or on another window, need not wait.
+// - A point must lie inside the window meant: the middle of a row cut by a list's bottom edge is
+//   outside it, and the click goes to the parent (RowPoint takes the middle of the part shown).
 // - Input is handled when the host's loop runs: every gesture ends by settling, so that what the
 //   input set off (including what was posted on) is done before the test looks.
 #pragma once

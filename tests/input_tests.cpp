@@ -3,7 +3,7 @@
 // the host's own list is the reference, and the skin checked to show what the host's list holds.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -304,6 +304,7 @@ TEST(MultipleSelection, TheSkinShowsEverySelectionTheHostMakesAndTheHostsAnchorR
       s.ToList(LB_SETANCHORINDEX, 3);
       s.ExpectSkinShowsList("LB_SETANCHORINDEX 3");
       if (s.skinned()) {
+        Lib().SetBkColor(RGB(224, 224, 224));
         user::Settle();
         const user::ListState shown = user::StateOf(s.mirror);
         RECT client = {};
