@@ -1,0 +1,853 @@
+// The user's input on the skin reaches the host's list as if typed and clicked there: real mouse
+// and keyboard input (SendInput) on skinned lists, checked against the same host unskinned wherever
+// the host's own list is the reference, and the skin checked to show what the host's list holds.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "HostKit.h"
+#include "UserInput.h"
+
+using namespace host;
+using user::kCtrl;
+using user::kShift;
+
+namespace {
+
+constexpr DWORD kSingle = kPlainListStyle | LBS_NOINTEGRALHEIGHT;
+constexpr DWORD kExtended = kSingle | LBS_EXTENDEDSEL;
+constexpr DWORD kMultiple = kSingle | LBS_MULTIPLESEL;
+
+const char* RunName(bool skinned) { return skinned ? "skinned" : "unskinned"; }
+
+SceneOptions ListOf(int items, DWORD style = kSingle) {
+  SceneOptions o;
+  o.items = items;
+  o.style = style;
+  o.place = {10, 10, 310, 210};
+  o.itemHeight = 16;
+  return o;
+}
+
+std::vector<int> WithoutFocusCodes(const std::vector<int>& codes) {
+  std::vector<int> kept;
+  for (int code : codes)
+    if (code != LBN_SETFOCUS && code != LBN_KILLFOCUS) kept.push_back(code);
+  return kept;
+}
+
+std::string CodeNames(const std::vector<int>& codes) {
+  static const char* const kNames[] = {"?", "SELCHANGE", "DBLCLK", "SELCANCEL", "SETFOCUS",
+                                       "KILLFOCUS"};
+  std::string text = "[";
+  for (size_t i = 0; i < codes.size(); ++i)
+    text += (i ? " " : "") + std::string(codes[i] >= 1 && codes[i] <= 5 ? kNames[codes[i]] : "?");
+  return text + "]";
+}
+
+// What a run left: what the host's list holds, what the skin shows, what the host was told.
+struct Outcome {
+  user::ListState list;
+  user::ListState mirror;
+  int mirrorMaxTop = 0;
+  std::vector<int> codes;  // the LBN_ codes the host's list sent, in order
+};
+
+// A host with one list, skinned or not, at which the user works with real input. The user sees
+// the skin when it is on and the host's own list when not, and clicks whichever is shown.
+class InputScene : public HostScene {
+ public:
+  InputScene(const SceneOptions& o, bool skinned) : HostScene(o), m_skinned(skinned) {}
+
+  // Switches the skin on for a skinned run, and makes the window the user's with the keyboard
+  // focus on the window itself, so the list's first focus is the user's doing.
+  void Start() {
+    if (m_skinned) {
+      On();
+      ASSERT_NE(mirror, nullptr) << "the skin went on";
+    }
+    EXPECT_TRUE(user::TakeForeground(top.hWnd())) << "keys can reach the host";
+    ::SetFocus(top.hWnd());
+    user::Settle();
+    top.notifications.clear();
+  }
+
+  bool skinned() const { return m_skinned; }
+  const char* run() const { return RunName(m_skinned); }
+  HWND view() const { return m_skinned ? mirror : list; }
+  POINT Row(int row, int dx = 24) const { return user::RowPoint(view(), row, dx); }
+
+  void ClickRow(int row, unsigned mods = user::kNone) { user::Click(Row(row), mods); }
+  void DoubleClickRow(int row) { user::DoubleClick(Row(row)); }
+  void RightClickRow(int row) { user::RightClick(Row(row)); }
+  void WheelOver(int notches) { user::Wheel(Row(1), notches); }
+
+  std::vector<int> Codes() const {
+    std::vector<int> codes;
+    for (const Notification& n : top.notifications)
+      if (n.hFrom == list) codes.push_back(n.nCode);
+    return codes;
+  }
+
+  Outcome Result() const {
+    Outcome out;
+    out.list = user::StateOf(list);
+    if (m_skinned && mirror != nullptr) {
+      out.mirror = user::StateOf(mirror);
+      out.mirrorMaxTop = user::MaxTopOf(mirror);
+    }
+    out.codes = Codes();
+    return out;
+  }
+
+  // In a skinned run, the skin shows what the host's list holds now.
+  void ExpectSkinShowsList(const std::string& after) const {
+    if (!m_skinned) return;
+    EXPECT_EQ(user::HowShownDiffers(user::StateOf(mirror), user::StateOf(list),
+                                    user::MaxTopOf(mirror)),
+              "")
+        << "after " << after;
+  }
+
+ private:
+  bool m_skinned;
+};
+
+using Steps = std::function<void(InputScene&)>;
+
+// Plays `steps` on the host unskinned and skinned; `before` is what the host does before the
+// user starts (and before the skin goes on).
+std::vector<Outcome> PlayBoth(const SceneOptions& o, const Steps& steps, const Steps& before = {}) {
+  std::vector<Outcome> outcomes;
+  for (bool skinned : {false, true}) {
+    InputScene s(o, skinned);
+    if (before) before(s);
+    s.Start();
+    steps(s);
+    user::Settle();
+    outcomes.push_back(s.Result());
+  }
+  return outcomes;
+}
+
+// The host's list ends as it ends unskinned, was told the same (focus notifications aside, see
+// FocusNotifications), and the skin shows it.
+void ExpectAsUnskinned(const std::string& what, const std::vector<Outcome>& runs) {
+  const Outcome& plain = runs[0];
+  const Outcome& skinned = runs[1];
+  EXPECT_EQ(skinned.list, plain.list) << what << ": what the host's list holds (skinned, unskinned)";
+  EXPECT_EQ(CodeNames(WithoutFocusCodes(skinned.codes)), CodeNames(WithoutFocusCodes(plain.codes)))
+      << what << ": what the host's list told the host (skinned, unskinned)";
+  EXPECT_EQ(user::HowShownDiffers(skinned.mirror, skinned.list, skinned.mirrorMaxTop), "") << what;
+}
+
+// The host's top window answering some messages itself, as a host's window procedure does.
+class ParentAnswers {
+ public:
+  // Returns true with *result set when it answers the message; false passes it on.
+  using Answer = std::function<bool(UINT, WPARAM, LPARAM, LRESULT*)>;
+
+  ParentAnswers(HWND hParent, Answer answer) : m_hParent(hParent), m_answer(std::move(answer)) {
+    ::SetPropA(hParent, kProperty, this);
+    m_prev = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hParent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+  }
+  ~ParentAnswers() {
+    ::SetWindowLongPtrA(m_hParent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_prev));
+    ::RemovePropA(m_hParent, kProperty);
+  }
+  ParentAnswers(const ParentAnswers&) = delete;
+  ParentAnswers& operator=(const ParentAnswers&) = delete;
+
+ private:
+  static constexpr const char* kProperty = "KslTestParentAnswers";
+  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    auto* self = static_cast<ParentAnswers*>(::GetPropA(h, kProperty));
+    LRESULT result = 0;
+    if (self->m_answer(m, w, l, &result)) return result;
+    return ::CallWindowProcA(self->m_prev, h, m, w, l);
+  }
+  HWND m_hParent;
+  Answer m_answer;
+  WNDPROC m_prev = nullptr;
+};
+
+// The skin's rows drawn with the selection fill, from the screen: a point near each row's right
+// end, where the text does not reach, over a plain background colour.
+std::vector<int> RowsPaintedSelected(HWND hMirror) {
+  constexpr COLORREF kSelectionFill = RGB(0, 0, 0x88);
+  std::vector<int> rows;
+  const ClientPixels pixels(hMirror);
+  const int count = static_cast<int>(::SendMessageA(hMirror, LB_GETCOUNT, 0, 0));
+  for (int row = static_cast<int>(::SendMessageA(hMirror, LB_GETTOPINDEX, 0, 0)); row < count;
+       ++row) {
+    RECT rc = {};
+    ::SendMessageA(hMirror, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rc));
+    if (rc.bottom > pixels.height()) break;
+    if (pixels.At(rc.right - 6, (rc.top + rc.bottom) / 2) == kSelectionFill) rows.push_back(row);
+  }
+  return rows;
+}
+
+std::vector<int> VisibleSelected(const user::ListState& s, int lastVisible) {
+  std::vector<int> rows;
+  for (int row : s.selected)
+    if (row >= s.top && row <= lastVisible) rows.push_back(row);
+  return rows;
+}
+
+}  // namespace
+
+// ---- The helpers drive a real list as a person would -------------------------------------------
+
+TEST(UserInput, ModifiedClicksAndShiftArrowsReachAPlainExtendedSelectionList) {
+  InputScene s(ListOf(30, kExtended), /*skinned=*/false);
+  s.Start();
+  s.ClickRow(5, kCtrl);
+  s.ClickRow(8, kShift);
+  EXPECT_EQ(user::StateOf(s.list).selected, (std::vector<int>{5, 6, 7, 8}));
+  user::Key(VK_DOWN, kShift, 2);
+  EXPECT_EQ(user::StateOf(s.list).selected, (std::vector<int>{5, 6, 7, 8, 9, 10}));
+  EXPECT_EQ(::GetFocus(), s.list);
+  s.WheelOver(-2);
+  EXPECT_GT(user::StateOf(s.list).top, 0) << "the wheel scrolls the list under the pointer";
+}
+
+// ---- A plain single-selection list: the messages it gets today ---------------------------------
+
+TEST(PlainList, ClicksKeysAndADoubleClickTellTheHostWhatTheyToldItUnskinned) {
+  const auto runs = PlayBoth(ListOf(30), [](InputScene& s) {
+    s.ClickRow(4);
+    s.ClickRow(7);
+    s.DoubleClickRow(2);
+    user::Key(VK_DOWN);
+    user::Key(VK_UP, user::kNone, 2);
+  });
+  EXPECT_EQ(runs[0].list.selected, (std::vector<int>{1})) << "the reference run";
+  ExpectAsUnskinned("clicks on rows 4 and 7, a double-click on 2, Down, Up, Up", runs);
+}
+
+// ---- Multiple selection ------------------------------------------------------------------------
+
+TEST(MultipleSelection, ExtendedCtrlAndShiftClicksSelectTheRangeInTheHostsList) {
+  const auto runs = PlayBoth(ListOf(30, kExtended), [](InputScene& s) {
+    s.ClickRow(5, kCtrl);
+    s.ClickRow(8, kShift);
+    s.ExpectSkinShowsList("Ctrl+click 5, Shift+click 8");
+    s.ClickRow(10, kCtrl);
+    s.ClickRow(11, kCtrl | kShift);
+    s.ExpectSkinShowsList("Ctrl+click 10, Ctrl+Shift+click 11");
+    s.ClickRow(6, kCtrl);
+  });
+  EXPECT_EQ(runs[0].list.selected, (std::vector<int>{5, 7, 8, 10, 11})) << "the reference run";
+  ExpectAsUnskinned("extended: Ctrl+click 5, Shift+click 8, Ctrl+click 10, Ctrl+Shift+click 11, "
+                    "Ctrl+click 6",
+                    runs);
+}
+
+TEST(MultipleSelection, ExtendedShiftArrowsExtendFromTheAnchorAndPlainArrowsSelectOneRow) {
+  const auto runs = PlayBoth(ListOf(30, kExtended), [](InputScene& s) {
+    s.ClickRow(3);
+    user::Key(VK_DOWN, kShift, 3);
+    s.ExpectSkinShowsList("click 3, Shift+Down x3");
+    user::Key(VK_UP, kShift);
+    user::Key(VK_DOWN, kCtrl, 2);
+    user::Key(VK_SPACE, kCtrl);
+    s.ExpectSkinShowsList("Shift+Up, Ctrl+Down x2, Ctrl+Space");
+    user::Key(VK_END, kShift);
+  });
+  EXPECT_GE(runs[0].list.selected.size(), 20u) << "the reference run: Shift+End selects a range";
+  ExpectAsUnskinned("extended: click 3, Shift+Down x3, Shift+Up, Ctrl+Down x2, Ctrl+Space, "
+                    "Shift+End",
+                    runs);
+}
+
+TEST(MultipleSelection, MultipleClicksToggleRowsAndArrowsMoveOnlyTheCaret) {
+  const auto runs = PlayBoth(ListOf(30, kMultiple), [](InputScene& s) {
+    s.ClickRow(2);
+    s.ClickRow(5);
+    s.ClickRow(8);
+    s.ExpectSkinShowsList("clicks on 2, 5, 8");
+    s.ClickRow(5);
+    user::Key(VK_DOWN, user::kNone, 3);
+    s.ExpectSkinShowsList("a second click on 5, Down x3");
+    user::Key(VK_SPACE);
+  });
+  EXPECT_EQ(runs[0].list.selected, (std::vector<int>{2})) << "the reference run";
+  EXPECT_EQ(runs[0].list.caret, 8) << "the reference run";
+  ExpectAsUnskinned("multiple: clicks on 2, 5, 8, 5, Down x3, Space", runs);
+}
+
+TEST(MultipleSelection, TheSkinShowsEverySelectionTheHostMakesAndTheHostsAnchorRules) {
+  for (DWORD style : {kExtended, kMultiple}) {
+    const std::string mode = style == kExtended ? "extended" : "multiple";
+    SCOPED_TRACE(mode);
+    const auto runs = PlayBoth(ListOf(30, style), [&](InputScene& s) {
+      s.ClickRow(8);
+      for (int row : {10, 12, 13}) {
+        s.ToList(LB_SETSEL, TRUE, row);
+        s.ExpectSkinShowsList("LB_SETSEL on " + std::to_string(row));
+      }
+      s.ToList(LB_SELITEMRANGE, TRUE, MAKELPARAM(2, 4));
+      s.ExpectSkinShowsList("LB_SELITEMRANGE 2..4");
+      s.ToList(LB_SELITEMRANGEEX, 13, 12);
+      s.ExpectSkinShowsList("LB_SELITEMRANGEEX 13, 12 (deselects)");
+      s.ToList(LB_SELITEMRANGEEX, 15, 16);
+      s.ExpectSkinShowsList("LB_SELITEMRANGEEX 15, 16");
+      s.ToList(LB_SETCARETINDEX, 6, FALSE);
+      s.ExpectSkinShowsList("LB_SETCARETINDEX 6");
+      s.ToList(LB_SETANCHORINDEX, 3);
+      s.ExpectSkinShowsList("LB_SETANCHORINDEX 3");
+      if (s.skinned()) {
+        Lib().SetBkColor(RGB(224, 224, 224));
+        user::Settle();
+        const user::ListState shown = user::StateOf(s.mirror);
+        RECT client = {};
+        ::GetClientRect(s.mirror, &client);
+        const int lastVisible = shown.top + client.bottom / 16 - 1;
+        EXPECT_EQ(RowsPaintedSelected(s.mirror), VisibleSelected(user::StateOf(s.list), lastVisible))
+            << "rows painted selected on the skin";
+      }
+      s.ClickRow(7, kShift);
+      s.ExpectSkinShowsList("Shift+click 7");
+    });
+    ExpectAsUnskinned(mode + ": click 8, host's selections, Shift+click 7", runs);
+  }
+}
+
+// ---- Scrolling ---------------------------------------------------------------------------------
+
+TEST(Scrolling, TheWheelOnTheSkinScrollsTheHostsListAlike) {
+  const auto runs = PlayBoth(ListOf(60), [](InputScene& s) {
+    s.WheelOver(-3);
+    s.ExpectSkinShowsList("three notches down");
+    EXPECT_EQ(user::StateOf(s.list).top, user::StateOf(s.view()).top) << s.run();
+    s.WheelOver(1);
+    s.ClickRow(user::StateOf(s.view()).top + 2);
+  });
+  EXPECT_GT(runs[0].list.top, 0) << "the reference run";
+  ExpectAsUnskinned("three notches down, one up, a click on the third row shown", runs);
+}
+
+TEST(Scrolling, AfterTheWheelTheHostsHitTestAndItemRectangleFindTheRowsTheUserSees) {
+  InputScene s(ListOf(60), /*skinned=*/true);
+  MessageRecorder parent(s.top.hWnd());
+  s.Start();
+  s.WheelOver(-3);
+  const int top = user::StateOf(s.mirror).top;
+  ASSERT_GT(top, 0) << "the wheel scrolled the skin";
+  EXPECT_EQ(user::StateOf(s.list).top, top) << "the host's list keeps the skin's top row";
+
+  // A host's context menu finds its row from the point WM_CONTEXTMENU carries.
+  const int clicked = top + 2;
+  parent.seen.clear();
+  s.RightClickRow(clicked);
+  bool found = false;
+  for (const SeenMessage& m : parent.Of(WM_CONTEXTMENU)) {
+    if (reinterpret_cast<HWND>(m.wParam) != s.list) continue;
+    found = true;
+    POINT at = {static_cast<short>(LOWORD(m.lParam)), static_cast<short>(HIWORD(m.lParam))};
+    ::ScreenToClient(s.list, &at);
+    const LRESULT hit = s.ToList(LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y));
+    EXPECT_EQ(LOWORD(hit), clicked) << "the host's hit test for a right click on row " << clicked;
+  }
+  EXPECT_TRUE(found) << "the host heard of the right click on its list";
+
+  // An in-place editor at the host's rectangle for a row lies over that row of the skin.
+  const int edited = top + 4;
+  RECT rc = {};
+  s.ToList(LB_GETITEMRECT, edited, reinterpret_cast<LPARAM>(&rc));
+  POINT middle = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  ::ClientToScreen(s.list, &middle);
+  EXPECT_EQ(::WindowFromPoint(middle), s.mirror) << "the host's rectangle for row " << edited;
+  ::ScreenToClient(s.mirror, &middle);
+  EXPECT_EQ(LOWORD(s.ToMirror(LB_ITEMFROMPOINT, 0, MAKELPARAM(middle.x, middle.y))), edited)
+      << "the skin's row under the host's rectangle for row " << edited;
+}
+
+TEST(Scrolling, TheHostScrollingItsListScrollsTheSkin) {
+  InputScene s(ListOf(60), /*skinned=*/true);
+  s.Start();
+  s.ToList(LB_SETTOPINDEX, 17);
+  s.ExpectSkinShowsList("LB_SETTOPINDEX 17");
+  s.ClickRow(20);
+  user::Key(VK_NEXT);
+  s.ExpectSkinShowsList("a click on 20 and Page Down");
+  EXPECT_GT(user::StateOf(s.list).top, 17);
+}
+
+// ---- Rows of other shapes ----------------------------------------------------------------------
+
+TEST(RowShapes, ClicksOnAVariableHeightListSelectTheRowsTheUserClicked) {
+  SceneOptions o = ListOf(0, kSingle | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS);
+  o.itemHeight = 0;
+  InputScene s(o, /*skinned=*/true);
+  ParentAnswers heights(s.top.hWnd(), [](UINT m, WPARAM, LPARAM l, LRESULT* result) {
+    if (m != WM_MEASUREITEM) return false;
+    auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(l);
+    measure->itemHeight = measure->itemID % 2 == 0 ? 16 : 40;
+    *result = TRUE;
+    return true;
+  });
+  AddItems(s.list, 30);
+  ASSERT_EQ(s.ToList(LB_GETITEMHEIGHT, 1), 40) << "the host's rows are of two heights";
+  s.Start();
+  for (int row : {3, 6, 10}) {
+    const int before = s.SelChanges();
+    s.ClickRow(row);
+    EXPECT_EQ(s.ToList(LB_GETCURSEL), row) << "the host's selection after a click on row " << row;
+    EXPECT_EQ(s.SelChanges() - before, 1) << "LBN_SELCHANGE for a click on row " << row;
+    s.ExpectSkinShowsList("a click on row " + std::to_string(row));
+  }
+}
+
+TEST(RowShapes, AClickOnARowPastTheFirstColumnOfAMultiColumnListSelectsIt) {
+  SceneOptions o = ListOf(40, (kSingle & ~WS_VSCROLL) | LBS_MULTICOLUMN | WS_HSCROLL);
+  // Six rows tall outside; inside, the border and the horizontal scroll bar leave fewer, so the
+  // skin, which has neither, shows rows of the host's second column.
+  o.place = {10, 10, 310, 10 + 16 * 6 + 1};
+  InputScene s(o, /*skinned=*/true);
+  s.ToList(LB_SETCOLUMNWIDTH, 90);
+  s.Start();
+  RECT client = {};
+  ::GetClientRect(s.list, &client);
+  const int rowsPerColumn = client.bottom / 16;
+  RECT secondColumn = {};
+  s.ToList(LB_GETITEMRECT, rowsPerColumn, reinterpret_cast<LPARAM>(&secondColumn));
+  ASSERT_GT(secondColumn.left, 0) << "row " << rowsPerColumn << " starts the second column";
+  for (int row : {2, rowsPerColumn, rowsPerColumn + 1}) {
+    RECT shown = {};
+    s.ToMirror(LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&shown));
+    RECT mirrorClient = {};
+    ::GetClientRect(s.mirror, &mirrorClient);
+    if (shown.bottom > mirrorClient.bottom) continue;  // not on the skin without scrolling
+    const int before = s.SelChanges();
+    s.ClickRow(row);
+    EXPECT_EQ(s.ToList(LB_GETCURSEL), row) << "the host's selection after a click on row " << row;
+    EXPECT_EQ(s.SelChanges() - before, 1) << "LBN_SELCHANGE for a click on row " << row;
+    EXPECT_EQ(s.ToMirror(LB_GETCURSEL), row) << "the skin's selection, row " << row;
+  }
+  EXPECT_EQ(s.ToList(LB_GETCURSEL), rowsPerColumn) << "a row past the first column was clicked";
+}
+
+// ---- Keys the host handles ---------------------------------------------------------------------
+
+// The host deletes the selected row when its list's subclass sees Delete: installed before the
+// skin goes on, or after.
+TEST(HostKeys, DeleteHandledInTheHostsSubclassRemovesTheSelectedRow) {
+  for (bool subclassFirst : {true, false}) {
+    SCOPED_TRACE(subclassFirst ? "subclassed before switch-on" : "subclassed after switch-on");
+    std::vector<Outcome> runs;
+    std::vector<int> deletesHeard;
+    for (bool skinned : {false, true}) {
+      InputScene s(ListOf(20), skinned);
+      std::unique_ptr<MessageRecorder> host;
+      int deletes = 0;
+      auto install = [&] {
+        host = std::make_unique<MessageRecorder>(s.list);
+        MessageRecorder* recorder = host.get();
+        recorder->onMessage = [&, recorder](UINT m) {
+          if (m != WM_KEYDOWN || recorder->seen.back().wParam != VK_DELETE) return;
+          ++deletes;
+          const LRESULT selected = ::SendMessageA(s.list, LB_GETCURSEL, 0, 0);
+          if (selected >= 0) ::SendMessageA(s.list, LB_DELETESTRING, selected, 0);
+        };
+      };
+      if (subclassFirst) install();
+      s.Start();
+      if (!subclassFirst) install();
+      s.ClickRow(3);
+      user::Key(VK_DOWN);
+      user::Key(VK_DELETE);
+      user::Settle();
+      runs.push_back(s.Result());
+      deletesHeard.push_back(deletes);
+    }
+    EXPECT_EQ(deletesHeard, (std::vector<int>{1, 1})) << "Delete keys the host's subclass saw "
+                                                      << "(unskinned, skinned)";
+    EXPECT_EQ(runs[0].list.count, 19) << "the reference run deleted a row";
+    ExpectAsUnskinned("click 3, Down, Delete", runs);
+  }
+}
+
+TEST(HostKeys, DeleteHandledInTheParentsVKeyToItemRemovesTheCaretRow) {
+  std::vector<Outcome> runs;
+  std::vector<std::string> heard;
+  for (bool skinned : {false, true}) {
+    InputScene s(ListOf(20, kSingle | LBS_WANTKEYBOARDINPUT), skinned);
+    std::ostringstream keys;
+    ParentAnswers parent(s.top.hWnd(), [&](UINT m, WPARAM w, LPARAM l, LRESULT* result) {
+      if (m != WM_VKEYTOITEM) return false;
+      const HWND from = reinterpret_cast<HWND>(l);
+      keys << "vk " << LOWORD(w) << " caret " << HIWORD(w) << (from == s.list ? "" : " elsewhere")
+           << "; ";
+      if (LOWORD(w) == VK_DELETE) {
+        ::SendMessageA(from, LB_DELETESTRING, HIWORD(w), 0);
+        *result = -2;
+      } else {
+        *result = -1;
+      }
+      return true;
+    });
+    s.Start();
+    s.ClickRow(3);
+    user::Key(VK_DOWN);
+    user::Key(VK_DELETE);
+    runs.push_back(s.Result());
+    heard.push_back(keys.str());
+  }
+  EXPECT_EQ(heard[1], heard[0]) << "WM_VKEYTOITEM the parent got (skinned, unskinned)";
+  EXPECT_EQ(runs[0].list.count, 19) << "the reference run deleted a row";
+  ExpectAsUnskinned("click 3, Down, Delete", runs);
+}
+
+TEST(HostKeys, ATypedCharacterReachesTheParentsCharToItem) {
+  std::vector<Outcome> runs;
+  std::vector<std::string> heard;
+  // Owner-drawn without strings: the list asks its parent what a character means.
+  const DWORD style = kSingle | LBS_WANTKEYBOARDINPUT | LBS_OWNERDRAWFIXED;
+  for (bool skinned : {false, true}) {
+    InputScene s(ListOf(20, style), skinned);
+    std::ostringstream chars;
+    ParentAnswers parent(s.top.hWnd(), [&](UINT m, WPARAM w, LPARAM l, LRESULT* result) {
+      if (m != WM_CHARTOITEM) return false;
+      chars << "char " << LOWORD(w) << (reinterpret_cast<HWND>(l) == s.list ? "" : " elsewhere")
+            << "; ";
+      *result = LOWORD(w) == 'c' ? 7 : -2;
+      return true;
+    });
+    s.Start();
+    s.ClickRow(2);
+    user::Key('C');
+    user::Key('X');
+    runs.push_back(s.Result());
+    heard.push_back(chars.str());
+  }
+  EXPECT_EQ(heard[1], heard[0]) << "WM_CHARTOITEM the parent got (skinned, unskinned)";
+  EXPECT_EQ(runs[0].list.selected, (std::vector<int>{7})) << "the reference run";
+  ExpectAsUnskinned("click 2, type c and x", runs);
+}
+
+// ---- A disabled list ---------------------------------------------------------------------------
+
+TEST(DisabledList, AListDisabledAtSwitchOnTakesNoClicksOrKeys) {
+  InputScene s(ListOf(20), /*skinned=*/true);
+  ::EnableWindow(s.list, FALSE);
+  s.Start();
+  EXPECT_FALSE(::IsWindowEnabled(s.mirror)) << "the skin of a disabled list";
+  s.ClickRow(4);
+  s.DoubleClickRow(6);
+  user::Key(VK_DOWN);
+  EXPECT_EQ(s.ToList(LB_GETCURSEL), LB_ERR);
+  EXPECT_EQ(CodeNames(s.Codes()), "[]") << "what the disabled list told the host";
+  s.ExpectSkinShowsList("clicks, a double-click and a key on a disabled list");
+}
+
+TEST(DisabledList, TheSkinFollowsTheHostDisablingAndEnablingItsList) {
+  InputScene s(ListOf(20), /*skinned=*/true);
+  s.Start();
+  ::EnableWindow(s.list, FALSE);
+  EXPECT_FALSE(::IsWindowEnabled(s.mirror)) << "after the host disabled its list";
+  s.ClickRow(4);
+  s.DoubleClickRow(6);
+  EXPECT_EQ(s.ToList(LB_GETCURSEL), LB_ERR) << "clicks on the disabled list";
+  EXPECT_EQ(CodeNames(s.Codes()), "[]") << "what the disabled list told the host";
+  ::EnableWindow(s.list, TRUE);
+  EXPECT_TRUE(::IsWindowEnabled(s.mirror)) << "after the host enabled its list again";
+  s.ClickRow(5);
+  EXPECT_EQ(s.ToList(LB_GETCURSEL), 5) << "a click once enabled again";
+  EXPECT_EQ(s.SelChanges(), 1);
+}
+
+// ---- Right click -------------------------------------------------------------------------------
+
+TEST(RightClick, OneContextMenuNamingTheHostsListAtThePointClicked) {
+  std::vector<Outcome> runs;
+  for (bool skinned : {false, true}) {
+    SCOPED_TRACE(RunName(skinned));
+    InputScene s(ListOf(20), skinned);
+    MessageRecorder parent(s.top.hWnd());
+    MessageRecorder list(s.list);
+    s.Start();
+    s.ClickRow(2);
+    parent.seen.clear();
+    list.seen.clear();
+    const POINT clicked = s.Row(5, 40);
+    user::RightClick(clicked);
+    const std::vector<SeenMessage> menus = parent.Of(WM_CONTEXTMENU);
+    ASSERT_EQ(menus.size(), 1u) << "WM_CONTEXTMENU for one right click";
+    EXPECT_EQ(reinterpret_cast<HWND>(menus[0].wParam), s.list) << "the window it names";
+    const POINT at = {static_cast<short>(LOWORD(menus[0].lParam)),
+                      static_cast<short>(HIWORD(menus[0].lParam))};
+    EXPECT_LE(std::abs(at.x - clicked.x), 3) << "the point, across";
+    EXPECT_LE(std::abs(at.y - clicked.y), 3) << "the point, down";
+    POINT inList = at;
+    ::ScreenToClient(s.list, &inList);
+    EXPECT_EQ(LOWORD(s.ToList(LB_ITEMFROMPOINT, 0, MAKELPARAM(inList.x, inList.y))), 5)
+        << "the host's row at that point";
+    EXPECT_EQ(list.Of(WM_RBUTTONDOWN).size(), 1u) << "the host's list heard the right button";
+    EXPECT_EQ(list.Of(WM_RBUTTONUP).size(), 1u) << "the host's list heard the right button";
+    EXPECT_EQ(list.Of(WM_CONTEXTMENU).size(), 1u) << "the host's list's subclass";
+    runs.push_back(s.Result());
+  }
+  ExpectAsUnskinned("click 2, right click 5", runs);
+}
+
+// ---- Tab order in a dialog ---------------------------------------------------------------------
+
+namespace {
+
+// The host's top window acting as a dialog, driven by IsDialogMessage: an edit box, the list
+// (with WS_TABSTOP), OK and Cancel, in that tab order.
+class DialogScene : public InputScene {
+ public:
+  explicit DialogScene(bool skinned) : InputScene(Options(), skinned) {
+    const HWND parent = top.hWnd();
+    edit = MakeChild(parent, 10, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER, 330, 10, 120, 22,
+                     "EDIT");
+    ::SetWindowPos(edit, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ok = MakeChild(parent, IDOK, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 330, 50,
+                   80, 24, "BUTTON");
+    cancel = MakeChild(parent, IDCANCEL, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 330,
+                       80, 80, 24, "BUTTON");
+    user::SetDialogLoop(parent);
+  }
+  ~DialogScene() { user::SetDialogLoop(nullptr); }
+
+  // The control that has the focus, by the name the host gives it; the skin counts as the list.
+  std::string Focused() const {
+    const HWND focus = ::GetFocus();
+    if (focus == edit) return "edit";
+    if (focus == list || (focus != nullptr && focus == mirror)) return "list";
+    if (focus == ok) return "OK";
+    if (focus == cancel) return "Cancel";
+    return focus == nullptr ? "nothing" : "another window";
+  }
+  // Commands the dialog's buttons gave it, by id.
+  std::vector<int> Commands() const {
+    std::vector<int> ids;
+    for (const Notification& n : top.notifications)
+      if (n.hFrom == ok || n.hFrom == cancel) ids.push_back(n.nID);
+    return ids;
+  }
+
+  HWND edit = nullptr;
+  HWND ok = nullptr;
+  HWND cancel = nullptr;
+
+ private:
+  static SceneOptions Options() {
+    SceneOptions o = ListOf(20, kSingle | WS_TABSTOP);
+    return o;
+  }
+};
+
+}  // namespace
+
+TEST(TabOrder, TabAndShiftTabReachTheSkinWhereTheListWasInTheDialogsOrder) {
+  std::vector<std::string> walks;
+  std::vector<std::string> told;
+  for (bool skinned : {false, true}) {
+    DialogScene s(skinned);
+    s.Start();
+    ::SetFocus(s.edit);
+    user::Settle();
+    std::string walk;
+    for (int i = 0; i < 4; ++i) {
+      user::Key(VK_TAB);
+      walk += s.Focused() + " ";
+    }
+    walk += "| ";
+    for (int i = 0; i < 4; ++i) {
+      user::Key(VK_TAB, kShift);
+      walk += s.Focused() + " ";
+    }
+    walks.push_back(walk);
+    told.push_back(CodeNames(s.Codes()));
+  }
+  EXPECT_EQ(walks[0], "list OK Cancel edit | Cancel OK list edit ") << "the reference run";
+  EXPECT_EQ(walks[1], walks[0]) << "where Tab and Shift+Tab go (skinned, unskinned)";
+  EXPECT_EQ(told[1], told[0]) << "what the host's list told the host (skinned, unskinned)";
+}
+
+TEST(TabOrder, EnterAndEscapeOnTheSkinStillReachTheDialog) {
+  std::vector<Outcome> runs;
+  std::vector<std::vector<int>> commands;
+  for (bool skinned : {false, true}) {
+    DialogScene s(skinned);
+    s.Start();
+    ::SetFocus(s.edit);
+    user::Settle();
+    user::Key(VK_TAB);
+    EXPECT_EQ(s.Focused(), "list") << RunName(skinned);
+    user::Key(VK_DOWN, user::kNone, 2);
+    user::Key(VK_RETURN);
+    user::Key(VK_ESCAPE);
+    commands.push_back(s.Commands());
+    runs.push_back(s.Result());
+  }
+  EXPECT_EQ(commands[0], (std::vector<int>{IDOK, IDCANCEL})) << "the reference run";
+  EXPECT_EQ(commands[1], commands[0]) << "the dialog's commands (skinned, unskinned)";
+  ExpectAsUnskinned("Tab into the list, Down x2, Enter, Escape", runs);
+}
+
+namespace {
+
+// A real modeless dialog from an empty template (class #32770, DefDlgProc), with the same four
+// controls as DialogScene, the list skinned in the README's layout when asked.
+class RealDialog {
+ public:
+  explicit RealDialog(bool skinned) {
+    struct {
+      DLGTEMPLATE head;
+      WORD menu, windowClass, title;
+    } blank = {};
+    blank.head.style = WS_POPUP | WS_VISIBLE | DS_MODALFRAME | DS_3DLOOK;
+    blank.head.cx = 300;
+    blank.head.cy = 200;
+    hWnd = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), &blank.head, nullptr,
+                                        &RealDialog::Proc, 0);
+    ::SetWindowPos(hWnd, HWND_TOP, 20, 20, 520, 320, SWP_NOACTIVATE);
+    edit = MakeChild(hWnd, 10, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER, 320, 10, 120, 22,
+                     "EDIT");
+    list = MakeChild(hWnd, 100, kSingle | WS_TABSTOP, 10, 10, 300, 200);
+    AddItems(list, 20);
+    site = std::make_unique<SkinSite>(list);
+    ok = MakeChild(hWnd, IDOK, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 320, 50, 80,
+                   24, "BUTTON");
+    cancel = MakeChild(hWnd, IDCANCEL, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 320, 80,
+                       80, 24, "BUTTON");
+    if (skinned) {
+      Lib().CreateHook(site->reference(), list);
+      mirror = MirrorOf(FindPanel(site->container()));
+    }
+    user::SetDialogLoop(hWnd);
+    user::TakeForeground(hWnd);
+    ::SetFocus(edit);
+    user::Settle();
+  }
+  ~RealDialog() {
+    user::SetDialogLoop(nullptr);
+    if (FindPanel(site->container()) != nullptr) Lib().CreateHook(nullptr, nullptr);
+    site.reset();
+    ::DestroyWindow(hWnd);
+    user::Settle(0);
+  }
+  RealDialog(const RealDialog&) = delete;
+  RealDialog& operator=(const RealDialog&) = delete;
+
+  std::string Focused() const {
+    const HWND focus = ::GetFocus();
+    if (focus == edit) return "edit";
+    if (focus == list || (focus != nullptr && focus == mirror)) return "list";
+    if (focus == ok) return "OK";
+    if (focus == cancel) return "Cancel";
+    return focus == nullptr ? "nothing" : "another window";
+  }
+
+  HWND hWnd = nullptr;
+  HWND edit = nullptr;
+  HWND list = nullptr;
+  HWND ok = nullptr;
+  HWND cancel = nullptr;
+  HWND mirror = nullptr;
+  std::unique_ptr<SkinSite> site;
+
+ private:
+  static INT_PTR CALLBACK Proc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+  }
+};
+
+}  // namespace
+
+TEST(TabOrder, TabAndShiftTabReachTheSkinInARealDialog) {
+  std::vector<std::string> walks;
+  for (bool skinned : {false, true}) {
+    RealDialog d(skinned);
+    if (skinned) {
+      ASSERT_NE(d.mirror, nullptr) << "the skin went on";
+    }
+    ASSERT_EQ(d.Focused(), "edit");
+    std::string walk;
+    for (int i = 0; i < 4; ++i) {
+      user::Key(VK_TAB);
+      walk += d.Focused() + " ";
+    }
+    walk += "| ";
+    for (int i = 0; i < 4; ++i) {
+      user::Key(VK_TAB, kShift);
+      walk += d.Focused() + " ";
+    }
+    walks.push_back(walk);
+  }
+  EXPECT_EQ(walks[0], "list OK Cancel edit | Cancel OK list edit ") << "the reference run";
+  EXPECT_EQ(walks[1], walks[0]) << "where Tab and Shift+Tab go (skinned, unskinned)";
+}
+
+// ---- Switch-on shows the host's state ----------------------------------------------------------
+
+TEST(SwitchOn, TheSkinStartsWithTheHostsSelectionCaretAnchorAndTopRow) {
+  for (DWORD style : {kSingle, kExtended, kMultiple}) {
+    const char* mode = style == kSingle ? "single" : style == kExtended ? "extended" : "multiple";
+    SCOPED_TRACE(mode);
+    InputScene s(ListOf(60, style), /*skinned=*/true);
+    if (style == kSingle) {
+      s.ToList(LB_SETCURSEL, 40);
+    } else {
+      for (int row : {3, 5, 40}) s.ToList(LB_SETSEL, TRUE, row);
+      s.ToList(LB_SETANCHORINDEX, 5);
+      s.ToList(LB_SETCARETINDEX, 40, FALSE);
+    }
+    s.ToList(LB_SETTOPINDEX, 24);
+    const user::ListState before = user::StateOf(s.list);
+    s.Start();
+    EXPECT_EQ(user::StateOf(s.list), before) << "switch-on leaves the host's list as it was";
+    s.ExpectSkinShowsList(std::string("switch-on over a ") + mode + "-selection list");
+  }
+}
+
+// ---- Focus notifications -----------------------------------------------------------------------
+
+TEST(FocusNotifications, TheHostHearsItsListGainAndLoseFocusOnceAsUnskinned) {
+  std::vector<std::string> told;
+  for (bool skinned : {false, true}) {
+    InputScene s(ListOf(20), skinned);
+    const HWND elsewhere = MakeChild(s.top.hWnd(), 11, WS_CHILD | WS_VISIBLE | WS_BORDER, 330, 10,
+                                     120, 22, "EDIT");
+    s.Start();
+    s.ClickRow(2);
+    s.ClickRow(5);
+    user::Key(VK_DOWN, user::kNone, 2);
+    RECT rc = {};
+    ::GetWindowRect(elsewhere, &rc);
+    user::Click({rc.left + 10, rc.top + 8});
+    EXPECT_EQ(::GetFocus(), elsewhere) << RunName(skinned) << ": a click on the edit box";
+    told.push_back(CodeNames(s.Codes()));
+  }
+  EXPECT_EQ(told[0], "[SETFOCUS SELCHANGE SELCHANGE SELCHANGE SELCHANGE KILLFOCUS]")
+      << "the reference run";
+  EXPECT_EQ(told[1], told[0]) << "what the host's list told the host (skinned, unskinned)";
+}
+
+TEST(FocusNotifications, KeysWhileTheHostGaveItsHiddenListTheFocusSelectOnceEach) {
+  std::vector<Outcome> runs;
+  for (bool skinned : {false, true}) {
+    InputScene s(ListOf(20), skinned);
+    s.Start();
+    s.ToList(LB_SETCURSEL, 2);
+    ::SetFocus(s.list);
+    user::Settle();
+    s.top.notifications.clear();
+    user::Key(VK_DOWN, user::kNone, 3);
+    runs.push_back(s.Result());
+  }
+  EXPECT_EQ(CodeNames(WithoutFocusCodes(runs[0].codes)), "[SELCHANGE SELCHANGE SELCHANGE]")
+      << "the reference run";
+  ExpectAsUnskinned("the host focuses its list, Down x3", runs);
+}
