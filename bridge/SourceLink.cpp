@@ -297,10 +297,13 @@ void CSourceLink::HoldMirrorPainting() {
 void CSourceLink::CatchUp() {
   if (!m_bCatchUpPending && !m_bResizePending) return;
   m_bCatchUpPending = false;
-  // One repaint and one scroll-bar update for the whole burst.
+  // One repaint and one scroll-bar update for the whole burst. The burst may have moved the
+  // source's top row (rows added or taken away near the end, a selection brought into view), and
+  // the mirror's own scroll bar may have moved its own: the mirror's top row follows once, last.
   if (!m_bHostRedrawOff) ToMirror(WM_SETREDRAW, TRUE, 0);
   if (m_bResizePending && IsHooked()) ResizeOwnerToSource();
   m_bResizePending = false;
+  ShowSourceTop();
 }
 
 LRESULT CSourceLink::RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam,
@@ -427,7 +430,7 @@ void CSourceLink::ShowSourceState() {
       }
     }
     const LRESULT anchor = AskSource(LB_GETANCHORINDEX, 0, 0);
-    if (anchor >= 0 && ToMirror(LB_GETANCHORINDEX, 0, 0) != anchor)
+    if (ToMirror(LB_GETANCHORINDEX, 0, 0) != anchor)
       ToMirror(LB_SETANCHORINDEX, static_cast<WPARAM>(anchor), 0);
   } else {
     const LRESULT sel = AskSource(LB_GETCURSEL, 0, 0);
@@ -452,6 +455,8 @@ LRESULT CSourceLink::CallSourceProc(UINT message, WPARAM wParam, LPARAM lParam) 
 
 void CSourceLink::FollowMirrorScroll() {
   if (!IsHooked()) return;
+  // A mirror still waiting for the host's loop shows an old top row: it catches up first.
+  CatchUp();
   const LRESULT top = ToMirror(LB_GETTOPINDEX, 0, 0);
   if (top >= 0 && CallSourceProc(LB_GETTOPINDEX, 0, 0) != top)
     CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);

@@ -200,6 +200,7 @@ SkinSite::~SkinSite() {
 }
 
 ClientPixels::ClientPixels(HWND hWnd) {
+  Pump();  // what the host's loop would show
   ::RedrawWindow(hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   RECT rc = {};
   ::GetClientRect(hWnd, &rc);

@@ -61,6 +61,7 @@ PixelRect::PixelRect(int width, int height, COLORREF fill)
     : m_width(width), m_height(height), m_pixels(static_cast<size_t>(width) * height, fill) {}
 
 PixelRect PixelRect::OfClient(HWND hWnd, const RECT& part) {
+  Pump();  // what the host's loop would show
   ::RedrawWindow(hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   HDC hDC = ::GetDC(hWnd);
   const PixelRect out = CopyFrom(hDC, POINT{0, 0}, part);
@@ -70,6 +71,7 @@ PixelRect PixelRect::OfClient(HWND hWnd, const RECT& part) {
 
 PixelRect PixelRect::ShownAt(HWND hWnd, const RECT& part) {
   const HWND hRoot = ::GetAncestor(hWnd, GA_ROOT);
+  Pump();  // what the host's loop would show
   ::RedrawWindow(hRoot, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   RECT inRoot = part;
   ::MapWindowPoints(hWnd, hRoot, reinterpret_cast<POINT*>(&inRoot), 2);

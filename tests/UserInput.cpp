@@ -251,8 +251,10 @@ std::string HowShownDiffers(const ListState& shown, const ListState& model, int 
   if (shown.caret != model.caret) out << " caret " << shown.caret << " for " << model.caret << ";";
   if (shown.anchor != model.anchor)
     out << " anchor " << shown.anchor << " for " << model.anchor << ";";
+  // The same top row; or, where the skin cannot scroll that far, as far as it can.
   const int expectedTop = std::min(model.top, shownMaxTop);
-  if (shown.top != expectedTop) out << " top " << shown.top << " for " << expectedTop << ";";
+  if (shown.top != model.top && shown.top != expectedTop)
+    out << " top " << shown.top << " for " << model.top << ";";
   const std::string differences = out.str();
   return differences.empty() ? differences : "the skin shows" + differences;
 }

@@ -420,19 +420,21 @@ TEST(RowShapes, AClickOnARowPastTheFirstColumnOfAMultiColumnListSelectsIt) {
   RECT secondColumn = {};
   s.ToList(LB_GETITEMRECT, rowsPerColumn, reinterpret_cast<LPARAM>(&secondColumn));
   ASSERT_GT(secondColumn.left, 0) << "row " << rowsPerColumn << " starts the second column";
+  int pastTheFirstColumn = 0;
   for (int row : {2, rowsPerColumn, rowsPerColumn + 1}) {
     RECT shown = {};
     s.ToMirror(LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&shown));
     RECT mirrorClient = {};
     ::GetClientRect(s.mirror, &mirrorClient);
     if (shown.bottom > mirrorClient.bottom) continue;  // not on the skin without scrolling
+    pastTheFirstColumn += row >= rowsPerColumn;
     const int before = s.SelChanges();
     s.ClickRow(row);
     EXPECT_EQ(s.ToList(LB_GETCURSEL), row) << "the host's selection after a click on row " << row;
     EXPECT_EQ(s.SelChanges() - before, 1) << "LBN_SELCHANGE for a click on row " << row;
     EXPECT_EQ(s.ToMirror(LB_GETCURSEL), row) << "the skin's selection, row " << row;
   }
-  EXPECT_EQ(s.ToList(LB_GETCURSEL), rowsPerColumn) << "a row past the first column was clicked";
+  EXPECT_GT(pastTheFirstColumn, 0) << "a row past the first column was clicked";
 }
 
 // ---- Keys the host handles ---------------------------------------------------------------------

@@ -319,8 +319,9 @@ Played Play(const Kind& kind, const std::vector<Step>& steps) {
   }
   for (size_t i = 0; i < steps.size(); ++i) {
     played.done.push_back(host.Play(steps[i]));
-    // A user's step is done once the host's loop has run; a host's message, when it returns.
-    if (steps[i].action >= Action::kClick) user::Settle(0);
+    // A step is done once the host's loop has run: the skin shows the host's changes, its top row
+    // included, by then.
+    user::Settle(0);
     played.mismatch = host.Mismatch();
     if (!played.mismatch.empty()) {
       played.failedAt = static_cast<int>(i);
