@@ -386,7 +386,17 @@ void CSourceLink::CopyItems() {
     // A list without data is only a number of rows.
     if (count > 0) ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
   } else if (count > 0) {
-    auto ask = [this](UINT m, WPARAM w, LPARAM l) { return AskSource(m, w, l); };
+    // Asked straight through the source's procedure as it stands for the whole copy: a list of
+    // many rows costs two questions a row.
+    const CNextProc source =
+        m_hHookedList != nullptr
+            ? SourceProc()
+            : CNextProc{m_hSourceList,
+                        reinterpret_cast<WNDPROC>(m_bUnicode
+                                                      ? ::GetWindowLongPtrW(m_hSourceList, GWLP_WNDPROC)
+                                                      : ::GetWindowLongPtrA(m_hSourceList, GWLP_WNDPROC)),
+                        m_bUnicode};
+    auto ask = [&source](UINT m, WPARAM w, LPARAM l) { return source(m, w, l); };
     auto add = [this](LPARAM text) { ToMirror(LB_ADDSTRING, 0, text); };
     if (m_bUnicode)
       CopyTexts<wchar_t>(count, m_bKeepsStrings, ask, add);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "framework/Gdi.h"
+
 namespace {
 
 double Linear(BYTE channel) {
@@ -33,18 +35,32 @@ COLORREF BlackOrWhiteOn(double backgroundLuminance) {
 }
 
 double MeanLuminance(HDC hDC, int width, int height) {
-  // A grid of at most 32 x 32 points is enough to tell a dark picture from a light one.
-  const int columns = width < 32 ? width : 32;
-  const int rows = height < 32 ? height : 32;
+  if (width <= 0 || height <= 0) return 0.0;
+  // The picture shrunk to a few points in one copy: enough to tell dark from light, and one call
+  // instead of one per point.
+  constexpr int kSide = 16;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  CDC picture;
+  picture.Attach(hDC);
+  CDC small;
+  CBitmap points;
+  void* bits = nullptr;
+  if (!small.CreateCompatibleDC(&picture) ||
+      !points.Attach(::CreateDIBSection(small, &info, DIB_RGB_COLORS, &bits, nullptr, 0)))
+    return 0.0;
+  const HGDIOBJ previous = small.SelectObject(&points);
+  ::SetStretchBltMode(small, COLORONCOLOR);
   double sum = 0;
   int samples = 0;
-  for (int j = 0; j < rows; ++j) {
-    for (int i = 0; i < columns; ++i) {
-      const COLORREF c = ::GetPixel(hDC, i * width / columns, j * height / rows);
-      if (c == CLR_INVALID) continue;
-      sum += RelativeLuminance(c);
+  if (::StretchBlt(small, 0, 0, kSide, kSide, picture, 0, 0, width, height, SRCCOPY)) {
+    ::GdiFlush();
+    for (const RGBQUAD& point : *static_cast<const RGBQUAD(*)[kSide * kSide]>(bits)) {
+      sum += RelativeLuminance(RGB(point.rgbRed, point.rgbGreen, point.rgbBlue));
       ++samples;
     }
   }
+  // The small DC lets go of the points before both go.
+  ::SelectObject(small, previous);
   return samples > 0 ? sum / samples : 0.0;
 }

@@ -4,9 +4,9 @@
 
 namespace {
 
-// The styles a mirror takes from its source; the rest come from the panel's template.
-constexpr DWORD kStylesOfTheSource = LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | WS_TABSTOP |
-                                     WS_DISABLED | LBS_NODATA;
+// The list-box styles a mirror takes from its source; the rest come from the panel's template. A
+// list reads them once, when it is made.
+constexpr DWORD kListStylesOfTheSource = LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | LBS_NODATA;
 
 // Posted to the panel: the host's loop has run since the link held the mirror's painting.
 constexpr UINT kCatchUpMessage = WM_APP + 0x4B5;
@@ -30,23 +30,29 @@ void COverlayDlg::DoDataExchange(CDataExchange* pDX) {
 void COverlayDlg::FitMirrorTo(HWND hSource) {
   HWND hTemplateList = m_wndList.GetSafeHwnd();
   if (hTemplateList == nullptr || !::IsWindow(hSource)) return;
-  // The list shows its scroll bar only while it needs it, and says so in its style.
-  const DWORD current = static_cast<DWORD>(::GetWindowLongA(hTemplateList, GWL_STYLE)) | WS_VSCROLL;
+  const DWORD current = static_cast<DWORD>(::GetWindowLongA(hTemplateList, GWL_STYLE));
   const DWORD source = static_cast<DWORD>(::GetWindowLongA(hSource, GWL_STYLE));
-  DWORD wanted = (current & ~kStylesOfTheSource) | (source & kStylesOfTheSource);
+  // The list shows its scroll bar only while it needs it, and says so in its style.
+  DWORD wanted = ((current | WS_VSCROLL) & ~kListStylesOfTheSource) |
+                 (source & kListStylesOfTheSource);
   // A list without data keeps no texts either.
   if (wanted & LBS_NODATA) wanted &= ~LBS_HASSTRINGS;
   const bool unicode = ::IsWindowUnicode(hSource) != FALSE;
-  if (wanted == current && unicode == (::IsWindowUnicode(hTemplateList) != FALSE)) return;
-
-  // List-box styles are read when the list is made: a list of another kind is a new list.
-  RECT rc = {};
-  ::GetWindowRect(hTemplateList, &rc);
-  ScreenToClient(&rc);
-  const WPARAM font = static_cast<WPARAM>(::SendMessageA(hTemplateList, WM_GETFONT, 0, 0));
-  m_wndList.DestroyWindow();
-  if (m_wndList.CreateEx(0, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST, unicode))
+  if (wanted != (current | WS_VSCROLL) || unicode != (::IsWindowUnicode(hTemplateList) != FALSE)) {
+    // A list of another kind is a new list.
+    RECT rc = {};
+    ::GetWindowRect(hTemplateList, &rc);
+    ScreenToClient(&rc);
+    const WPARAM font = static_cast<WPARAM>(::SendMessageA(hTemplateList, WM_GETFONT, 0, 0));
+    m_wndList.DestroyWindow();
+    if (!m_wndList.CreateEx(0, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST, unicode)) return;
     m_wndList.SendMessage(WM_SETFONT, font, FALSE);
+  }
+  // Reached by Tab where the source was, and usable as far as the source is.
+  const HWND hMirror = m_wndList.GetSafeHwnd();
+  const LONG style = ::GetWindowLongA(hMirror, GWL_STYLE);
+  ::SetWindowLongA(hMirror, GWL_STYLE, (style & ~WS_TABSTOP) | (source & WS_TABSTOP));
+  ::EnableWindow(hMirror, (source & WS_DISABLED) == 0);
 }
 
 BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
