@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and running kslHook needs on a Debian 12 machine, and nothing when it is
 # all there already: the i386 architecture, Wine with its 32-bit half, the posix-threaded i686
-# mingw-w64 compiler, Xvfb, CMake, the font Wine draws caption buttons with, and for the kit's
+# mingw-w64 compiler, Xvfb, CMake, the font Wine draws caption buttons with, a font with Chinese
+# and Japanese glyphs, and for the kit's
 # Visual C++ import library and its test host clang, lld (lld-link), llvm (llvm-dlltool) and Wine's
 # Windows headers. Run as root.
 set -euo pipefail
@@ -13,6 +14,9 @@ command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
 command -v wine >/dev/null || need+=(wine)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
 [ -f "$marlett" ] || need+=(fonts-wine)
+# A font with Chinese and Japanese glyphs, which Wine finds through fontconfig: without one, such
+# texts in a Unicode host's list show as empty boxes.
+[ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ] || need+=(fonts-wqy-microhei)
 command -v xvfb-run >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)
 command -v cmake >/dev/null || need+=(cmake)

@@ -261,7 +261,8 @@ TEST(Unicode, AnAnsiHostKeepsAnAnsiMirrorWithItsBytesAsTheyWere) {
 }
 
 TEST(Unicode, ASkinnedWideListIsSavedForPeopleToLookAt) {
-  Font font(16);
+  // A face with Greek, Cyrillic and Japanese glyphs alike, where the machine has one.
+  Font font(16, L"WenQuanYi Micro Hei");
   HostScene h(Options(0, 22, {20, 20, 440, 340}, /*unicode=*/true));
   ::MoveWindow(h.top.hWnd(), 20, 20, 460, 360, TRUE);
   ::SendMessageW(h.list, WM_SETFONT, font.w(), FALSE);
