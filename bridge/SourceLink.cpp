@@ -26,6 +26,8 @@ enum class Repeat {
   kNotHostBuffer,        // not repeated: writes into a buffer the host sized for the source's answer
   kFontAfter,            // the source takes the font, then the mirror takes it and the row height
   kEnableAfter,          // the mirror is enabled or disabled with the source
+  kRowHeight,            // as kBefore, but a list of rows of many heights gives the mirror only
+                         // its first row's: the mirror's rows are all one height
   kResizePanel,          // the panel takes the source's new client size, then the source
   kHostRedraw,           // the host's own redraw switch: the mirror's follows it
   kStateAfter,           // the user's input: the source decides, then the mirror shows its state
@@ -83,7 +85,7 @@ constexpr RepeatRule kListBoxPolicy[] = {
     {LB_GETANCHORINDEX, Repeat::kBefore, kNothingShown},                      // 0x019D
     {LB_SETCARETINDEX, Repeat::kBefore, kChangesView | kTopFollows},          // 0x019E
     {LB_GETCARETINDEX, Repeat::kBefore, kNothingShown},                       // 0x019F
-    {LB_SETITEMHEIGHT, Repeat::kBefore, kChangesView | kTopFollows},          // 0x01A0
+    {LB_SETITEMHEIGHT, Repeat::kRowHeight, kChangesView | kTopFollows},       // 0x01A0
     {LB_GETITEMHEIGHT, Repeat::kBefore, kNothingShown},                       // 0x01A1
     {LB_FINDSTRINGEXACT, Repeat::kTextQueryBefore, kNothingShown},            // 0x01A2
     {LB_SETLOCALE, Repeat::kBefore, kNothingShown},                           // 0x01A5
@@ -177,6 +179,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bKeepsStrings = !ownerDrawn || (style & LBS_HASSTRINGS) != 0;
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
   m_bSorted = (style & LBS_SORT) != 0;
+  m_bVariableHeight = (style & LBS_OWNERDRAWVARIABLE) != 0;
   m_bMirrorSelectsItself = !m_bMultiSelect && (style & LBS_NOSEL) == 0;
 
   const LRESULT itemHeight = ::SendMessageA(hSource, LB_GETITEMHEIGHT, 0, 0);
@@ -201,6 +204,18 @@ void CSourceLink::Unhook() {
   // A catch-up still on its way finds nothing to do.
   m_bCatchUpPending = false;
   m_bResizePending = false;
+}
+
+void CSourceLink::LetGo() {
+  Unhook();
+  m_hSourceList = nullptr;
+}
+
+void CSourceLink::MoveFocus(HWND hTo) {
+  if (!IsHooked()) return;
+  m_bMovingFocus = true;
+  ::SetFocus(hTo);
+  m_bMovingFocus = false;
 }
 
 void CSourceLink::OnSubclassedWindowGone() {
@@ -228,6 +243,9 @@ LPARAM CSourceLink::TextForMirror(LPARAM lParam) const {
 LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
                                        LPARAM lParam) {
   DepthScope running(m_nDepth);
+  // The source gains or loses the real focus only as the mirror's stand-in: it already holds the
+  // focus the mirror has, and the host hears nothing of the move.
+  if (m_bMovingFocus && (message == WM_SETFOCUS || message == WM_KILLFOCUS)) return 0;
   const RepeatRule rule = RuleFor(message);
   if (rule.effects & kChangesView) HoldMirrorPainting();
   switch (rule.how) {
@@ -242,6 +260,9 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       break;
     case Repeat::kTextQueryBefore:
       if (m_bKeepsStrings) ToMirror(message, wParam, lParam);
+      break;
+    case Repeat::kRowHeight:
+      if (!m_bVariableHeight || wParam == 0) ToMirror(message, 0, lParam);
       break;
     case Repeat::kItemAtSourcesIndex:
     case Repeat::kDirectory:
@@ -259,7 +280,11 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       // The host's batch is its own: the mirror paints when the host switches redraw on again.
       m_bHostRedrawOff = wParam == FALSE;
       ToMirror(message, wParam, lParam);
-      if (!m_bHostRedrawOff) CatchUp();
+      if (!m_bHostRedrawOff) {
+        // The host repaints its own list after its batch; the mirror is the one on screen.
+        ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
+        CatchUp();
+      }
       break;
     case Repeat::kFontAfter: {
       const LRESULT answer = next(message, wParam, lParam);
@@ -300,7 +325,11 @@ void CSourceLink::CatchUp() {
   // One repaint and one scroll-bar update for the whole burst. The burst may have moved the
   // source's top row (rows added or taken away near the end, a selection brought into view), and
   // the mirror's own scroll bar may have moved its own: the mirror's top row follows once, last.
-  if (!m_bHostRedrawOff) ToMirror(WM_SETREDRAW, TRUE, 0);
+  if (!m_bHostRedrawOff) {
+    ToMirror(WM_SETREDRAW, TRUE, 0);
+    // A list whose redraw comes back on is not bound to repaint by itself.
+    ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
+  }
   if (m_bResizePending && IsHooked()) ResizeOwnerToSource();
   m_bResizePending = false;
   ShowSourceTop();
@@ -465,8 +494,6 @@ LRESULT CSourceLink::CallSourceProc(UINT message, WPARAM wParam, LPARAM lParam) 
 
 void CSourceLink::FollowMirrorScroll() {
   if (!IsHooked()) return;
-  // A mirror still waiting for the host's loop shows an old top row: it catches up first.
-  CatchUp();
   const LRESULT top = ToMirror(LB_GETTOPINDEX, 0, 0);
   if (top >= 0 && CallSourceProc(LB_GETTOPINDEX, 0, 0) != top)
     CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
@@ -555,7 +582,8 @@ LRESULT CSourceLink::HandBackKey(UINT message, WPARAM wParam, LPARAM lParam) {
 void CSourceLink::HandBackFocus(UINT message, HWND hOther) {
   // The source takes the mirror's focus as its own: it tells the host once, and a click handed
   // back to it does not try to take the focus from the mirror.
-  if (IsHooked()) ::SendMessageA(m_hHookedList, message, reinterpret_cast<WPARAM>(hOther), 0);
+  if (IsHooked() && !m_bMovingFocus)
+    ::SendMessageA(m_hHookedList, message, reinterpret_cast<WPARAM>(hOther), 0);
 }
 
 void CSourceLink::HandBackContextMenu(LPARAM lParam) {

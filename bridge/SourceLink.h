@@ -42,6 +42,11 @@ class CSourceLink : private CSubclassClient {
   // Takes the link out of the source's chain, or leaves a pass-through where someone subclassed
   // the source after it; from now on nothing reaches the mirror. No-op when nothing is hooked.
   void Unhook();
+  // Unhooks and forgets the source altogether: nothing of it is shown again.
+  void LetGo();
+  // Moves the keyboard focus between the source and the mirror without telling the host: for the
+  // host, the focus on the mirror is its list's own.
+  void MoveFocus(HWND hTo);
 
   // The source list last hooked (null once the host destroyed it); shown again at switch-off.
   HWND SourceList() const { return m_hSourceList; }
@@ -118,9 +123,11 @@ class CSourceLink : private CSubclassClient {
   bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
   bool m_bMultiSelect = false;         // extended or multiple selection
   bool m_bSorted = false;              // the source sorts its items
+  bool m_bVariableHeight = false;      // the source's rows have heights of their own
   bool m_bMirrorSelectsItself = true;
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
   bool m_bCatchUpPending = false;      // the mirror's painting waits for the host's loop
   bool m_bResizePending = false;       // and so does following the source's size
   int m_nDepth = 0;                    // messages of the source the link is handling now
+  bool m_bMovingFocus = false;         // MoveFocus is at work
 };

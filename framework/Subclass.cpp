@@ -60,7 +60,7 @@ DWORD WINAPI ReleaseOnHostsLoop(void* pJob) {
   delete static_cast<ReleaseJob*>(pJob);
   // SendMessage returns once the GUI thread has handled the message, which it does only while it
   // waits for messages: back in the host's loop, with no frame of the library on its stack.
-  if (job.hSignal != nullptr) ::SendMessageW(job.hSignal, WM_CLOSE, 0, 0);
+  ::SendMessageW(job.hSignal, WM_CLOSE, 0, 0);
   ::FreeLibraryAndExitThread(job.hModule, 0);
 }
 
@@ -91,14 +91,14 @@ class ModuleHold {
     // thread has left the library.
     HWND hSignal = ::CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                      nullptr, nullptr);
-    auto* job = new (std::nothrow) ReleaseJob{hModule, hSignal};
+    auto* job = hSignal ? new (std::nothrow) ReleaseJob{hModule, hSignal} : nullptr;
     HANDLE hThread = job ? ::CreateThread(nullptr, 0, &ReleaseOnHostsLoop, job, 0, nullptr) : nullptr;
     if (hThread != nullptr) {
       ::CloseHandle(hThread);
       return;
     }
-    // Without a thread the reference stays: a module that never unloads is safe, an early unload
-    // is not.
+    // Without a way to wait for the host's loop the reference stays: a module that never unloads
+    // is safe, an early unload is not.
     delete job;
     if (hSignal != nullptr) ::DestroyWindow(hSignal);
   }
@@ -138,6 +138,14 @@ void FreeSlot(size_t n) {
   if (slot.pOwner != nullptr) SubclassSlots::Forget(slot.pOwner);
   slot = Slot{false, false, nullptr, nullptr, nullptr, nullptr, slot.generation};
   if (--g_nLive == 0) ModuleHold::Release();
+}
+
+// A pass-through whose window has gone without its last message reaching it (someone in front of
+// it stopped passing messages on) can never be called again: its slot comes back.
+void FreeDeadPassThroughs() {
+  for (size_t n = 0; n < kSlotCount; ++n)
+    if (g_slots[n].bInUse && g_slots[n].pClient == nullptr && !::IsWindow(g_slots[n].hWnd))
+      FreeSlot(n);
 }
 
 // Takes slot n's procedure out of its window's chain when it is the current one.
@@ -199,6 +207,7 @@ LRESULT CNextProc::operator()(UINT message, WPARAM wParam, LPARAM lParam) const 
 
 bool CWindowSubclass::Install(HWND hWnd, CSubclassClient* pClient) {
   if (m_nSlot >= 0 || pClient == nullptr || !::IsWindow(hWnd)) return false;
+  FreeDeadPassThroughs();
   size_t n = 0;
   while (n < kSlotCount && g_slots[n].bInUse) ++n;
   if (n == kSlotCount) return false;
@@ -225,9 +234,10 @@ bool CWindowSubclass::Remove() {
   Slot& slot = g_slots[n];
   slot.pClient = nullptr;
   slot.pOwner = nullptr;
-  if (!LeaveIfCurrent(n)) return false;
-  FreeSlot(n);
-  return true;
+  const bool left = LeaveIfCurrent(n);
+  if (left) FreeSlot(n);
+  FreeDeadPassThroughs();
+  return left;
 }
 
 CNextProc CWindowSubclass::Next() const {

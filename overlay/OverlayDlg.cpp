@@ -23,6 +23,13 @@ COverlayDlg::COverlayDlg(CWnd* pParent) : CDialog(IDD_OVERLAY, pParent), m_link(
   m_wndList.SetLink(&m_link);
 }
 
+BOOL COverlayDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  // The dialog manager would give the mirror the focus now, before anything links it to the host's
+  // list: the host's own control keeps it, and the mirror takes it only from the list itself.
+  return FALSE;
+}
+
 void COverlayDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_MIRROR_LIST, m_wndList);
 }
@@ -63,27 +70,31 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   // The panel is part of its parent's keyboard navigation: Tab reaches the mirror inside it.
   ::SetWindowLongA(m_hWnd, GWL_EXSTYLE,
                    ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
-  ::ShowWindow(hSource, SW_HIDE);
+  // A list with the focus is hidden once the mirror has taken the focus over from it: hiding it
+  // first would take the focus from the host.
+  if (!sourceHadFocus) ::ShowWindow(hSource, SW_HIDE);
   MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top, TRUE);
   // A new child window starts below its siblings; the overlay must be seen above them.
   ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ShowWindow(SW_SHOW);
   m_wndList.TakeColoursOf(hSource);
   m_link.HookSource(hSource);
-  if (sourceHadFocus && m_link.IsHooked()) ::SetFocus(m_wndList.GetSafeHwnd());
+  if (sourceHadFocus) {
+    m_link.MoveFocus(m_wndList.GetSafeHwnd());
+    ::ShowWindow(hSource, SW_HIDE);
+  }
   return TRUE;
 }
 
 void COverlayDlg::GiveBack() {
   const HWND hSource = m_link.SourceList();
-  const bool mirrorHadFocus =
-      m_wndList.GetSafeHwnd() != nullptr && ::GetFocus() == m_wndList.GetSafeHwnd();
-  ShowWindow(SW_HIDE);
+  const HWND hMirror = m_wndList.GetSafeHwnd();
   if (hSource != nullptr) {
     ::ShowWindow(hSource, SW_SHOW);
-    // Still linked: the mirror's loss of the focus reaches the host's list as its own.
-    if (mirrorHadFocus && m_link.IsHooked()) ::SetFocus(hSource);
+    // The focus the user gave the mirror was the list's own all along: it goes back quietly.
+    if (hMirror != nullptr && ::GetFocus() == hMirror) m_link.MoveFocus(hSource);
   }
+  ShowWindow(SW_HIDE);
   m_link.Unhook();
 }
 
@@ -116,9 +127,12 @@ void COverlayDlg::OnSourceGone() {
 }
 
 void COverlayDlg::PostNcDestroy() {
-  // The host destroyed the panel's parent with the overlay on: its list comes back as it was.
-  if (m_link.IsHooked()) {
-    if (HWND hSource = m_link.SourceList()) ::ShowWindow(hSource, SW_SHOW);
-    m_link.Unhook();
+  // The host destroyed the panel's parent with the overlay on: its list comes back as it was, and
+  // the library lets go of it; the host's next kslCreateHook switches the overlay off as ever.
+  if (HWND hSource = m_link.SourceList()) {
+    if (m_link.IsHooked()) ::ShowWindow(hSource, SW_SHOW);
   }
+  m_link.LetGo();
+  // Nothing is drawn any more: the picture and its canvas need not wait for the object's end.
+  m_wndList.ReleaseTile();
 }

@@ -26,6 +26,8 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   CSourceLink m_link;
 
  protected:
+  // Binds the mirror and leaves the keyboard focus where the host has it.
+  BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* pDX) override;
   void OnSize(UINT nType, int cx, int cy);
   void OnSelchangeList();

@@ -32,6 +32,27 @@ bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
   switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_CONTEXTMENU:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_MOUSEWHEEL:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+      // The user acts on what the host's changes made of the list: whatever still waits for the
+      // host's loop is shown first.
+      m_pLink->CatchUp();
+      break;
+    default:
+      break;
+  }
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
       // A single-selection list selects the row itself, and its selection is replayed on the
       // host's list as a click; any other list hands the click over as it is.
       if (m_pLink->MirrorSelectsItself()) return false;
@@ -84,6 +105,11 @@ void CSkinListBox::MakeCanvas() {
     m_dcMem.CreateCompatibleDC(&dcList);
   }
   m_dcMem.SelectObject(&m_bmpBack);
+}
+
+void CSkinListBox::ReleaseTile() {
+  m_dcMem.DeleteDC();
+  m_bmpBack.DeleteObject();
 }
 
 HBRUSH CSkinListBox::CtlColor(CDC*, UINT) { return nullptr; }

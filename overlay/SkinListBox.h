@@ -17,6 +17,8 @@ class CSkinListBox : public CListBox {
   void TakeColoursOf(HWND hSource);
   // The link that the user's input is handed back through.
   void SetLink(CSourceLink* pLink) { m_pLink = pLink; }
+  // Deletes the canvas, then the tile: the window they were for has gone.
+  void ReleaseTile();
 
   // Copies the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
   void PaintBackground(CDC* pDC, const RECT* lpRect);

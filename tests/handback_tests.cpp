@@ -201,6 +201,39 @@ TEST(HandBack, AUnicodeHostListIsDrivenToo) {
   EXPECT_EQ(s.SelChanges(), 1);
 }
 
+TEST(Focus, SwitchingOnAndOffLeavesTheFocusWhereTheHostHasItAndTellsItNothing) {
+  Scene s(10);
+  HWND edit = MakeChild(s.top.hWnd(), 300, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 320, 10, 100, 20,
+                        "EDIT");
+  ::SetFocus(edit);
+  s.HostScene::On();
+  EXPECT_EQ(::GetFocus(), edit) << "the host's edit box keeps the focus";
+  s.Off();
+  EXPECT_EQ(::GetFocus(), edit);
+
+  ::SetFocus(s.list);
+  s.top.notifications.clear();
+  s.HostScene::On();
+  EXPECT_EQ(::GetFocus(), s.mirror) << "the list's focus is the mirror's now";
+  s.Off();
+  EXPECT_EQ(::GetFocus(), s.list) << "and the list's again";
+  int focusNotes = 0;
+  for (const Notification& n : s.top.notifications)
+    focusNotes += n.hFrom == s.list && (n.nCode == LBN_SETFOCUS || n.nCode == LBN_KILLFOCUS);
+  EXPECT_EQ(focusNotes, 0) << "for the host its list had the focus all along";
+}
+
+TEST(HandBack, ScrollingTheMirrorWhileTheHostsChangesWaitForItsLoopKeepsTheScroll) {
+  Scene s(100);
+  s.On();
+  for (int i = 0; i < 20; ++i)
+    s.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("added"));  // shown when the loop runs
+  ::SendMessageA(s.mirror, WM_VSCROLL, SB_PAGEDOWN, 0);
+  Pump();
+  EXPECT_GT(s.ToMirror(LB_GETTOPINDEX), 0) << "the user's scroll stays";
+  EXPECT_EQ(s.ToList(LB_GETTOPINDEX), s.ToMirror(LB_GETTOPINDEX));
+}
+
 TEST(HandBackTeardown, TheHostSwitchesOffFromItsSelectionHandler) {
   Scene s(10);
   s.On();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "GdiCounter.h"
 #include "HostKit.h"
 
 using namespace host;
@@ -196,6 +197,17 @@ TEST(Repeat, AKeyTheHostsListReceivesMovesTheMirrorOnceAndAtOnce) {
   EXPECT_EQ(h.ToList(LB_GETCURSEL), 3);
 }
 
+TEST(RowHeight, AListOfRowsOfManyHeightsGivesTheMirrorItsFirstRowsHeightOnly) {
+  HostScene h(ListOf(10, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWVARIABLE |
+                             LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT));
+  h.ToList(LB_SETITEMHEIGHT, 0, 16);
+  h.On();
+  h.ToList(LB_SETITEMHEIGHT, 5, 40);
+  EXPECT_EQ(h.ToMirror(LB_GETITEMHEIGHT), 16) << "row 5's height is no height of the mirror's";
+  h.ToList(LB_SETITEMHEIGHT, 0, 22);
+  EXPECT_EQ(h.ToMirror(LB_GETITEMHEIGHT), 22);
+}
+
 TEST(Font, TheMirrorTakesAFontTheHostSetsLaterWithTheRowHeightItsListTakes) {
   HostScene h(ListOf(10, kPlainListStyle));
   h.On();
@@ -329,13 +341,32 @@ TEST(Unicode, AWideHostsTextsSurviveBeforeDuringAndAfterTheOverlay) {
   EXPECT_TRUE(::IsWindowUnicode(h.list));
   add(texts[1]);
   EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 2);
-  char mirrored[64] = {};
-  h.ToMirror(LB_GETTEXT, 1, reinterpret_cast<LPARAM>(mirrored));
-  EXPECT_GT(std::string(mirrored).size(), 0u) << "the mirror holds it as far as ANSI can";
+  wchar_t mirrored[64] = {};
+  ::SendMessageW(h.mirror, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(mirrored));
+  EXPECT_EQ(std::wstring(mirrored), texts[1]) << "the mirror holds the wide text as written";
   Lib().CreateHook(nullptr, nullptr);
   EXPECT_TRUE(::IsWindowUnicode(h.list));
   add(texts[2]);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(readBack(i), texts[i]) << i;
+}
+
+TEST(Teardown, WhenTheHostDestroysTheSkinsPlaceItsListComesBackAndTheRhythmHolds) {
+  HostScene h(ListOf(5));
+  const LONG_PTR hostProc = ::GetWindowLongPtrA(h.list, GWLP_WNDPROC);
+  GdiCount& count = CountLibraryGdi(Lib().hModule);
+  const GdiCount start = count;
+  h.On();
+  Pump();
+  ::DestroyWindow(h.container);  // the panel goes with it
+  Pump();
+  EXPECT_TRUE(::IsWindowVisible(h.list)) << "the list is back";
+  EXPECT_EQ(::GetWindowLongPtrA(h.list, GWLP_WNDPROC), hostProc);
+  EXPECT_EQ(count.created - start.created, count.deleted - start.deleted)
+      << "the picture and its canvas went with the panel";
+  EXPECT_EQ(Lib().SetBkColor(RGB(1, 2, 3)), 1);
+  EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0) << "the host's next call still switches off";
+  h.ToList(LB_ADDSTRING, 0, Text("still a list"));
+  EXPECT_EQ(h.ToList(LB_GETCOUNT), 6);
 }
 
 TEST(Teardown, ASourceDestroyedWhileHookedIsSurvived) {
