@@ -226,11 +226,15 @@ void CSourceLink::OnSubclassedWindowGone() {
   m_pOwner->OnSourceGone();
 }
 
+LRESULT CSourceLink::SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam,
+                                        LPARAM lParam) const {
+  return m_bUnicode ? ::SendMessageW(hWnd, message, wParam, lParam)
+                    : ::SendMessageA(hWnd, message, wParam, lParam);
+}
+
 LRESULT CSourceLink::ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const {
-  // Everything the link tells the mirror is list-box business its object takes no part in: it
-  // goes straight to the list's own procedure, in the source's character set.
-  return m_bUnicode ? ::SendMessageW(m_hMirrorList, message, wParam, lParam)
-                    : ::SendMessageA(m_hMirrorList, message, wParam, lParam);
+  // The mirror is a list of the source's character set: its texts go as the source took them.
+  return SendInCharacterSet(m_hMirrorList, message, wParam, lParam);
 }
 
 LPARAM CSourceLink::TextForMirror(LPARAM lParam) const {
@@ -383,8 +387,7 @@ void CSourceLink::ResizeOwnerToSource() {
 LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const {
   // Past the link while hooked, so that the link's own questions are not repeated to the mirror.
   if (m_hHookedList != nullptr) return CallSourceProc(message, wParam, lParam);
-  return m_bUnicode ? ::SendMessageW(m_hSourceList, message, wParam, lParam)
-                    : ::SendMessageA(m_hSourceList, message, wParam, lParam);
+  return SendInCharacterSet(m_hSourceList, message, wParam, lParam);
 }
 
 namespace {
@@ -569,14 +572,12 @@ LRESULT CSourceLink::HandBackMouse(UINT message, WPARAM wParam, LPARAM lParam) {
   const LPARAM point = MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
   // Through the source's whole chain, as the user's click would go; the link shows the source's
   // state once the source has handled it.
-  return m_bUnicode ? ::SendMessageW(hSource, message, wParam, point)
-                    : ::SendMessageA(hSource, message, wParam, point);
+  return SendInCharacterSet(hSource, message, wParam, point);
 }
 
 LRESULT CSourceLink::HandBackKey(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!IsHooked()) return 0;
-  return m_bUnicode ? ::SendMessageW(m_hHookedList, message, wParam, lParam)
-                    : ::SendMessageA(m_hHookedList, message, wParam, lParam);
+  return SendInCharacterSet(m_hHookedList, message, wParam, lParam);
 }
 
 void CSourceLink::HandBackFocus(UINT message, HWND hOther) {
@@ -593,6 +594,5 @@ void CSourceLink::HandBackContextMenu(LPARAM lParam) {
 
 LRESULT CSourceLink::SourceDialogCode(WPARAM wParam, LPARAM lParam) {
   if (!IsHooked()) return 0;
-  return m_bUnicode ? ::SendMessageW(m_hHookedList, WM_GETDLGCODE, wParam, lParam)
-                    : ::SendMessageA(m_hHookedList, WM_GETDLGCODE, wParam, lParam);
+  return SendInCharacterSet(m_hHookedList, WM_GETDLGCODE, wParam, lParam);
 }

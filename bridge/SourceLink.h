@@ -101,6 +101,8 @@ class CSourceLink : private CSubclassClient {
   // A point of the mirror's client area as the point of the source's client area on the same
   // place of the same row.
   POINT ToSourcePoint(POINT mirrorPoint);
+  // A message sent in the source's character set, its texts as the source takes them.
+  LRESULT SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) const;
   LRESULT ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const;
   // A question to the source: past the link while hooked, straight to the window before.
   LRESULT AskSource(UINT message, WPARAM wParam, LPARAM lParam) const;

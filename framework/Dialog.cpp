@@ -17,7 +17,9 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 
 BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   if (m_hWnd != nullptr) return FALSE;
-  if (pParentWnd != nullptr) m_pParentWnd = pParentWnd;
+  // A parent given here may be a temporary wrapper, gone once the framework is idle: only its
+  // window is used, and only now.
+  const CWnd* pParent = pParentWnd != nullptr ? pParentWnd : m_pParentWnd;
   m_nIDTemplate = nIDTemplate;
 
   LPCSTR name = MAKEINTRESOURCEA(nIDTemplate);
@@ -27,7 +29,7 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   auto* pTemplate = static_cast<LPCDLGTEMPLATEA>(hTemplate ? ::LockResource(hTemplate) : nullptr);
   if (pTemplate == nullptr) return FALSE;
 
-  HWND hParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+  HWND hParent = pParent ? pParent->m_hWnd : nullptr;
   HWND hWnd;
   {
     CWndCreateHook bindOnCreate(this, hParent);

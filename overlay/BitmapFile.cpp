@@ -133,6 +133,8 @@ bool ReadLayout(ReadOnlyFile& file, BitmapLayout* layout) {
   }
 
   if (l.width <= 0 || l.height == 0 || planes != 1) return false;
+  // No tile is made past this size, and the products below stay far inside 64 bits.
+  if (l.width > kMaxTilePixels || l.AbsHeight() > kMaxTilePixels) return false;
   const unsigned bits = l.bitCount;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
 
@@ -210,13 +212,6 @@ bool ReadPixelFormat(ReadOnlyFile& file, const BitmapLayout& l, PixelFormat* for
 }
 
 }  // namespace
-
-bool IsCompleteBitmapFile(LPCSTR lpszPath) {
-  if (lpszPath == nullptr || lpszPath[0] == '\0') return false;
-  ReadOnlyFile file(lpszPath);
-  BitmapLayout layout;
-  return ReadLayout(file, &layout);
-}
 
 HBITMAP LoadBitmapFile(LPCSTR lpszPath) {
   if (lpszPath == nullptr || lpszPath[0] == '\0') return nullptr;

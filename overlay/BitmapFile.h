@@ -5,12 +5,9 @@
 #pragma once
 #include <windows.h>
 
-// TRUE when lpszPath names a readable file whose headers describe a bitmap the file holds whole:
-// a known header size, positive width, non-zero height, one plane, 1/4/8/16/24/32 bits per pixel,
-// a known compression, and the colour table and pixel data inside the file.
-bool IsCompleteBitmapFile(LPCSTR lpszPath);
-
 // The file's picture as a 32-bit DIB section at the file's own size, whatever the file's pixel
-// format and row order; null when the check above fails, the picture is larger than 8192 x 8192
-// pixels' worth, or memory runs out.
+// format and row order. Null unless the file is readable and its headers describe a bitmap it holds
+// whole (a known header size, positive width, non-zero height, one plane, 1/4/8/16/24/32 bits per
+// pixel, a compression that fits, the colour table and pixel data inside the file); null too when
+// the picture is larger than 8192 x 8192 pixels' worth, or memory runs out.
 HBITMAP LoadBitmapFile(LPCSTR lpszPath);

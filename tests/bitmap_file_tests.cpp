@@ -393,6 +393,8 @@ TEST(BitmapFile, FilesThatAreCutShortOrLieAboutThemselvesChangeNothing) {
   cases.push_back({"24 bits said to be run-length", patched(plain, 30, BI_RLE8)});
   cases.push_back({"24 bits said to have bit fields", patched(plain, 30, BI_BITFIELDS)});
   cases.push_back({"no width", patched(plain, 18, 0)});
+  cases.push_back({"a width and height whose product no 64 bits hold",
+                   patched(patched(plain, 18, 0x7FFFFFFF), 22, static_cast<int32_t>(0x80000000))});
 
   GdiCount& count = CountLibraryGdi(Lib().hModule);
   for (const Case& c : cases) {
