@@ -85,6 +85,25 @@ bool OnWorkerWhilePumping(std::function<void()> work, DWORD timeoutMs) {
   return done;
 }
 
+bool OnWorkerLettingSentMessagesThrough(std::function<void()> work, DWORD timeoutMs) {
+  auto* owned = new std::function<void()>(std::move(work));
+  HANDLE hThread = ::CreateThread(nullptr, 0, &RunWork, owned, 0, nullptr);
+  if (hThread == nullptr) {
+    delete owned;
+    return false;
+  }
+  const DWORD start = ::GetTickCount();
+  bool done = false;
+  while (!done && ::GetTickCount() - start < timeoutMs) {
+    done = ::MsgWaitForMultipleObjects(1, &hThread, FALSE, 20, QS_SENDMESSAGE) == WAIT_OBJECT_0;
+    MSG msg;
+    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  ::CloseHandle(hThread);
+  if (done) delete owned;
+  return done;
+}
+
 std::string HowTheListFails(HWND hList, LONG_PTR ownProc) {
   if (!::IsWindow(hList)) return "the list is gone";
   std::string fails;

@@ -26,6 +26,11 @@ int PanelsIn(HWND hParent);
 // was not done within timeoutMs (the thread is then left to itself).
 bool OnWorkerWhilePumping(std::function<void()> work, DWORD timeoutMs = 5000);
 
+// Runs `work` on a new thread while this thread handles only the messages other threads send it
+// (as a thread waiting for a worker must, so that the worker's calls on its windows return); false
+// when the work was not done within timeoutMs.
+bool OnWorkerLettingSentMessagesThrough(std::function<void()> work, DWORD timeoutMs = 5000);
+
 // How the host's list fails to be a working, visible list box with window procedure `ownProc`
 // (not checked when 0, else checked after the list's messages): it must take, find, select and
 // remove an item. Empty when it works.
