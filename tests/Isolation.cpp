@@ -23,6 +23,9 @@ std::map<std::string, Scenario>& Scenarios() {
 
 bool g_inChild = false;
 constexpr char kChildFlag[] = "--ksl-child=";
+// The child's last line: a child that died in a way that left no exit code of its own (Wine
+// ending a thread whose stack overflowed inside a callback, say) does not write it.
+constexpr char kFinishedMark[] = "ksl-child-finished";
 
 // A crash in the child ends it at once with the exception's code, instead of starting Wine's
 // debugger, which would keep the parent waiting.
@@ -107,12 +110,16 @@ ChildResult RunChild(const std::string& name, DWORD timeoutMs) {
     std::fclose(in);
   }
   ::DeleteFileA(outputPath.c_str());
+  result.reachedItsEnd = result.output.find(kFinishedMark) != std::string::npos;
   return result;
 }
 
 std::string Describe(const ChildResult& r) {
   char how[96];
-  if (!r.finished)
+  if (r.finished && !r.reachedItsEnd)
+    std::snprintf(how, sizeof how, "ended before its end (exit code 0x%08lX): crashed",
+                  static_cast<unsigned long>(r.exitCode));
+  else if (!r.finished)
     std::snprintf(how, sizeof how, "still running after its time: hung (ended by the parent)");
   else if (r.exitCode == 0)
     std::snprintf(how, sizeof how, "passed");
@@ -153,7 +160,10 @@ int main(int argc, char** argv) {
     char* childArgv[] = {argv[0], &filter[0], nullptr};
     int childArgc = 2;
     testing::InitGoogleTest(&childArgc, childArgv);
-    return RUN_ALL_TESTS() == 0 ? 0 : 1;
+    const int failed = RUN_ALL_TESTS() != 0;
+    std::printf("\n%s\n", isolation::kFinishedMark);
+    std::fflush(stdout);
+    return failed;
   }
   testing::InitGoogleTest(&argc, argv);
   for (const auto& entry : isolation::Scenarios()) {

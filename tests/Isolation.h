@@ -33,6 +33,7 @@ struct Registrar {
 struct ChildResult {
   bool finished = false;  // false: still running when the time was up (it was then ended)
   DWORD exitCode = 0;
+  bool reachedItsEnd = false;  // it wrote its last line: it was not ended half-way
   std::string output;     // what it wrote on stdout and stderr
 };
 
@@ -57,6 +58,7 @@ bool InChild();
 #define EXPECT_CHILD_PASSES(name)                                              \
   do {                                                                         \
     const ::isolation::ChildResult childResult_ = ::isolation::RunChild(name); \
-    EXPECT_TRUE(childResult_.finished && childResult_.exitCode == 0)           \
+    EXPECT_TRUE(childResult_.finished && childResult_.reachedItsEnd &&           \
+                childResult_.exitCode == 0)                                      \
         << "scenario " << name << ": " << ::isolation::Describe(childResult_); \
   } while (0)
