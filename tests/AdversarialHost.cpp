@@ -1,5 +1,7 @@
 #include "AdversarialHost.h"
 
+#include <cstring>
+
 #include "HostKit.h"
 #include "UserInput.h"
 
@@ -141,10 +143,56 @@ std::string HowTheListFails(HWND hList, LONG_PTR ownProc) {
   return fails;
 }
 
+user::ListState ReadState(HWND hList, int maxTexts) {
+  // Texts are asked in the list's own character set (under Wine an ANSI question to a Unicode
+  // window procedure copies the text through a fixed-size buffer), and only the first and last
+  // rows of a long list.
+  user::ListState s;
+  s.count = static_cast<int>(Ask(hList, LB_GETCOUNT));
+  if (s.count < 0) s.count = 0;
+  const bool unicode = ::IsWindowUnicode(hList) != FALSE;
+  if (KeepsStrings(hList)) {
+    for (int i = 0; i < s.count; ++i) {
+      if (s.count > maxTexts && i == maxTexts / 2) i = s.count - maxTexts / 2;
+      std::string text;
+      if (unicode) {
+        const LRESULT length = ::SendMessageW(hList, LB_GETTEXTLEN, i, 0);
+        std::wstring wide(length > 0 ? static_cast<size_t>(length) + 1 : 1, L'\0');
+        if (length > 0) ::SendMessageW(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]));
+        const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr,
+                                                nullptr);
+        text.assign(bytes > 0 ? static_cast<size_t>(bytes) : 1, '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], bytes, nullptr, nullptr);
+      } else {
+        const LRESULT length = Ask(hList, LB_GETTEXTLEN, i);
+        text.assign(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
+        if (length > 0) Ask(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+      }
+      text.resize(std::strlen(text.c_str()));
+      s.texts.push_back(text);
+    }
+  }
+  const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
+  if (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
+    const LRESULT n = Ask(hList, LB_GETSELCOUNT);
+    s.selected.assign(n > 0 ? static_cast<size_t>(n) : 0, -1);
+    if (n > 0) Ask(hList, LB_GETSELITEMS, static_cast<WPARAM>(n),
+                   reinterpret_cast<LPARAM>(s.selected.data()));
+    s.anchor = static_cast<int>(Ask(hList, LB_GETANCHORINDEX));
+  } else {
+    const LRESULT current = Ask(hList, LB_GETCURSEL);
+    if (current >= 0) s.selected.push_back(static_cast<int>(current));
+  }
+  s.caret = static_cast<int>(Ask(hList, LB_GETCARETINDEX));
+  s.top = static_cast<int>(Ask(hList, LB_GETTOPINDEX));
+  return s;
+}
+
 std::string HowTheSkinDiffers(HWND hMirror, HWND hList) {
   if (!::IsWindow(hMirror)) return "no skin";
   host::Pump();
-  return user::HowShownDiffers(user::StateOf(hMirror), user::StateOf(hList),
+  constexpr int kTextsCompared = 400;
+  return user::HowShownDiffers(ReadState(hMirror, kTextsCompared), ReadState(hList, kTextsCompared),
                                user::MaxTopOf(hMirror));
 }
 

@@ -38,7 +38,8 @@ bool OnWorkerLettingSentMessagesThrough(std::function<void()> work, DWORD timeou
 std::string HowTheListFails(HWND hList, LONG_PTR ownProc);
 
 // How the mirror fails to show what the host's list holds (rows, texts, selection, caret,
-// anchor, top row); empty when it shows it.
+// anchor, top row); empty when it shows it. Texts are compared for up to 400 rows: the first and
+// the last 200 of a longer list.
 std::string HowTheSkinDiffers(HWND hMirror, HWND hList);
 
 }  // namespace adversary

@@ -31,8 +31,17 @@ constexpr char kFinishedMark[] = "ksl-child-finished";
 // debugger, which would keep the parent waiting.
 LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info) {
   const DWORD code = info->ExceptionRecord->ExceptionCode;
-  std::fprintf(stderr, "\ncrashed: exception 0x%08lX at %p\n", static_cast<unsigned long>(code),
-               info->ExceptionRecord->ExceptionAddress);
+  void* at = info->ExceptionRecord->ExceptionAddress;
+  // The module the fault lies in, and where in it.
+  HMODULE module = nullptr;
+  char moduleName[MAX_PATH] = "no module";
+  if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<LPCSTR>(at), &module))
+    ::GetModuleFileNameA(module, moduleName, MAX_PATH);
+  std::fprintf(stderr, "\ncrashed: exception 0x%08lX at %p (%s + 0x%lX)\n",
+               static_cast<unsigned long>(code), at, moduleName,
+               static_cast<unsigned long>(static_cast<char*>(at) - reinterpret_cast<char*>(module)));
   std::fflush(stderr);
   std::fflush(stdout);
   ::TerminateProcess(::GetCurrentProcess(), code);
