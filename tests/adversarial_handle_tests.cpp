@@ -243,11 +243,14 @@ void RunGone(const GoneCase& c) {
     CallEverySetter(h->top.hWnd());
   }
   Pump();
-  // The library switches on and off over a new host as usual.
+  // The library switches on and off over a new host as usual: the host's earlier switch-off
+  // (made when its list was gone or hidden) left nothing counted as on.
   {
     HostScene fresh;
     fresh.On();
-    EXPECT_TRUE(fresh.IsOn()) << "a new host's first call switches on";
+    EXPECT_TRUE(fresh.IsOn())
+        << "a new host's first call did not switch on: the library still counted the lost skin "
+           "as on, though the host's list came back visible";
     EXPECT_EQ(HowTheSkinDiffers(fresh.mirror, fresh.list), "");
     fresh.Off();
     EXPECT_TRUE(::IsWindowVisible(fresh.list));
@@ -340,7 +343,8 @@ CHILD_TEST(WrongThread, ASwitchOnFromAWorkerThatEndsLeavesTheListSkinnedOrShown)
   EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
 }
 
-// A list box of another GUI thread (with its own loop) skinned into this thread's window.
+// Windows of another GUI thread (with its own loop): its list skinned into this thread's window,
+// and this thread's list skinned into its window.
 struct OtherGuiThread {
   HWND top = nullptr;
   HWND list = nullptr;
@@ -364,7 +368,7 @@ struct OtherGuiThread {
   }
 };
 
-CHILD_TEST(WrongThread, AListOfAnotherGuiThreadComesBackAsItWas) {
+CHILD_TEST(WrongThread, WindowsOfAnotherGuiThreadComeBackAsTheyWere) {
   HostScene h;
   OtherGuiThread other;
   HANDLE hThread = ::CreateThread(nullptr, 0, &OtherGuiThread::Run, &other, 0, &other.id);
@@ -381,6 +385,19 @@ CHILD_TEST(WrongThread, AListOfAnotherGuiThreadComesBackAsItWas) {
   Pump();
   EXPECT_EQ(before.HowItDiffers(other.list), "") << "the other thread's list";
   EXPECT_EQ(ItemsOf(other.list).back(), "Other added");
+
+  // The other thread's list as the reference: the skin goes into the other thread's window.
+  const Snapshot ownBefore(h.list);
+  Lib().CreateHook(other.list, h.list);
+  Pump();
+  EXPECT_EQ(PanelsIn(other.top), 1) << "the skin in the other thread's window";
+  h.ToList(LB_ADDSTRING, 0, Text("added while skinned there"));
+  Pump();
+  EXPECT_EQ(HowTheSkinDiffers(MirrorOf(FindPanel(other.top)), h.list), "");
+  Lib().CreateHook(nullptr, nullptr);
+  Pump();
+  EXPECT_EQ(PanelsIn(other.top), 0);
+  EXPECT_EQ(HowTheListFails(h.list, ownBefore.proc), "");
   ::PostThreadMessageA(other.id, WM_QUIT, 0, 0);
   EXPECT_EQ(::WaitForSingleObject(hThread, 5000), WAIT_OBJECT_0);
   ::CloseHandle(hThread);

@@ -270,3 +270,59 @@ CHILD_TEST(StayingSubclasses, ManyListsEachSkinnedOnceAndKeptSubclassedStillGetW
     Lib().CreateHook(nullptr, nullptr);
   }
 }
+
+// ---- Subclasses of the host's in other orders ------------------------------------------------------
+
+namespace {
+
+// A subclass of the host's made while the skin is on: it hands on to what it found, or swallows
+// everything (it never calls on), and leaves the usual way.
+class LaterSubclass {
+ public:
+  LaterSubclass(HWND h, bool swallows) : m_hWnd(h) {
+    s_found = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+        h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(swallows ? &Swallow : &PassOn)));
+  }
+  void Remove() {
+    ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_found));
+  }
+
+ private:
+  static LRESULT CALLBACK PassOn(HWND h, UINT m, WPARAM w, LPARAM l) {
+    return ::CallWindowProcA(s_found, h, m, w, l);
+  }
+  static LRESULT CALLBACK Swallow(HWND h, UINT m, WPARAM w, LPARAM l) {
+    return ::DefWindowProcA(h, m, w, l);
+  }
+  static WNDPROC s_found;
+  HWND m_hWnd;
+};
+WNDPROC LaterSubclass::s_found = nullptr;
+
+}  // namespace
+
+// Made while on and removed while still on, or after switch-off; handing on or swallowing every
+// message. Once both have gone, the list works with its own procedure.
+TEST(SubclassOrders, ALaterSubclassRemovedBeforeOrAfterSwitchOffLeavesTheListItsOwn) {
+  for (bool swallows : {false, true}) {
+    for (bool removedWhileOn : {true, false}) {
+      const std::string what = std::string(swallows ? "swallowing" : "handing on") +
+                               (removedWhileOn ? ", removed while on" : ", removed after off");
+      HostScene h;
+      const LONG_PTR ownProc = ProcOf(h.list);
+      h.On();
+      LaterSubclass later(h.list, swallows);
+      h.ToList(LB_ADDSTRING, 0, Text("through the later subclass"));
+      if (removedWhileOn) {
+        later.Remove();
+        h.ToList(LB_ADDSTRING, 0, Text("after its removal"));
+        EXPECT_EQ(HowTheSkinDiffers(h.mirror, h.list), "") << what;
+      }
+      h.Off();
+      EXPECT_TRUE(::IsWindowVisible(h.list)) << what;
+      EXPECT_EQ(PanelsIn(h.container), 0) << what;
+      if (!removedWhileOn) later.Remove();
+      EXPECT_EQ(HowTheListFails(h.list, ownProc), "") << what;
+    }
+  }
+}

@@ -306,3 +306,41 @@ TEST(HostsEarlierSubclass, AListThatKeepsEachTextOnceShowsEachTextOnce) {
   h.Off();
   ::SetWindowLongPtrA(h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_noDuplicatesFound));
 }
+
+// The host's own subclass from before the skin, removed the usual way (putting back what it found)
+// while the skin is on: that takes the skin's procedure out of the list's chain with it. The host
+// has let go of its procedure and may free what it uses; nothing may call it any more.
+namespace {
+WNDPROC g_earlierFound = nullptr;
+int g_callsAfterRemoval = 0;
+bool g_earlierRemoved = false;
+LRESULT CALLBACK EarlierSubclass(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (g_earlierRemoved) ++g_callsAfterRemoval;
+  return ::CallWindowProcA(g_earlierFound, h, m, w, l);
+}
+}  // namespace
+
+TEST(HostsEarlierSubclass, OnceTheHostRemovedItWhileOnTheSkinNeverCallsItAgain) {
+  HostScene h;
+  const LONG_PTR ownProc = ProcOf(h.list);
+  g_earlierRemoved = false;
+  g_callsAfterRemoval = 0;
+  g_earlierFound = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+      h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EarlierSubclass)));
+  h.On();
+  ::SetWindowLongPtrA(h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_earlierFound));
+  g_earlierRemoved = true;
+  // The host goes on with its list; the user clicks a row of the skin and presses a key there.
+  h.ToList(LB_ADDSTRING, 0, Text("added after the removal"));
+  RECT rc = {};
+  h.ToMirror(LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&rc));
+  h.ToMirror(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rc.left + 5, rc.top + 2));
+  h.ToMirror(WM_LBUTTONUP, 0, MAKELPARAM(rc.left + 5, rc.top + 2));
+  h.ToMirror(WM_KEYDOWN, VK_DOWN, 1);
+  Pump();
+  EXPECT_EQ(g_callsAfterRemoval, 0) << "calls of the host's removed procedure";
+  EXPECT_EQ(h.ToList(LB_GETCURSEL), 3) << "the row below the clicked one, in the host's list";
+  h.Off();
+  EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
+  g_earlierRemoved = false;
+}

@@ -2,6 +2,11 @@
 // to them or sets off in them: notifications of their list, their parent's list-key messages, the
 // focus notifications, their own subclass of the list, a modal loop, and the switch-on itself.
 // Each runs in a process of its own, so that a crash fails one test.
+//
+// Three moments come while the host's list has yet to act on the message that set them off: the
+// parent's WM_VKEYTOITEM comes before the list moves its selection for the key, and the host's
+// own subclass sees LB_ADDSTRING before the list adds the row. A skin switched on again there must
+// still show what the list holds once the message is done.
 #include <gtest/gtest.h>
 
 #include <memory>
