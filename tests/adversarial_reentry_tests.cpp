@@ -279,18 +279,25 @@ CHILD_TEST(SwitchOn, LeavesTheKeyboardFocusInTheHostsEditBox) {
 // host's list has not lost the focus as far as the user can tell. Unskinned, the host hears
 // nothing until the user moves the focus away, and then one LBN_KILLFOCUS.
 CHILD_TEST(SwitchOn, OverAFocusedListTellsTheHostOfOneFocusLossWhenTheUserLeaves) {
-  ReentryHost h(kPlainListStyle | LBS_NOINTEGRALHEIGHT);
-  ::SetFocus(h.list);
-  Pump();
-  ASSERT_EQ(::GetFocus(), h.list);
-  h.top.notifications.clear();
-  h.On();
-  Pump();
-  EXPECT_EQ(::GetFocus(), h.mirror) << "the keys go on to the skin";
-  ::SetFocus(h.edit);
-  Pump();
-  EXPECT_EQ(FocusCodes(h.top, h.list), std::vector<int>{LBN_KILLFOCUS})
-      << "the focus notifications the host heard from its list (5: LBN_KILLFOCUS)";
+  std::vector<std::vector<int>> heard;
+  for (bool skinned : {false, true}) {
+    ReentryHost h(kPlainListStyle | LBS_NOINTEGRALHEIGHT);
+    ::SetFocus(h.list);
+    Pump();
+    ASSERT_EQ(::GetFocus(), h.list);
+    h.top.notifications.clear();
+    if (skinned) {
+      h.On();
+      Pump();
+      EXPECT_EQ(::GetFocus(), h.mirror) << "the keys go on to the skin";
+    }
+    ::SetFocus(h.edit);
+    Pump();
+    heard.push_back(FocusCodes(h.top, h.list));
+  }
+  EXPECT_EQ(heard[0], std::vector<int>{LBN_KILLFOCUS}) << "the reference run, unskinned";
+  EXPECT_EQ(heard[1], heard[0])
+      << "the focus notifications the host heard from its list (5: LBN_KILLFOCUS), skinned";
 }
 
 // A host that toggles the skin from its list's LBN_KILLFOCUS (say, to take the skin off when the
