@@ -1,0 +1,405 @@
+// Hosts that hand the library the wrong windows, destroy theirs while the skin is on, call from the
+// wrong thread, or unload and reload the library. Whatever they do, the process goes on, the
+// host's windows come back as they were, and nothing of the library's is left behind.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AdversarialHost.h"
+#include "HostKit.h"
+#include "Isolation.h"
+
+using namespace host;
+using adversary::CountThreadWindows;
+using adversary::HowTheListFails;
+using adversary::HowTheSkinDiffers;
+using adversary::OnWorkerLettingSentMessagesThrough;
+using adversary::OnWorkerWhilePumping;
+using adversary::PanelsIn;
+using adversary::ProcOf;
+using adversary::SettleWindowCount;
+
+namespace {
+
+LPARAM Text(const char* s) { return reinterpret_cast<LPARAM>(s); }
+
+std::string WindowText(HWND hWnd) {
+  char text[256] = {};
+  ::GetWindowTextA(hWnd, text, sizeof text);
+  return text;
+}
+
+// Every export once, with the arguments a confused host might pass.
+void CallEverySetter(HWND anyWindow) {
+  const std::string tile = WriteCoordinateBitmap("adversarial_tile.bmp", 16, 16);
+  EXPECT_EQ(Lib().SetBkBmp(tile.c_str()), 1);
+  EXPECT_EQ(Lib().SetBkBmp(nullptr), 1);
+  EXPECT_EQ(Lib().SetBkBmp(""), 1);
+  EXPECT_EQ(Lib().SetBkBmp("C:\\no such folder\\none.bmp"), 1);
+  EXPECT_EQ(Lib().SetBkColor(RGB(10, 20, 30)), 1);
+  EXPECT_EQ(Lib().SetBkColor(0xFFFFFFFF), 1);
+  EXPECT_EQ(Lib().SetFgColor(RGB(200, 100, 0)), 1);
+  EXPECT_EQ(Lib().SetFgColor(0xFF000000), 1);
+  EXPECT_EQ(Lib().SetHwnd(anyWindow), 1);
+  EXPECT_EQ(Lib().SetHwnd(reinterpret_cast<HWND>(0xDEAD)), 1);
+}
+
+// A window's outward state, to see that switching on and off over it left it as it was.
+struct Snapshot {
+  explicit Snapshot(HWND h)
+      : visible(::IsWindowVisible(h) != FALSE), proc(ProcOf(h)), text(WindowText(h)) {
+    ::GetWindowRect(h, &rect);
+  }
+  std::string HowItDiffers(HWND h) const {
+    const Snapshot now(h);
+    std::string d;
+    if (now.visible != visible) d += visible ? " hidden;" : " shown;";
+    if (now.proc != proc) d += " another window procedure;";
+    if (now.text != text) d += " text \"" + now.text + "\" for \"" + text + "\";";
+    if (!::EqualRect(&now.rect, &rect)) d += " moved or resized;";
+    return d;
+  }
+  bool visible;
+  LONG_PTR proc;
+  std::string text;
+  RECT rect = {};
+};
+
+// ---- Windows that are no list box, handed over as the list --------------------------------------
+
+// A drop-down combo box's list is hidden while the combo is closed: switched over and back, it
+// must stay hidden, not float open under a closed combo box.
+struct NotAList {
+  const char* name;
+  // Makes the window in the host's top window; the host's container and reference are given.
+  HWND (*make)(HostScene& h);
+};
+
+HWND MakeEdit(HostScene& h) {
+  HWND e = MakeChild(h.top.hWnd(), 400, WS_CHILD | WS_VISIBLE | WS_BORDER, 320, 40, 200, 24, "EDIT");
+  ::SetWindowTextA(e, "the host's text");
+  return e;
+}
+HWND MakeButton(HostScene& h) {
+  HWND b = MakeChild(h.top.hWnd(), 401, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 320, 80, 100, 24,
+                     "BUTTON");
+  ::SetWindowTextA(b, "Press");
+  return b;
+}
+HWND DropDownListOf(HWND combo) {
+  COMBOBOXINFO info = {};
+  info.cbSize = sizeof info;
+  ::GetComboBoxInfo(combo, &info);
+  return info.hwndList;
+}
+HWND MakeDropDownCombosList(HostScene& h) {
+  HWND combo = MakeChild(h.top.hWnd(), 402, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_VSCROLL,
+                         320, 120, 150, 200, "COMBOBOX");
+  for (const char* t : {"one", "two", "three"}) ::SendMessageA(combo, CB_ADDSTRING, 0, Text(t));
+  return DropDownListOf(combo);
+}
+HWND MakeSimpleCombosList(HostScene& h) {
+  HWND combo = MakeChild(h.top.hWnd(), 403, WS_CHILD | WS_VISIBLE | CBS_SIMPLE, 320, 160, 150,
+                         120, "COMBOBOX");
+  for (const char* t : {"one", "two", "three"}) ::SendMessageA(combo, CB_ADDSTRING, 0, Text(t));
+  return DropDownListOf(combo);
+}
+HWND TheTopWindow(HostScene& h) { return h.top.hWnd(); }
+HWND TheContainer(HostScene& h) { return h.container; }
+
+const NotAList kNotALists[] = {
+    {"AnEditBox", &MakeEdit},
+    {"AButton", &MakeButton},
+    {"ADropDownCombosList", &MakeDropDownCombosList},
+    {"ASimpleCombosList", &MakeSimpleCombosList},
+    {"TheTopWindowItself", &TheTopWindow},
+    {"TheContainerTheSkinGoesInto", &TheContainer},
+};
+
+void RunNotAList(const NotAList& c) {
+  HostScene h;
+  HWND window = c.make(h);
+  Pump();
+  const Snapshot before(window);
+  const Snapshot listBefore(h.list);
+  const int windowsBefore = CountThreadWindows();
+
+  Lib().CreateHook(h.reference, window);
+  Pump();
+  CallEverySetter(window);
+  ::SendMessageA(window, WM_SETTEXT, 0, Text("set while on"));
+  ::SendMessageA(window, WM_SETTEXT, 0, Text(before.text.c_str()));
+  Pump();
+  Lib().CreateHook(nullptr, nullptr);
+  Pump();
+
+  EXPECT_EQ(PanelsIn(h.container), 0) << "a skin left behind";
+  EXPECT_EQ(before.HowItDiffers(window), "") << "the window handed over as the list";
+  EXPECT_EQ(listBefore.HowItDiffers(h.list), "") << "the host's real list";
+  EXPECT_EQ(SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";
+  // The library is still usable: the host's real list goes on and off.
+  h.On();
+  EXPECT_EQ(HowTheSkinDiffers(h.mirror, h.list), "");
+  h.Off();
+  EXPECT_EQ(HowTheListFails(h.list, listBefore.proc), "");
+}
+
+const bool kNotAListsRegistered = [] {
+  for (const NotAList& c : kNotALists)
+    isolation::Register(std::string("NotAList_") + c.name, [&c] { RunNotAList(c); }, "NotAList");
+  return true;
+}();
+
+}  // namespace
+
+// Handles that are no window at all, or no window any more, as the list and as the reference.
+CHILD_TEST(BadHandles, NoWindowsAsListOrReferenceChangeNothingAndLeaveNothing) {
+  HostScene h;
+  const Snapshot listBefore(h.list);
+  HWND dead = MakeChild(h.top.hWnd(), 500, WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 0, 0, 10, 10);
+  ::DestroyWindow(dead);
+  const HWND garbage[] = {nullptr, dead, reinterpret_cast<HWND>(-1), reinterpret_cast<HWND>(1),
+                          reinterpret_cast<HWND>(0xFFFF), reinterpret_cast<HWND>(0x7FFFFFFF)};
+  const int windowsBefore = CountThreadWindows();
+  for (HWND bad : garbage) {
+    const std::string what = "handle " + std::to_string(reinterpret_cast<uintptr_t>(bad));
+    // As the list, under a good reference: on (an empty skin), then off.
+    Lib().CreateHook(h.reference, bad);
+    CallEverySetter(bad);
+    Lib().CreateHook(nullptr, nullptr);
+    EXPECT_EQ(PanelsIn(h.container), 0) << what << " as the list";
+    // As the reference: nothing switched on, so the next call switches on.
+    Lib().CreateHook(bad, h.list);
+    EXPECT_EQ(PanelsIn(h.container), 0) << what << " as the reference";
+    EXPECT_EQ(listBefore.HowItDiffers(h.list), "") << what << " as the reference";
+    // Both.
+    Lib().CreateHook(bad, bad);
+    EXPECT_EQ(PanelsIn(h.container), 0) << what << " as both";
+    h.On();
+    EXPECT_TRUE(h.IsOn()) << what << ": the next call over good windows switches on";
+    h.Off();
+  }
+  Pump();
+  EXPECT_EQ(listBefore.HowItDiffers(h.list), "");
+  EXPECT_EQ(SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";
+}
+
+// ---- Windows destroyed while the skin is on -------------------------------------------------------
+
+namespace {
+
+enum class Gone { kList, kReference, kContainer, kTopWindow, kListAndContainer };
+
+struct GoneCase {
+  const char* name;
+  Gone what;
+};
+
+const GoneCase kGoneCases[] = {
+    {"TheList", Gone::kList},
+    {"TheReference", Gone::kReference},
+    {"TheContainer", Gone::kContainer},
+    {"TheTopWindow", Gone::kTopWindow},
+    {"TheListThenTheContainer", Gone::kListAndContainer},
+};
+
+void RunGone(const GoneCase& c) {
+  const int windowsAtStart = CountThreadWindows();
+  {
+    auto h = std::make_unique<HostScene>();
+    const LONG_PTR ownProc = ProcOf(h->list);
+    h->On();
+    ASSERT_TRUE(h->IsOn());
+    switch (c.what) {
+      case Gone::kList: ::DestroyWindow(h->list); break;
+      case Gone::kReference: ::DestroyWindow(h->reference); break;
+      case Gone::kContainer: ::DestroyWindow(h->container); break;
+      case Gone::kTopWindow: ::DestroyWindow(h->top.hWnd()); break;
+      case Gone::kListAndContainer:
+        ::DestroyWindow(h->list);
+        ::DestroyWindow(h->container);
+        break;
+    }
+    Pump();
+    // The host goes on calling everything, with whatever handles it still has.
+    CallEverySetter(h->list);
+    if (::IsWindow(h->list)) {
+      h->ToList(LB_ADDSTRING, 0, Text("added after the loss"));
+      if (c.what == Gone::kReference) {
+        EXPECT_EQ(HowTheSkinDiffers(h->mirror, h->list), "") << "the skin goes on";
+      }
+    }
+    // The README's switch-off: one call while the list is hidden under a skin.
+    if (!::IsWindow(h->list) || !::IsWindowVisible(h->list)) Lib().CreateHook(nullptr, nullptr);
+    Pump();
+    if (::IsWindow(h->list)) {
+      EXPECT_EQ(HowTheListFails(h->list, ownProc), "") << "the host's list after switch-off";
+    }
+    if (::IsWindow(h->container)) {
+      EXPECT_EQ(PanelsIn(h->container), 0) << "a skin left behind";
+    }
+    CallEverySetter(h->top.hWnd());
+  }
+  Pump();
+  // The library switches on and off over a new host as usual: the host's earlier switch-off
+  // (made when its list was gone or hidden) left nothing counted as on.
+  {
+    HostScene fresh;
+    fresh.On();
+    EXPECT_TRUE(fresh.IsOn())
+        << "a new host's first call did not switch on: the library still counted the lost skin "
+           "as on, though the host's list came back visible";
+    EXPECT_EQ(HowTheSkinDiffers(fresh.mirror, fresh.list), "");
+    fresh.Off();
+    EXPECT_TRUE(::IsWindowVisible(fresh.list));
+  }
+  EXPECT_EQ(SettleWindowCount(windowsAtStart), windowsAtStart) << "windows left behind";
+}
+
+const bool kGoneRegistered = [] {
+  for (const GoneCase& c : kGoneCases)
+    isolation::Register(std::string("DestroyedWhileOn_") + c.name, [&c] { RunGone(c); },
+                        "DestroyedWhileOn");
+  return true;
+}();
+
+}  // namespace
+
+// ---- The wrong thread ------------------------------------------------------------------------------
+//
+// The README says to call on the GUI thread. A host that gets it wrong, with its GUI thread's loop
+// still turning, must not lose its list or leave the library's windows behind.
+
+CHILD_TEST(WrongThread, SettersFromAWorkerWhileTheGuiThreadPumpsChangeTheSkin) {
+  HostScene h;
+  h.On();
+  const std::string tile = WriteCoordinateBitmap("worker_tile.bmp", 32, 32);
+  const bool done = OnWorkerWhilePumping([&] {
+    for (int i = 0; i < 40; ++i) {
+      Lib().SetBkBmp(tile.c_str());
+      Lib().SetBkColor(RGB(i, 0, 0x40));
+      Lib().SetFgColor(RGB(0, i, 0));
+      Lib().SetHwnd(h.top.hWnd());
+    }
+  });
+  ASSERT_TRUE(done) << "the worker's setter calls did not finish";
+  // Below the last row: the last colour the worker chose.
+  EXPECT_EQ(PixelAt(h.mirror, 250, 190), RGB(39, 0, 0x40));
+  EXPECT_EQ(HowTheSkinDiffers(h.mirror, h.list), "");
+  h.Off();
+  EXPECT_TRUE(::IsWindowVisible(h.list));
+}
+
+// The GUI thread switched on; a worker switches off (with the GUI thread's loop turning fully, the
+// outcome varies from run to run with what the GUI thread is doing at that moment). Either the library does it (the skin goes,
+// the list comes back) or it refuses (the skin stays, and the GUI thread's next call switches it
+// off); it must not leave the skin's windows behind, forgotten.
+CHILD_TEST(WrongThread, ASwitchOffFromAWorkerLeavesNoForgottenSkin) {
+  HostScene h;
+  const LONG_PTR ownProc = ProcOf(h.list);
+  const int windowsBefore = CountThreadWindows();
+  h.On();
+  Pump();
+  // The GUI thread waits for its worker the way a careful host does: it lets the messages other
+  // threads send it through, and nothing else, until the worker is done.
+  ASSERT_TRUE(OnWorkerLettingSentMessagesThrough([] { Lib().CreateHook(nullptr, nullptr); }));
+  Pump();
+  if (!::IsWindowVisible(h.list)) {
+    // Refused: the GUI thread switches off.
+    EXPECT_TRUE(h.IsOn()) << "the list is hidden but no skin shows";
+    Lib().CreateHook(nullptr, nullptr);
+  }
+  Pump();
+  EXPECT_EQ(PanelsIn(h.container), 0) << "skins in the host's container after switch-off";
+  EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
+  EXPECT_EQ(SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";
+  // The next switch-on makes one skin, not a second one beside a forgotten first.
+  h.On();
+  EXPECT_EQ(PanelsIn(h.container), 1);
+  h.Off();
+}
+
+// A worker switches on over the GUI thread's windows, then ends. The host must have either a
+// working skin or its own list back.
+CHILD_TEST(WrongThread, ASwitchOnFromAWorkerThatEndsLeavesTheListSkinnedOrShown) {
+  HostScene h;
+  const LONG_PTR ownProc = ProcOf(h.list);
+  ASSERT_TRUE(OnWorkerWhilePumping([&] { Lib().CreateHook(h.reference, h.list); }));
+  Pump();
+  const bool skinned = h.IsOn() && !::IsWindowVisible(h.list);
+  if (skinned) {
+    h.ToList(LB_ADDSTRING, 0, Text("after the worker ended"));
+    EXPECT_EQ(HowTheSkinDiffers(MirrorOf(FindPanel(h.container)), h.list), "");
+  } else {
+    EXPECT_TRUE(::IsWindowVisible(h.list))
+        << "the list is hidden, with no skin over it (skins in the container: "
+        << PanelsIn(h.container) << ")";
+  }
+  // Whatever happened, the GUI thread's next call leaves the list as it was.
+  if (!::IsWindowVisible(h.list)) Lib().CreateHook(nullptr, nullptr);
+  Pump();
+  EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
+}
+
+// Windows of another GUI thread (with its own loop): its list skinned into this thread's window,
+// and this thread's list skinned into its window.
+struct OtherGuiThread {
+  HWND top = nullptr;
+  HWND list = nullptr;
+  HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD id = 0;
+
+  static DWORD WINAPI Run(void* p) {
+    auto* o = static_cast<OtherGuiThread*>(p);
+    o->top = ::CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 700, 20, 300, 300,
+                               nullptr, nullptr, nullptr, nullptr);
+    o->list = MakeChild(o->top, 7, kPlainListStyle, 0, 0, 300, 300);
+    AddItems(o->list, 5, "Other ");
+    ::SetEvent(o->ready);
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+    ::DestroyWindow(o->top);
+    return 0;
+  }
+};
+
+CHILD_TEST(WrongThread, WindowsOfAnotherGuiThreadComeBackAsTheyWere) {
+  HostScene h;
+  OtherGuiThread other;
+  HANDLE hThread = ::CreateThread(nullptr, 0, &OtherGuiThread::Run, &other, 0, &other.id);
+  ASSERT_EQ(::WaitForSingleObject(other.ready, 5000), WAIT_OBJECT_0);
+  const Snapshot before(other.list);
+
+  Lib().CreateHook(h.reference, other.list);
+  Pump();
+  HWND mirror = MirrorOf(FindPanel(h.container));
+  EXPECT_EQ(ItemsOf(mirror), ItemsOf(other.list)) << "the copy";
+  ::SendMessageA(other.list, LB_ADDSTRING, 0, Text("Other added"));
+  Pump();
+  Lib().CreateHook(nullptr, nullptr);
+  Pump();
+  EXPECT_EQ(before.HowItDiffers(other.list), "") << "the other thread's list";
+  EXPECT_EQ(ItemsOf(other.list).back(), "Other added");
+
+  // The other thread's list as the reference: the skin goes into the other thread's window.
+  const Snapshot ownBefore(h.list);
+  Lib().CreateHook(other.list, h.list);
+  Pump();
+  EXPECT_EQ(PanelsIn(other.top), 1) << "the skin in the other thread's window";
+  h.ToList(LB_ADDSTRING, 0, Text("added while skinned there"));
+  Pump();
+  EXPECT_EQ(HowTheSkinDiffers(MirrorOf(FindPanel(other.top)), h.list), "");
+  Lib().CreateHook(nullptr, nullptr);
+  Pump();
+  EXPECT_EQ(PanelsIn(other.top), 0);
+  EXPECT_EQ(HowTheListFails(h.list, ownBefore.proc), "");
+  ::PostThreadMessageA(other.id, WM_QUIT, 0, 0);
+  EXPECT_EQ(::WaitForSingleObject(hThread, 5000), WAIT_OBJECT_0);
+  ::CloseHandle(hThread);
+  ::CloseHandle(other.ready);
+}

@@ -1,0 +1,331 @@
+// Hosts that switch the skin off, or off and on again, from inside whatever the library hands back
+// to them or sets off in them: notifications of their list, their parent's list-key messages, the
+// focus notifications, their own subclass of the list, a modal loop, and the switch-on itself.
+// Each runs in a process of its own, so that a crash fails one test.
+//
+// Three moments come while the host's list has yet to act on the message that set them off: the
+// parent's WM_VKEYTOITEM comes before the list moves its selection for the key, and the host's
+// own subclass sees LB_ADDSTRING before the list adds the row. A skin switched on again there must
+// still show what the list holds once the message is done.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AdversarialHost.h"
+#include "HostKit.h"
+#include "Isolation.h"
+
+using namespace host;
+using adversary::CountThreadWindows;
+using adversary::HowTheListFails;
+using adversary::HowTheSkinDiffers;
+using adversary::PanelsIn;
+using adversary::ProcOf;
+
+namespace {
+
+LPARAM Text(const char* s) { return reinterpret_cast<LPARAM>(s); }
+
+// What the host does when the moment comes.
+enum class Toggle {
+  kOff,       // switches the skin off
+  kOffAndOn,  // switches it off, adds a row, and switches it on again over the same list
+};
+
+// Where the moment comes from.
+enum class Moment {
+  kDoubleClick,      // LBN_DBLCLK after a double-click on the skin
+  kContextMenu,      // WM_CONTEXTMENU at the parent after a right click on the skin
+  kVKeyToItem,       // WM_VKEYTOITEM at the parent after a key on the skin
+  kSetFocus,         // LBN_SETFOCUS when the skin takes the focus
+  kKillFocus,        // LBN_KILLFOCUS when the skin loses it
+  kSubclassBelow,    // the host's own subclass, made before the skin, sees LB_ADDSTRING
+  kSubclassAbove,    // the host's own subclass, made while the skin is on, sees LB_ADDSTRING
+  kModalLoop,        // a timer in a message box the host opens from its LBN_DBLCLK handler
+};
+
+const char* NameOf(Moment m) {
+  switch (m) {
+    case Moment::kDoubleClick: return "DoubleClick";
+    case Moment::kContextMenu: return "ContextMenu";
+    case Moment::kVKeyToItem: return "VKeyToItem";
+    case Moment::kSetFocus: return "SetFocus";
+    case Moment::kKillFocus: return "KillFocus";
+    case Moment::kSubclassBelow: return "SubclassBelow";
+    case Moment::kSubclassAbove: return "SubclassAbove";
+    case Moment::kModalLoop: return "ModalLoop";
+  }
+  return "?";
+}
+
+std::string ScenarioName(Moment m, Toggle t) {
+  return std::string("Reentry_") + NameOf(m) + (t == Toggle::kOff ? "_Off" : "_OffAndOn");
+}
+
+// The host's window, with an edit box beside the list that can take the focus.
+struct ReentryHost : HostScene {
+  explicit ReentryHost(DWORD style) : HostScene(Options(style)) {
+    edit = MakeChild(top.hWnd(), 300, WS_CHILD | WS_VISIBLE | WS_BORDER, 320, 10, 200, 24, "EDIT");
+    ::SetForegroundWindow(top.hWnd());
+    Pump();
+  }
+  static SceneOptions Options(DWORD style) {
+    SceneOptions o;
+    o.style = style;
+    o.items = 12;
+    return o;
+  }
+  void DoToggle(Toggle t) {
+    Lib().CreateHook(nullptr, nullptr);
+    if (t == Toggle::kOffAndOn) {
+      ToList(LB_ADDSTRING, 0, Text("added between off and on"));
+      Lib().CreateHook(reference, list);
+    }
+  }
+  HWND edit = nullptr;
+};
+
+BOOL CALLBACK TakeVisibleDialog(HWND h, LPARAM out) {
+  char cls[16] = {};
+  ::GetClassNameA(h, cls, sizeof cls);
+  if (std::string(cls) != "#32770" || !::IsWindowVisible(h)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = h;
+  return FALSE;
+}
+
+// The message box the host opened: a visible top-level dialog of this thread.
+HWND OpenMessageBox() {
+  HWND found = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &TakeVisibleDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+ReentryHost* g_modalHost = nullptr;
+Toggle g_modalToggle = Toggle::kOff;
+bool g_modalToggled = false;
+
+void CALLBACK ToggleInsideTheBox(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND box = OpenMessageBox();
+  if (box == nullptr) return;
+  ::KillTimer(nullptr, id);
+  if (!g_modalToggled) {
+    g_modalToggled = true;
+    g_modalHost->DoToggle(g_modalToggle);
+    // Let the box's loop paint what the toggle left before the box goes.
+    ::RedrawWindow(g_modalHost->top.hWnd(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  }
+  ::EndDialog(box, IDOK);
+}
+
+void RunReentry(Moment moment, Toggle toggle) {
+  DWORD style = kPlainListStyle | LBS_NOINTEGRALHEIGHT;
+  if (moment == Moment::kVKeyToItem) style |= LBS_WANTKEYBOARDINPUT;
+  ReentryHost h(style);
+  const LONG_PTR ownProc = ProcOf(h.list);
+  const int windowsBefore = CountThreadWindows();
+
+  // The host's own subclass from before the skin, and one over the skin on the parent.
+  std::unique_ptr<MessageRecorder> below;
+  if (moment == Moment::kSubclassBelow) below = std::make_unique<MessageRecorder>(h.list);
+  MessageRecorder parent(h.top.hWnd());
+
+  h.On();
+  ASSERT_TRUE(h.IsOn());
+  std::unique_ptr<MessageRecorder> above;
+  if (moment == Moment::kSubclassAbove) above = std::make_unique<MessageRecorder>(h.list);
+  if (moment == Moment::kKillFocus || moment == Moment::kSetFocus) {
+    ::SetFocus(moment == Moment::kKillFocus ? h.mirror : h.edit);
+    Pump();
+  }
+
+  bool toggled = false;
+  auto once = [&] {
+    if (toggled) return;
+    toggled = true;
+    h.DoToggle(toggle);
+  };
+  h.top.OnCommand = [&](const Notification& n) {
+    if (n.hFrom != h.list) return;
+    if ((moment == Moment::kDoubleClick && n.nCode == LBN_DBLCLK) ||
+        (moment == Moment::kSetFocus && n.nCode == LBN_SETFOCUS) ||
+        (moment == Moment::kKillFocus && n.nCode == LBN_KILLFOCUS))
+      once();
+    if (moment == Moment::kModalLoop && n.nCode == LBN_DBLCLK && !toggled) {
+      toggled = true;
+      g_modalHost = &h;
+      g_modalToggle = toggle;
+      ::SetTimer(nullptr, 0, 30, &ToggleInsideTheBox);
+      ::MessageBoxA(h.top.hWnd(), "Open this row?", "host", MB_OK);
+    }
+  };
+  parent.onMessage = [&](UINT m) {
+    if ((moment == Moment::kContextMenu && m == WM_CONTEXTMENU) ||
+        (moment == Moment::kVKeyToItem && m == WM_VKEYTOITEM))
+      once();
+  };
+  MessageRecorder* own = below ? below.get() : above.get();
+  if (own != nullptr) own->onMessage = [&](UINT m) {
+    if (m == LB_ADDSTRING) once();
+  };
+
+  const POINT row = {10, 3 * static_cast<int>(h.ToMirror(LB_GETITEMHEIGHT)) + 2};
+  const LPARAM at = MAKELPARAM(row.x, row.y);
+  switch (moment) {
+    case Moment::kDoubleClick:
+    case Moment::kModalLoop:
+      h.ToMirror(WM_LBUTTONDOWN, MK_LBUTTON, at);
+      h.ToMirror(WM_LBUTTONUP, 0, at);
+      h.ToMirror(WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+      h.ToMirror(WM_LBUTTONUP, 0, at);
+      break;
+    case Moment::kContextMenu:
+      h.ToMirror(WM_RBUTTONDOWN, MK_RBUTTON, at);
+      h.ToMirror(WM_RBUTTONUP, 0, at);
+      break;
+    case Moment::kVKeyToItem:
+      h.ToMirror(WM_KEYDOWN, VK_DOWN, 1);
+      h.ToMirror(WM_KEYUP, VK_DOWN, 0xC0000001);
+      break;
+    case Moment::kSetFocus:
+      ::SetFocus(h.mirror);
+      break;
+    case Moment::kKillFocus:
+      ::SetFocus(h.edit);
+      break;
+    case Moment::kSubclassBelow:
+    case Moment::kSubclassAbove:
+      h.ToList(LB_ADDSTRING, 0, Text("the row that sets it off"));
+      break;
+  }
+  Pump();
+  h.top.OnCommand = nullptr;
+  parent.onMessage = nullptr;
+  if (own != nullptr) own->onMessage = nullptr;
+  if (moment == Moment::kModalLoop) toggled = g_modalToggled;
+  ASSERT_TRUE(toggled) << "the moment never came";
+
+  if (toggle == Toggle::kOffAndOn) {
+    EXPECT_EQ(PanelsIn(h.container), 1) << "one skin, the new one";
+    EXPECT_FALSE(::IsWindowVisible(h.list)) << "the list hidden under the new skin";
+    HWND mirror = MirrorOf(FindPanel(h.container));
+    EXPECT_EQ(HowTheSkinDiffers(mirror, h.list), "") << "the new skin at once";
+    h.ToList(LB_ADDSTRING, 0, Text("added after the new skin went on"));
+    EXPECT_EQ(HowTheSkinDiffers(mirror, h.list), "") << "the new skin follows the list";
+    Lib().CreateHook(nullptr, nullptr);
+  }
+  Pump();
+  EXPECT_EQ(PanelsIn(h.container), 0) << "no skin left behind";
+  // Subclasses of the host's own are still in the chain; the procedure is checked once they left.
+  EXPECT_EQ(HowTheListFails(h.list, 0), "");
+  above.reset();
+  below.reset();
+  // A pass-through the library left under the host's subclass goes with the list's next message.
+  EXPECT_EQ(HowTheListFails(h.list, ownProc), "") << "once the host's own subclasses left";
+  EXPECT_EQ(adversary::SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";
+}
+
+constexpr Moment kMoments[] = {Moment::kDoubleClick,   Moment::kContextMenu,
+                               Moment::kVKeyToItem,    Moment::kSetFocus,
+                               Moment::kKillFocus,     Moment::kSubclassBelow,
+                               Moment::kSubclassAbove, Moment::kModalLoop};
+
+const bool kRegistered = [] {
+  for (Moment m : kMoments)
+    for (Toggle t : {Toggle::kOff, Toggle::kOffAndOn})
+      isolation::Register(ScenarioName(m, t), [m, t] { RunReentry(m, t); }, "Reentry");
+  return true;
+}();
+
+}  // namespace
+
+// ---- The switch-on itself ------------------------------------------------------------------------
+//
+// Making the panel sets the focus inside it (a dialog's first control takes the focus when the
+// dialog is made), before the link is in place: the host's focus changes, and its list hears of
+// it, in the middle of kslCreateHook.
+
+namespace {
+
+std::vector<int> FocusCodes(const TopWindow& top, HWND from) {
+  std::vector<int> codes;
+  for (const Notification& n : top.notifications)
+    if (n.hFrom == from && (n.nCode == LBN_SETFOCUS || n.nCode == LBN_KILLFOCUS))
+      codes.push_back(n.nCode);
+  return codes;
+}
+
+}  // namespace
+
+// The user is typing in the host's edit box when the host switches the skin on (a timer, a menu
+// command given by accelerator): the keys must go on reaching the edit box, and switching off
+// must not move them either.
+CHILD_TEST(SwitchOn, LeavesTheKeyboardFocusInTheHostsEditBox) {
+  ReentryHost h(kPlainListStyle | LBS_NOINTEGRALHEIGHT);
+  ::SetFocus(h.edit);
+  Pump();
+  ASSERT_EQ(::GetFocus(), h.edit);
+  h.On();
+  Pump();
+  EXPECT_EQ(::GetFocus(), h.edit) << "the focus after switch-on";
+  h.Off();
+  Pump();
+  EXPECT_EQ(::GetFocus(), h.edit) << "the focus after switch-off";
+}
+
+// The list has the focus when the host switches on: the user's keys go on to the skin, so the
+// host's list has not lost the focus as far as the user can tell. Unskinned, the host hears
+// nothing until the user moves the focus away, and then one LBN_KILLFOCUS.
+CHILD_TEST(SwitchOn, OverAFocusedListTellsTheHostOfOneFocusLossWhenTheUserLeaves) {
+  std::vector<std::vector<int>> heard;
+  for (bool skinned : {false, true}) {
+    ReentryHost h(kPlainListStyle | LBS_NOINTEGRALHEIGHT);
+    ::SetFocus(h.list);
+    Pump();
+    ASSERT_EQ(::GetFocus(), h.list);
+    h.top.notifications.clear();
+    if (skinned) {
+      h.On();
+      Pump();
+      EXPECT_EQ(::GetFocus(), h.mirror) << "the keys go on to the skin";
+    }
+    ::SetFocus(h.edit);
+    Pump();
+    heard.push_back(FocusCodes(h.top, h.list));
+  }
+  EXPECT_EQ(heard[0], std::vector<int>{LBN_KILLFOCUS}) << "the reference run, unskinned";
+  EXPECT_EQ(heard[1], heard[0])
+      << "the focus notifications the host heard from its list (5: LBN_KILLFOCUS), skinned";
+}
+
+// A host that toggles the skin from its list's LBN_KILLFOCUS (say, to take the skin off when the
+// user leaves the list) while its list has the focus: the toggle comes inside the switch-on,
+// while the panel is being made. Whatever the toggle does, there must never be two skins, and
+// one more toggle of a skin that is on must give the host its list back.
+CHILD_TEST(SwitchOn, AToggleFromTheFocusLossItRaisesNeverMakesTwoSkins) {
+  ReentryHost h(kPlainListStyle | LBS_NOINTEGRALHEIGHT);
+  const LONG_PTR ownProc = ProcOf(h.list);
+  bool toggled = false;
+  h.top.OnCommand = [&](const Notification& n) {
+    if (n.hFrom != h.list || n.nCode != LBN_KILLFOCUS || toggled) return;
+    toggled = true;
+    Lib().CreateHook(h.reference, h.list);
+  };
+  ::SetFocus(h.list);
+  Pump();
+  Lib().CreateHook(h.reference, h.list);
+  h.top.OnCommand = nullptr;
+  Pump();
+  ASSERT_TRUE(toggled) << "the list heard no LBN_KILLFOCUS during the switch-on";
+  EXPECT_LE(PanelsIn(h.container), 1) << "skins in the host's container";
+  if (!::IsWindowVisible(h.list)) Lib().CreateHook(nullptr, nullptr);  // the README's SkinOff
+  Pump();
+  int visibleSkins = 0;
+  for (HWND p = FindPanel(h.container); p != nullptr;
+       p = ::FindWindowExA(h.container, p, "#32770", nullptr))
+    visibleSkins += ::IsWindowVisible(p) ? 1 : 0;
+  EXPECT_EQ(visibleSkins, 0) << "a skin still shown over the list after switch-off";
+  EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
+}
