@@ -15,10 +15,9 @@ namespace {
 
 enum class Repeat {
   kBefore,               // the same message, same parameters, to the mirror first
-  kTextBefore,           // as kBefore; lParam is a text only where the source keeps texts
   kTextQueryBefore,      // a search whose answer is dropped: repeated only where lParam is a text
-  kItemAtSourcesIndex,   // unsorted: kTextBefore; sorted: the source first, then the mirror
-                         // inserts the item at the index the source chose
+  kItemAtSourcesIndex,   // the source first, then the mirror inserts the item at the index the
+                         // source chose (its own sorting, or a subclass of the host's, decides)
   kDirectory,            // unsorted: kBefore (the mirror lists the folder itself); sorted: the
                          // source first, then a fresh copy of all its items
   kSelectStringOrIndex,  // with texts: kBefore; without: the source first, then the mirror selects
@@ -54,7 +53,7 @@ struct RepeatRule {
 // has the source's selection mode, so a repeated selection message selects the same rows in both.
 constexpr RepeatRule kListBoxPolicy[] = {
     {LB_ADDSTRING, Repeat::kItemAtSourcesIndex, kChangesView},                // 0x0180
-    {LB_INSERTSTRING, Repeat::kTextBefore, kChangesView | kTopFollows},       // 0x0181
+    {LB_INSERTSTRING, Repeat::kItemAtSourcesIndex, kChangesView | kTopFollows},  // 0x0181
     {LB_DELETESTRING, Repeat::kBefore, kChangesView | kTopFollows},           // 0x0182
     {LB_SELITEMRANGEEX, Repeat::kBefore, kChangesView},                       // 0x0183
     {LB_RESETCONTENT, Repeat::kBefore, kChangesView},                         // 0x0184
@@ -194,6 +193,12 @@ BOOL CSourceLink::HookSource(HWND hSource) {
     m_pfnOldListProc = m_subclass.Next().pfn;
   }
   ShowSourceState();
+  // Checked again once the host's loop runs: the host may have switched the overlay on from inside
+  // one of its list's messages, whose change the copy could not see yet.
+  if (IsHooked()) {
+    m_bCheckPending = true;
+    m_pOwner->ScheduleCatchUp();
+  }
   return TRUE;
 }
 
@@ -204,6 +209,7 @@ void CSourceLink::Unhook() {
   // A catch-up still on its way finds nothing to do.
   m_bCatchUpPending = false;
   m_bResizePending = false;
+  m_bCheckPending = false;
 }
 
 void CSourceLink::LetGo() {
@@ -259,9 +265,6 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
     case Repeat::kBefore:
       ToMirror(message, wParam, lParam);
       break;
-    case Repeat::kTextBefore:
-      ToMirror(message, wParam, TextForMirror(lParam));
-      break;
     case Repeat::kTextQueryBefore:
       if (m_bKeepsStrings) ToMirror(message, wParam, lParam);
       break;
@@ -270,8 +273,11 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       break;
     case Repeat::kItemAtSourcesIndex:
     case Repeat::kDirectory:
-    case Repeat::kSelectStringOrIndex:
-      return RepeatAfterAnswer(next, message, wParam, lParam);
+    case Repeat::kSelectStringOrIndex: {
+      const LRESULT answer = RepeatAfterAnswer(next, message, wParam, lParam);
+      if ((rule.effects & kTopFollows) && IsHooked()) ShowSourceTop();
+      return answer;
+    }
     case Repeat::kResizePanel:
       // The size depends on the mirror's scroll bar, which a burst or the host's own batch has not
       // updated yet.
@@ -315,21 +321,35 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
 }
 
 void CSourceLink::HoldMirrorPainting() {
-  // The first change of a burst switches the mirror's painting off and asks for one catch-up when
-  // the host's message loop runs again; the changes themselves reach the mirror at once.
-  if (m_bHostRedrawOff || m_bCatchUpPending || m_hMirrorList == nullptr) return;
-  m_bCatchUpPending = true;
-  ToMirror(WM_SETREDRAW, FALSE, 0);
-  m_pOwner->ScheduleCatchUp();
+  // The first change of a burst switches the mirror's painting off (unless the host holds its own)
+  // and asks for one catch-up when the host's message loop runs again; the changes themselves
+  // reach the mirror at once.
+  if (m_hMirrorList == nullptr) return;
+  const bool scheduled = m_bCatchUpPending || m_bCheckPending;
+  m_bCheckPending = true;
+  if (!m_bHostRedrawOff && !m_bCatchUpPending) {
+    m_bCatchUpPending = true;
+    ToMirror(WM_SETREDRAW, FALSE, 0);
+  }
+  if (!scheduled) m_pOwner->ScheduleCatchUp();
 }
 
 void CSourceLink::CatchUp() {
-  if (!m_bCatchUpPending && !m_bResizePending) return;
+  if (!m_bCatchUpPending && !m_bResizePending && !m_bCheckPending) return;
+  const bool painting = m_bCatchUpPending;
   m_bCatchUpPending = false;
+  if (m_bCheckPending && IsHooked()) {
+    m_bCheckPending = false;
+    // What went on in the host's list while the link looked elsewhere (a subclass of the host's
+    // that changed what a message did, the host switching the overlay on in the middle of one of
+    // its list's messages): a mirror out of step is copied afresh.
+    if (ToMirror(LB_GETCOUNT, 0, 0) != AskSource(LB_GETCOUNT, 0, 0)) CopyItems();
+    ShowSourceState();
+  }
   // One repaint and one scroll-bar update for the whole burst. The burst may have moved the
   // source's top row (rows added or taken away near the end, a selection brought into view), and
   // the mirror's own scroll bar may have moved its own: the mirror's top row follows once, last.
-  if (!m_bHostRedrawOff) {
+  if (painting && !m_bHostRedrawOff) {
     ToMirror(WM_SETREDRAW, TRUE, 0);
     // A list whose redraw comes back on is not bound to repaint by itself.
     ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
@@ -342,11 +362,11 @@ void CSourceLink::CatchUp() {
 LRESULT CSourceLink::RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam,
                                        LPARAM lParam) {
   const HWND hSource = next.hWnd;
-  if (message == LB_SELECTSTRING ? m_bKeepsStrings : !m_bSorted) {
+  const bool before =
+      message == LB_SELECTSTRING ? m_bKeepsStrings : (message == LB_DIR && !m_bSorted);
+  if (before) {
     ToMirror(message, wParam, message == LB_DIR ? lParam : TextForMirror(lParam));
-    const LRESULT answer = next(message, wParam, lParam);
-    if (message == LB_SELECTSTRING) ShowSourceTop();
-    return answer;
+    return next(message, wParam, lParam);
   }
   const LRESULT answer = next(message, wParam, lParam);
   // The host may have switched the overlay off from whatever the source's handling set off.
@@ -354,12 +374,12 @@ LRESULT CSourceLink::RepeatAfterAnswer(const CNextProc& next, UINT message, WPAR
   switch (message) {
     case LB_DIR:
       CopyItems();
+      ShowSourceState();
       break;
     case LB_SELECTSTRING:
       ToMirror(LB_SETCURSEL, static_cast<WPARAM>(answer), 0);
-      ShowSourceTop();
       break;
-    default:  // LB_ADDSTRING, LB_ADDFILE
+    default:  // LB_ADDSTRING, LB_INSERTSTRING, LB_ADDFILE
       ToMirror(LB_INSERTSTRING, static_cast<WPARAM>(answer), TextForMirror(lParam));
       break;
   }

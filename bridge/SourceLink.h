@@ -130,6 +130,7 @@ class CSourceLink : private CSubclassClient {
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
   bool m_bCatchUpPending = false;      // the mirror's painting waits for the host's loop
   bool m_bResizePending = false;       // and so does following the source's size
+  bool m_bCheckPending = false;        // and a check that the mirror still holds the source's rows
   int m_nDepth = 0;                    // messages of the source the link is handling now
   bool m_bMovingFocus = false;         // MoveFocus is at work
 };

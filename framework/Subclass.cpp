@@ -26,9 +26,9 @@ struct Slot {
   unsigned generation = 0;  // tells a slot's uses apart while a message of an earlier one runs
 };
 
-// Enough for the library's three windows over many switch-ons with someone else's subclass left
-// over each of them.
-constexpr size_t kSlotCount = 64;
+// Enough for the library's three windows over a hundred switch-ons with someone else's subclass
+// left over each of them.
+constexpr size_t kSlotCount = 128;
 std::array<Slot, kSlotCount> g_slots;
 int g_nLive = 0;
 

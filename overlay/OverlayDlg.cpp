@@ -66,6 +66,7 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   RECT rcReference = {};
   ::GetWindowRect(hReference, &rcReference);
   const bool sourceHadFocus = hSource != nullptr && ::GetFocus() == hSource;
+  m_bSourceWasVisible = ::IsWindowVisible(hSource) != FALSE;
   FitMirrorTo(hSource);
   // The panel is part of its parent's keyboard navigation: Tab reaches the mirror inside it.
   ::SetWindowLongA(m_hWnd, GWL_EXSTYLE,
@@ -83,13 +84,13 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
     m_link.MoveFocus(m_wndList.GetSafeHwnd());
     ::ShowWindow(hSource, SW_HIDE);
   }
-  return TRUE;
+  return m_link.IsHooked() || !::IsWindow(hSource);
 }
 
 void COverlayDlg::GiveBack() {
   const HWND hSource = m_link.SourceList();
   const HWND hMirror = m_wndList.GetSafeHwnd();
-  if (hSource != nullptr) {
+  if (hSource != nullptr && m_bSourceWasVisible) {
     ::ShowWindow(hSource, SW_SHOW);
     // The focus the user gave the mirror was the list's own all along: it goes back quietly.
     if (hMirror != nullptr && ::GetFocus() == hMirror) m_link.MoveFocus(hSource);
@@ -127,12 +128,14 @@ void COverlayDlg::OnSourceGone() {
 }
 
 void COverlayDlg::PostNcDestroy() {
-  // The host destroyed the panel's parent with the overlay on: its list comes back as it was, and
-  // the library lets go of it; the host's next kslCreateHook switches the overlay off as ever.
+  // Still linked: the host destroyed the panel's parent with the overlay on. Its list comes back as
+  // it was, and the library lets go of it.
+  const bool destroyedByHost = m_link.IsHooked();
   if (HWND hSource = m_link.SourceList()) {
-    if (m_link.IsHooked()) ::ShowWindow(hSource, SW_SHOW);
+    if (destroyedByHost && m_bSourceWasVisible) ::ShowWindow(hSource, SW_SHOW);
   }
   m_link.LetGo();
   // Nothing is drawn any more: the picture and its canvas need not wait for the object's end.
   m_wndList.ReleaseTile();
+  if (destroyedByHost && m_pfnDestroyedByHost != nullptr) m_pfnDestroyedByHost(this);
 }

@@ -10,10 +10,11 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   explicit COverlayDlg(CWnd* pParent);
 
   // Hides the source, places the panel at its parent's client origin with the reference window's
-  // outer size, shows it and hooks the source. Returns TRUE.
+  // outer size, shows it and hooks the source. FALSE when the source is a window but cannot be
+  // linked (every subclass slot taken): the caller switches off again.
   BOOL ShowOver(HWND hReference, HWND hSource);
-  // Gives the host its list back at once: unhooks it, hides the panel and shows the list (with
-  // the keyboard focus, when the mirror had it).
+  // Gives the host its list back at once: unhooks it, hides the panel and shows the list as it
+  // was shown before (with the keyboard focus, when the mirror had it).
   void GiveBack();
   // TRUE while a message of the panel, its list or the host's list is being handled by the
   // library further down the stack.
@@ -24,6 +25,8 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   CSkinListBox m_wndList;
   HWND m_hNotifyWnd = nullptr;  // the host window last given to kslHookSetHwnd
   CSourceLink m_link;
+  // Called when the host destroyed the panel's window (with its parent) while the overlay was on.
+  void (*m_pfnDestroyedByHost)(COverlayDlg* pPanel) = nullptr;
 
  protected:
   // Binds the mirror and leaves the keyboard focus where the host has it.
@@ -37,6 +40,8 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   DECLARE_MESSAGE_MAP()
 
  private:
+  bool m_bSourceWasVisible = true;  // the host showed its list when the overlay went on
+
   // Makes the mirror a list of the source's kind: its selection mode, its tab stop, enabled or
   // not, with or without data, ANSI or Unicode.
   void FitMirrorTo(HWND hSource);

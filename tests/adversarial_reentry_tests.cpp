@@ -300,32 +300,42 @@ CHILD_TEST(SwitchOn, OverAFocusedListTellsTheHostOfOneFocusLossWhenTheUserLeaves
       << "the focus notifications the host heard from its list (5: LBN_KILLFOCUS), skinned";
 }
 
-// A host that toggles the skin from its list's LBN_KILLFOCUS (say, to take the skin off when the
-// user leaves the list) while its list has the focus: the toggle comes inside the switch-on,
-// while the panel is being made. Whatever the toggle does, there must never be two skins, and
-// one more toggle of a skin that is on must give the host its list back.
-CHILD_TEST(SwitchOn, AToggleFromTheFocusLossItRaisesNeverMakesTwoSkins) {
+// A host whose own subclass of its list toggles the skin from a message its list gets while the
+// skin goes on (here, the copy's first question of the list): the toggle comes inside the switch-on,
+// while the panel is being made. It is carried out once the switch-on is done; there must never be
+// two skins, and the host's list must come back whole.
+CHILD_TEST(SwitchOn, AToggleFromInsideTheSwitchOnNeverMakesTwoSkins) {
   ReentryHost h(kPlainListStyle | LBS_NOINTEGRALHEIGHT);
   const LONG_PTR ownProc = ProcOf(h.list);
-  bool toggled = false;
-  h.top.OnCommand = [&](const Notification& n) {
-    if (n.hFrom != h.list || n.nCode != LBN_KILLFOCUS || toggled) return;
-    toggled = true;
-    Lib().CreateHook(h.reference, h.list);
+  static bool s_switchingOn = false;
+  static bool s_toggled = false;
+  static WNDPROC s_found = nullptr;
+  static HostScene* s_host = nullptr;
+  struct Toggler {
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+      if (s_switchingOn && !s_toggled && m == LB_GETCOUNT) {
+        s_toggled = true;
+        Lib().CreateHook(s_host->reference, s_host->list);
+      }
+      return ::CallWindowProcA(s_found, w, m, wp, lp);
+    }
   };
-  ::SetFocus(h.list);
-  Pump();
+  s_host = &h;
+  s_toggled = false;
+  s_found = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Toggler::Proc)));
+  s_switchingOn = true;
   Lib().CreateHook(h.reference, h.list);
-  h.top.OnCommand = nullptr;
+  s_switchingOn = false;
   Pump();
-  ASSERT_TRUE(toggled) << "the list heard no LBN_KILLFOCUS during the switch-on";
+  ASSERT_TRUE(s_toggled) << "the list was asked nothing during the switch-on";
   EXPECT_LE(PanelsIn(h.container), 1) << "skins in the host's container";
-  if (!::IsWindowVisible(h.list)) Lib().CreateHook(nullptr, nullptr);  // the README's SkinOff
-  Pump();
+  EXPECT_TRUE(::IsWindowVisible(h.list)) << "on, then off at the host's toggle";
   int visibleSkins = 0;
   for (HWND p = FindPanel(h.container); p != nullptr;
        p = ::FindWindowExA(h.container, p, "#32770", nullptr))
     visibleSkins += ::IsWindowVisible(p) ? 1 : 0;
   EXPECT_EQ(visibleSkins, 0) << "a skin still shown over the list after switch-off";
+  ::SetWindowLongPtrA(h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_found));
   EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
 }

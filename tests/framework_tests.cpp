@@ -263,7 +263,7 @@ TEST(Subclass, EveryInstallHasItsOwnProcedureAndInstallsRunOutCleanly) {
   std::vector<LONG_PTR> procs;
   PassingClient client;
   int refused = 0;
-  for (int i = 0; i < 80; ++i) {
+  for (int i = 0; i < 140; ++i) {
     HWND hList = MakeChild(top.hWnd(), 10 + i, kPlainListStyle, 0, 0, 50, 50);
     const LONG_PTR own = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
     auto subclass = std::make_unique<CWindowSubclass>();

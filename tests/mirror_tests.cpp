@@ -97,7 +97,8 @@ TEST(RepeatPolicy, PlainListEachMessageReachesTheMirrorAsTheTableSays) {
   int selected[4] = {};
   RECT rc = {};
   RunPolicy(h, {
-      {"append", LB_ADDSTRING, 0, Text("new"), {kHold, {LB_ADDSTRING, 0, 0, "new"}}},
+      {"append: the mirror takes the row where the list put it", LB_ADDSTRING, 0, Text("new"),
+       {kHold, {LB_INSERTSTRING, 10, 0, "new"}}},
       {"insert", LB_INSERTSTRING, 2, Text("at 2"), {kHold, {LB_INSERTSTRING, 2, 0, "at 2"}, kAskTop}},
       {"delete", LB_DELETESTRING, 3, 0, {kHold, {LB_DELETESTRING, 3, 0}, kAskTop}},
       {"select", LB_SETCURSEL, 4, 0, {kHold, {LB_SETCURSEL, 4, 0}, kAskTop}},
@@ -148,7 +149,7 @@ TEST(RepeatPolicy, AListWithoutTextsNeverHasItsItemDataReadAsText) {
   h.ToList(LB_ADDSTRING, 0, 3);
   h.On();
   RunPolicy(h, {
-      {"append data", LB_ADDSTRING, 0, 7, {kHold, {LB_ADDSTRING, 0, 0, ""}}},
+      {"append data", LB_ADDSTRING, 0, 7, {kHold, {LB_INSERTSTRING, 1, 0, ""}}},
       {"insert data", LB_INSERTSTRING, 0, static_cast<LPARAM>(0xDEADBEEF),
        {kHold, {LB_INSERTSTRING, 0, 0, ""}, kAskTop}},
       {"find data", LB_FINDSTRING, static_cast<WPARAM>(-1), 0x12345678, {}},
@@ -350,7 +351,7 @@ TEST(Unicode, AWideHostsTextsSurviveBeforeDuringAndAfterTheOverlay) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(readBack(i), texts[i]) << i;
 }
 
-TEST(Teardown, WhenTheHostDestroysTheSkinsPlaceItsListComesBackAndTheRhythmHolds) {
+TEST(Teardown, WhenTheHostDestroysTheSkinsPlaceItsListComesBackAndTheOverlayIsOff) {
   HostScene h(ListOf(5));
   const LONG_PTR hostProc = ::GetWindowLongPtrA(h.list, GWLP_WNDPROC);
   GdiCount& count = CountLibraryGdi(Lib().hModule);
@@ -364,9 +365,16 @@ TEST(Teardown, WhenTheHostDestroysTheSkinsPlaceItsListComesBackAndTheRhythmHolds
   EXPECT_EQ(count.created - start.created, count.deleted - start.deleted)
       << "the picture and its canvas went with the panel";
   EXPECT_EQ(Lib().SetBkColor(RGB(1, 2, 3)), 1);
-  EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0) << "the host's next call still switches off";
   h.ToList(LB_ADDSTRING, 0, Text("still a list"));
   EXPECT_EQ(h.ToList(LB_GETCOUNT), 6);
+  // Off, as the list shown again says: the next call switches on, over a new place.
+  HWND place = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200,
+                                 h.top.hWnd(), nullptr, nullptr, nullptr);
+  EXPECT_EQ(Lib().CreateHook(place, h.list), 0);
+  EXPECT_FALSE(::IsWindowVisible(h.list)) << "switched on";
+  EXPECT_EQ(ItemsOf(MirrorOf(FindPanel(h.top.hWnd()))), ItemsOf(h.list));
+  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_TRUE(::IsWindowVisible(h.list));
 }
 
 TEST(Teardown, ASourceDestroyedWhileHookedIsSurvived) {
