@@ -3,7 +3,6 @@
 #include <windowsx.h>
 
 #include <array>
-#include <string>
 #include <vector>
 
 namespace {
@@ -415,13 +414,13 @@ namespace {
 // Reads item texts of one character set from a source and adds them to the mirror in the same one.
 template <typename Char, typename Ask, typename Add>
 void CopyTexts(LRESULT count, bool keepsStrings, Ask ask, Add add) {
-  std::basic_string<Char> text;
+  std::vector<Char> text;
   for (LRESULT i = 0; i < count; ++i) {
     const LRESULT length = keepsStrings ? ask(LB_GETTEXTLEN, i, 0) : LB_ERR;
     text.assign(length >= 0 ? static_cast<size_t>(length) + 1 : 1, Char());
-    if (length >= 0 && ask(LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0])) == LB_ERR)
+    if (length >= 0 && ask(LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data())) == LB_ERR)
       text[0] = Char();
-    add(reinterpret_cast<LPARAM>(text.c_str()));
+    add(reinterpret_cast<LPARAM>(text.data()));
   }
 }
 

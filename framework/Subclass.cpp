@@ -32,7 +32,14 @@ constexpr size_t kSlotCount = 128;
 std::array<Slot, kSlotCount> g_slots;
 int g_nLive = 0;
 
-LRESULT RunSlot(size_t n, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Every slot's procedure calls this one body: copied into each of them, it would be most of the
+// library's code.
+#if defined(_MSC_VER)
+#define KSL_NOINLINE __declspec(noinline)
+#else
+#define KSL_NOINLINE __attribute__((noinline))
+#endif
+KSL_NOINLINE LRESULT RunSlot(size_t n, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 template <size_t N>
 LRESULT CALLBACK SlotProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -165,7 +172,7 @@ class MessageFrame {
   MessageFrame& operator=(const MessageFrame&) = delete;
 };
 
-LRESULT RunSlot(size_t n, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+KSL_NOINLINE LRESULT RunSlot(size_t n, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Slot& slot = g_slots[n];
   if (!slot.bInUse || slot.hWnd != hWnd) {
     // Called for a window this procedure no longer serves (someone kept its address): the

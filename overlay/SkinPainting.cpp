@@ -2,7 +2,7 @@
 #include "overlay/SkinListBox.h"
 
 #include <cstdlib>
-#include <string>
+#include <vector>
 
 namespace {
 
@@ -78,12 +78,10 @@ void CSkinListBox::DrawText(CDC* pDC, const RECT& rcItem, UINT itemID) {
   // A Unicode host's texts are read and drawn wide, as it wrote them.
   const LRESULT length = ::SendMessageW(m_hWnd, LB_GETTEXTLEN, itemID, 0);
   if (length <= 0) return;
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  if (::SendMessageW(m_hWnd, LB_GETTEXT, itemID, reinterpret_cast<LPARAM>(&text[0])) == LB_ERR)
+  std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
+  if (::SendMessageW(m_hWnd, LB_GETTEXT, itemID, reinterpret_cast<LPARAM>(text.data())) == LB_ERR)
     return;
-  text.resize(::lstrlenW(text.c_str()));
-  ::TabbedTextOutW(*pDC, x, rcItem.top, text.c_str(), static_cast<int>(text.size()), 2, tabStops,
-                   0);
+  ::TabbedTextOutW(*pDC, x, rcItem.top, text.data(), ::lstrlenW(text.data()), 2, tabStops, 0);
 }
 
 BOOL CSkinListBox::OnEraseBkgnd(CDC* pDC) {
