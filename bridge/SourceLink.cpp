@@ -1,9 +1,11 @@
 #include "bridge/SourceLink.h"
 
+#include <limits.h>
 #include <windowsx.h>
 
 #include <array>
-#include <vector>
+
+#include "framework/PlainArray.h"
 
 namespace {
 
@@ -412,15 +414,19 @@ LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const
 namespace {
 
 // Reads item texts of one character set from a source and adds them to the mirror in the same one.
+// A text there is no memory for arrives empty: the rows stay in step with the source's.
 template <typename Char, typename Ask, typename Add>
 void CopyTexts(LRESULT count, bool keepsStrings, Ask ask, Add add) {
-  std::vector<Char> text;
+  static const Char kEmpty[1] = {};
+  CPlainArray<Char> text;
   for (LRESULT i = 0; i < count; ++i) {
     const LRESULT length = keepsStrings ? ask(LB_GETTEXTLEN, i, 0) : LB_ERR;
-    text.assign(length >= 0 ? static_cast<size_t>(length) + 1 : 1, Char());
-    if (length >= 0 && ask(LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data())) == LB_ERR)
+    const Char* row = kEmpty;
+    if (length >= 0 && length < INT_MAX && text.SetSize(static_cast<int>(length) + 1)) {
       text[0] = Char();
-    add(reinterpret_cast<LPARAM>(text.data()));
+      if (ask(LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.GetData())) != LB_ERR) row = text.GetData();
+    }
+    add(reinterpret_cast<LPARAM>(row));
   }
 }
 
@@ -471,20 +477,28 @@ void CSourceLink::ShowSourceState() {
   if (m_hSourceList == nullptr) return;
   if (m_bMultiSelect) {
     // Both lists answer their selected rows in ascending order: walk the two side by side.
-    auto selected = [](LRESULT count, auto ask) {
-      std::vector<int> rows(count > 0 ? static_cast<size_t>(count) : 0);
-      if (!rows.empty()) ask(LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
-      return rows;
+    // A list whose selection there is no memory to read keeps the mirror's as it is.
+    auto read = [](CPlainArray<int>& rows, auto ask) {
+      const LRESULT count = ask(LB_GETSELCOUNT, 0, 0);
+      if (count <= 0) return true;
+      if (!rows.SetSize(static_cast<int>(count))) return false;
+      const LRESULT got =
+          ask(LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(rows.GetData()));
+      return rows.SetSize(got >= 0 && got < count ? static_cast<int>(got) : static_cast<int>(count));
     };
-    auto askSource = [this](UINT m, WPARAM w, LPARAM l) { return AskSource(m, w, l); };
-    auto askMirror = [this](UINT m, WPARAM w, LPARAM l) { return ToMirror(m, w, l); };
-    const std::vector<int> want = selected(AskSource(LB_GETSELCOUNT, 0, 0), askSource);
-    const std::vector<int> have = selected(ToMirror(LB_GETSELCOUNT, 0, 0), askMirror);
-    size_t w = 0, h = 0;
-    while (w < want.size() || h < have.size()) {
-      if (h == have.size() || (w < want.size() && want[w] < have[h])) {
+    CPlainArray<int> want, have;
+    const bool readBoth =
+        read(want, [this](UINT m, WPARAM w, LPARAM l) { return AskSource(m, w, l); }) &&
+        read(have, [this](UINT m, WPARAM w, LPARAM l) { return ToMirror(m, w, l); });
+    if (!readBoth) {
+      want.RemoveAll();
+      have.RemoveAll();
+    }
+    int w = 0, h = 0;
+    while (w < want.GetSize() || h < have.GetSize()) {
+      if (h == have.GetSize() || (w < want.GetSize() && want[w] < have[h])) {
         ToMirror(LB_SETSEL, TRUE, want[w++]);
-      } else if (w == want.size() || have[h] < want[w]) {
+      } else if (w == want.GetSize() || have[h] < want[w]) {
         ToMirror(LB_SETSEL, FALSE, have[h++]);
       } else {
         ++w, ++h;

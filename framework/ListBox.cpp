@@ -5,6 +5,7 @@ void CListBox::GetText(int nIndex, CString& rString) const {
   const LRESULT length = SendMessage(LB_GETTEXTLEN, static_cast<WPARAM>(nIndex));
   if (length == LB_ERR || length < 0) return;
   LPSTR buffer = rString.GetBuffer(static_cast<int>(length) + 1);
+  if (buffer == nullptr) return;
   buffer[0] = '\0';
   if (SendMessage(LB_GETTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(buffer)) == LB_ERR)
     buffer[0] = '\0';

@@ -2,33 +2,28 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
+#include "PlainArray.h"
 
 class CString {
  public:
-  CString() = default;
-  CString(LPCSTR psz) : m_text(psz ? psz : "") {}  // NOLINT: converts like a C string
+  int GetLength() const { return m_chars.IsEmpty() ? 0 : ::lstrlenA(m_chars.GetData()); }
+  bool IsEmpty() const { return GetLength() == 0; }
+  void Empty() { m_chars.RemoveAll(); }
+  operator LPCSTR() const { return m_chars.IsEmpty() ? "" : m_chars.GetData(); }
 
-  int GetLength() const { return static_cast<int>(m_text.size()); }
-  bool IsEmpty() const { return m_text.empty(); }
-  void Empty() { m_text.clear(); }
-  operator LPCSTR() const { return m_text.c_str(); }
-
-  // A writable buffer of at least nMinLength characters plus a terminator; ReleaseBuffer trims the
-  // text at its first null.
+  // A writable buffer of at least nMinLength characters plus a terminator, null when there is no
+  // memory for it; ReleaseBuffer ends the text at its first null.
   LPSTR GetBuffer(int nMinLength);
-  void ReleaseBuffer();
+  void ReleaseBuffer() {}
 
  private:
-  std::string m_text;
+  CPlainArray<char> m_chars;  // empty, or the text and its terminator (and room after it)
 };
 
 inline LPSTR CString::GetBuffer(int nMinLength) {
-  if (nMinLength > GetLength()) m_text.resize(static_cast<size_t>(nMinLength));
-  return &m_text[0];
-}
-
-inline void CString::ReleaseBuffer() {
-  const size_t end = m_text.find('\0');
-  if (end != std::string::npos) m_text.resize(end);
+  const int length = GetLength();
+  const int size = (nMinLength > length ? nMinLength : length) + 1;
+  if (size > m_chars.GetSize() && !m_chars.SetSize(size)) return nullptr;
+  m_chars[m_chars.GetSize() - 1] = '\0';  // the text ends inside the buffer whatever is written
+  return m_chars.GetData();
 }

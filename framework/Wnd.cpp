@@ -1,23 +1,43 @@
 #include "Wnd.h"
 
-#include <map>
-#include <memory>
-#include <utility>
-#include <vector>
+#include <new>
 
 #include "ModuleState.h"
+#include "PlainArray.h"
 
 namespace {
 
-// Everything here belongs to the GUI thread that owns the windows; it is plain module data.
-std::map<HWND, CWnd*> g_permanentMap;
-std::map<HWND, std::unique_ptr<CWnd>> g_temporaryMap;
-std::vector<std::pair<void (*)(void*), void*>> g_idleQueue;
+struct HandleBinding {
+  HWND hWnd;
+  CWnd* pWnd;
+};
+
+struct IdleWork {
+  void (*pfn)(void*);
+  void* pArg;
+};
+
+// Everything here belongs to the GUI thread that owns the windows; it is plain module data. The
+// library binds a handful of windows at a time, so the bindings are searched in order.
+CPlainArray<HandleBinding> g_permanentWindows;
+CPlainArray<HandleBinding> g_temporaryWindows;  // owned wrappers, dropped when idle
+CPlainArray<IdleWork> g_idleQueue;
 int g_nFrameDepth = 0;
 MSG g_msgCurrent = {};
 
 CWnd* g_pWndInit = nullptr;
 HWND g_hWndInitParent = nullptr;
+
+int FindBinding(const CPlainArray<HandleBinding>& bindings, HWND hWnd) {
+  for (int i = 0; i < bindings.GetSize(); ++i)
+    if (bindings[i].hWnd == hWnd) return i;
+  return -1;
+}
+
+void DropTemporaryWindows() {
+  for (int i = 0; i < g_temporaryWindows.GetSize(); ++i) delete g_temporaryWindows[i].pWnd;
+  g_temporaryWindows.RemoveAll();
+}
 
 }  // namespace
 
@@ -27,11 +47,11 @@ void AfxLeaveFrame() {
   if (--g_nFrameDepth > 0) return;
   // Idle: nothing of the framework is on the stack. Deferred work may itself enter frames and
   // queue more; run until the queue stays empty.
-  g_temporaryMap.clear();
-  while (!g_idleQueue.empty()) {
-    auto work = g_idleQueue.front();
-    g_idleQueue.erase(g_idleQueue.begin());
-    work.first(work.second);
+  DropTemporaryWindows();
+  while (!g_idleQueue.IsEmpty()) {
+    const IdleWork work = g_idleQueue[0];
+    g_idleQueue.RemoveAt(0);
+    work.pfn(work.pArg);
   }
 }
 
@@ -40,7 +60,10 @@ void AfxCallWhenIdle(void (*pfn)(void*), void* pArg) {
     pfn(pArg);
     return;
   }
-  g_idleQueue.emplace_back(pfn, pArg);
+  // Dropped work would leave a panel or a switch half done: a queue that cannot grow is out of
+  // memory the way a failed new is.
+  if (!g_idleQueue.Add({pfn, pArg}))
+    ::RaiseException(STATUS_NO_MEMORY, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
 CWnd::~CWnd() {
@@ -52,25 +75,29 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-  auto it = g_permanentMap.find(hWnd);
-  return it == g_permanentMap.end() ? nullptr : it->second;
+  const int i = FindBinding(g_permanentWindows, hWnd);
+  return i < 0 ? nullptr : g_permanentWindows[i].pWnd;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
   if (hWnd == nullptr) return nullptr;
   if (CWnd* pWnd = FromHandlePermanent(hWnd)) return pWnd;
-  std::unique_ptr<CWnd>& temporary = g_temporaryMap[hWnd];
-  if (!temporary) {
-    temporary.reset(new CWnd);
-    temporary->m_hWnd = hWnd;
+  const int i = FindBinding(g_temporaryWindows, hWnd);
+  if (i >= 0) return g_temporaryWindows[i].pWnd;
+  CWnd* temporary = new (std::nothrow) CWnd;
+  if (temporary == nullptr) return nullptr;
+  if (!g_temporaryWindows.Add({hWnd, temporary})) {
+    delete temporary;
+    return nullptr;
   }
-  return temporary.get();
+  temporary->m_hWnd = hWnd;
+  return temporary;
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
   if (m_hWnd != nullptr || !::IsWindow(hWnd) || FromHandlePermanent(hWnd) != nullptr) return FALSE;
+  if (!g_permanentWindows.Add({hWnd, this})) return FALSE;
   m_hWnd = hWnd;
-  g_permanentMap[hWnd] = this;
   if (!m_subclass.Install(hWnd, this)) {
     Unbind();
     return FALSE;
@@ -88,7 +115,8 @@ HWND CWnd::UnsubclassWindow() {
 }
 
 void CWnd::Unbind() {
-  g_permanentMap.erase(m_hWnd);
+  const int i = FindBinding(g_permanentWindows, m_hWnd);
+  if (i >= 0) g_permanentWindows.RemoveAt(i);
   m_hWnd = nullptr;
   m_bOwnsWindow = false;
 }

@@ -1,8 +1,11 @@
 // Drawing the mirror list: the tile grid anchored to item 0, the rows over it, the band below them.
 #include "overlay/SkinListBox.h"
 
+#include <limits.h>
+
 #include <cstdlib>
-#include <vector>
+
+#include "framework/PlainArray.h"
 
 namespace {
 
@@ -78,10 +81,11 @@ void CSkinListBox::DrawText(CDC* pDC, const RECT& rcItem, UINT itemID) {
   // A Unicode host's texts are read and drawn wide, as it wrote them.
   const LRESULT length = ::SendMessageW(m_hWnd, LB_GETTEXTLEN, itemID, 0);
   if (length <= 0) return;
-  std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-  if (::SendMessageW(m_hWnd, LB_GETTEXT, itemID, reinterpret_cast<LPARAM>(text.data())) == LB_ERR)
+  CPlainArray<wchar_t> text;
+  if (length >= INT_MAX || !text.SetSize(static_cast<int>(length) + 1) ||
+      ::SendMessageW(m_hWnd, LB_GETTEXT, itemID, reinterpret_cast<LPARAM>(text.GetData())) == LB_ERR)
     return;
-  ::TabbedTextOutW(*pDC, x, rcItem.top, text.data(), ::lstrlenW(text.data()), 2, tabStops, 0);
+  ::TabbedTextOutW(*pDC, x, rcItem.top, text.GetData(), ::lstrlenW(text.GetData()), 2, tabStops, 0);
 }
 
 BOOL CSkinListBox::OnEraseBkgnd(CDC* pDC) {

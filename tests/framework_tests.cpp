@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "framework/Framework.h"
@@ -353,4 +354,59 @@ TEST(IdleWork, RunsAtOnceWhenIdleAndAfterTheOutermostMessageOtherwise) {
   ::SendMessageA(hList, WM_USER + 7, 0, 0);
   EXPECT_EQ(deferring.runsSeenInside, 1) << "deferred while the message was being handled";
   EXPECT_EQ(g_idleRuns, 2) << "ran as the message's handling ended";
+}
+
+TEST(PlainStorage, ArraysGrowKeepTheirValuesAndRefuseSizesBeyondMemory) {
+  CPlainArray<int> numbers;
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(numbers.Add(i * 3));
+  numbers.RemoveAt(0);
+  numbers.RemoveAt(500);
+  ASSERT_EQ(numbers.GetSize(), 998);
+  EXPECT_EQ(numbers[0], 3);
+  EXPECT_EQ(numbers[499], 1500);
+  EXPECT_EQ(numbers[500], 1506) << "the values after a removed one move up";
+  EXPECT_EQ(numbers[997], 2997);
+
+  ASSERT_TRUE(numbers.SetSize(1200));
+  EXPECT_EQ(numbers[997], 2997);
+  EXPECT_EQ(numbers[998], 0);
+  EXPECT_EQ(numbers[1199], 0) << "values added by a size are zero";
+
+  struct Large { char bytes[4096]; };
+  CPlainArray<Large> large;
+  ASSERT_TRUE(large.SetSize(2));
+  large[1].bytes[7] = 'k';
+  EXPECT_FALSE(large.SetSize(0x7FFFFFFF)) << "more bytes than an address space holds";
+  EXPECT_FALSE(large.SetSize(-1));
+  ASSERT_EQ(large.GetSize(), 2);
+  EXPECT_EQ(large[1].bytes[7], 'k') << "a refused size leaves the array as it was";
+}
+
+TEST(PlainStorage, AListTextOfAnyLengthIsReadWholeAndEndsAtItsTerminator) {
+  DialogScene scene;
+  CListBox list;
+  ASSERT_TRUE(list.SubclassWindow(MakeChild(scene.dialog.m_hWnd, 78, kPlainListStyle, 0, 0, 50, 50)));
+  const std::string longText(3000, 'w');
+  list.SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("short"));
+  list.SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(longText.c_str()));
+  list.SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(""));
+
+  CString text;
+  list.GetText(1, text);
+  EXPECT_EQ(text.GetLength(), 3000);
+  EXPECT_EQ(std::string(text), longText);
+  list.GetText(0, text);
+  EXPECT_STREQ(text, "short") << "a shorter text in the same buffer ends where it ends";
+  EXPECT_EQ(text.GetLength(), 5);
+  list.GetText(2, text);
+  EXPECT_TRUE(text.IsEmpty());
+  list.GetText(7, text);
+  EXPECT_STREQ(text, "") << "a row that does not exist reads as no text";
+
+  LPSTR buffer = text.GetBuffer(10);
+  ASSERT_NE(buffer, nullptr);
+  lstrcpyA(buffer, "abc");
+  text.ReleaseBuffer();
+  EXPECT_STREQ(text, "abc");
+  list.UnsubclassWindow();
 }
