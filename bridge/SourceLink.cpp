@@ -160,6 +160,20 @@ class DepthScope {
 // A point's coordinates travel in the two 16-bit halves of lParam.
 bool FitsInPoint(long y) { return y >= -32768 && y <= 32767; }
 
+// The source's own rectangle for a row, into *pRow. A row too far from the source's top row for a
+// 16-bit point is brought up first, through the source's procedure past the link, so the mirror
+// keeps its own position. FALSE when the source has no such row.
+bool RowWithinPointsReach(const CNextProc& source, int row, RECT* pRow) {
+  if (source.pfn == nullptr ||
+      source(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(pRow)) == LB_ERR)
+    return false;
+  if (!FitsInPoint(pRow->top) || !FitsInPoint(pRow->bottom)) {
+    source(LB_SETTOPINDEX, static_cast<WPARAM>(row), 0);
+    source(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(pRow));
+  }
+  return true;
+}
+
 int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
 
 }  // namespace
@@ -182,10 +196,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bVariableHeight = (style & LBS_OWNERDRAWVARIABLE) != 0;
   m_bMirrorSelectsItself = !m_bMultiSelect && (style & LBS_NOSEL) == 0;
 
-  const LRESULT itemHeight = ::SendMessageA(hSource, LB_GETITEMHEIGHT, 0, 0);
-  ToMirror(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
-  const LRESULT font = ::SendMessageA(hSource, WM_GETFONT, 0, 0);
-  ToMirror(WM_SETFONT, static_cast<WPARAM>(font), 1);
+  FollowFont(static_cast<WPARAM>(AskSource(WM_GETFONT, 0, 0)), TRUE);
   CopyItems();
 
   // A source whose procedure cannot be replaced (not a window) is not hooked.
@@ -549,13 +560,7 @@ POINT CSourceLink::ToSourcePoint(POINT at) {
   if (::PtInRect(&client, at) && row >= 0 && row < count &&
       ToMirror(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&mirrorRow)) !=
           LB_ERR &&
-      CallSourceProc(LB_GETITEMRECT, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&sourceRow)) != LB_ERR) {
-    if (!FitsInPoint(sourceRow.top) || !FitsInPoint(sourceRow.bottom)) {
-      // Too far from the source's top row for a point: bring the row up first.
-      CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(row), 0);
-      CallSourceProc(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sourceRow));
-    }
+      RowWithinPointsReach(SourceProc(), static_cast<int>(row), &sourceRow)) {
     // The same place within the row: the row's own rectangle, whatever its height or column.
     return {sourceRow.left + Clamp(at.x - mirrorRow.left, 0, sourceRow.right - sourceRow.left - 1),
             sourceRow.top + Clamp(at.y - mirrorRow.top, 0, sourceRow.bottom - sourceRow.top - 1)};
@@ -577,13 +582,7 @@ int CSourceLink::ForwardSelection() {
 
   FollowMirrorScroll();
   RECT row = {};
-  source(LB_GETITEMRECT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(&row));
-  if (!FitsInPoint(row.top)) {
-    // Too far from the source's top row for a click point: bring the row up first. The source is
-    // scrolled past the link, so the mirror keeps its own position.
-    source(LB_SETTOPINDEX, static_cast<WPARAM>(sel), 0);
-    source(LB_GETITEMRECT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(&row));
-  }
+  RowWithinPointsReach(source, sel, &row);
   const HWND hFocusBefore = ::GetFocus();
   const LPARAM point = MAKELPARAM(static_cast<WORD>(row.left), static_cast<WORD>(row.top));
   source(WM_LBUTTONDOWN, MK_LBUTTON, point);

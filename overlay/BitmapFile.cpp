@@ -43,21 +43,6 @@ class ReadOnlyFile {
   HANDLE m_hFile;
 };
 
-// The screen's device context, for as long as the owner lives.
-class ScreenDC {
- public:
-  ScreenDC() : m_hDC(::GetDC(nullptr)) {}
-  ~ScreenDC() {
-    if (m_hDC != nullptr) ::ReleaseDC(nullptr, m_hDC);
-  }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
-  operator HDC() const { return m_hDC; }
-
- private:
-  HDC m_hDC;
-};
-
 #pragma pack(push, 1)
 struct FileHeader {
   char type[2];
@@ -234,7 +219,7 @@ HBITMAP LoadBitmapFile(LPCSTR lpszPath) {
   BITMAPINFO tileFormat = {};
   tileFormat.bmiHeader = {sizeof(BITMAPINFOHEADER), static_cast<LONG>(layout.width),
                           static_cast<LONG>(layout.AbsHeight()), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  const ScreenDC screen;
+  const CBorrowedWindowDC screen(nullptr, CBorrowedWindowDC::ClientArea);
   void* tileBits = nullptr;
   CBitmap tile;
   tile.Attach(::CreateDIBSection(screen, &tileFormat, DIB_RGB_COLORS, &tileBits, nullptr, 0));

@@ -50,10 +50,9 @@ void COverlayDlg::FitMirrorTo(HWND hSource) {
     RECT rc = {};
     ::GetWindowRect(hTemplateList, &rc);
     ScreenToClient(&rc);
-    const WPARAM font = static_cast<WPARAM>(::SendMessageA(hTemplateList, WM_GETFONT, 0, 0));
+    // The source's font follows when the list is linked to it.
     m_wndList.DestroyWindow();
     if (!m_wndList.CreateEx(0, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST, unicode)) return;
-    m_wndList.SendMessage(WM_SETFONT, font, FALSE);
   }
   // Reached by Tab where the source was, and usable as far as the source is.
   const HWND hMirror = m_wndList.GetSafeHwnd();
