@@ -2,9 +2,8 @@
 # Installs what building and running kslHook needs on a Debian 12 machine, and nothing when it is
 # all there already: the i386 architecture, Wine with its 32-bit half, the posix-threaded i686
 # mingw-w64 compiler, Xvfb, CMake, the font Wine draws caption buttons with, a font with Chinese
-# and Japanese glyphs, and for the kit's
-# Visual C++ import library and its test host clang, lld (lld-link), llvm (llvm-dlltool) and Wine's
-# Windows headers. Run as root.
+# and Japanese glyphs, and, for the kit's Visual C++ import library and its test host, clang, lld
+# (lld-link), llvm (llvm-dlltool) and Wine's Windows headers. Run as root.
 set -euo pipefail
 
 # Wine's own Marlett: the glyphs of the minimise, maximise and close buttons in every caption.
