@@ -1,6 +1,5 @@
 #include "bridge/SourceLink.h"
 
-#include <limits.h>
 #include <windowsx.h>
 
 #include <array>
@@ -11,139 +10,91 @@ namespace {
 
 // ---- The repeat policy ---------------------------------------------------------------------------
 //
-// What the link does with a message the host's list receives while it is hooked, before the list's
-// own procedure answers it. The host always gets the list's own answer.
+// What the link does with a message the host's list receives while it is hooked. The mirror keeps
+// no rows of its own: it is a view of the host's list that draws each row from the list as it
+// paints it, so only what changes that view concerns it. The host always gets its list's own
+// answer.
 
 enum class Repeat {
-  kBefore,               // the same message, same parameters, to the mirror first
-  kTextQueryBefore,      // a search whose answer is dropped: repeated only where lParam is a text
-  kItemAtSourcesIndex,   // the source first, then the mirror inserts the item at the index the
-                         // source chose (its own sorting, or a subclass of the host's, decides)
-  kDirectory,            // unsorted: kBefore (the mirror lists the folder itself); sorted: the
-                         // source first, then a fresh copy of all its items
-  kSelectStringOrIndex,  // with texts: kBefore; without: the source first, then the mirror selects
-                         // the row the source matched
-  kNotHostBuffer,        // not repeated: writes into a buffer the host sized for the source's answer
-  kFontAfter,            // the source takes the font, then the mirror takes it and the row height
-  kEnableAfter,          // the mirror is enabled or disabled with the source
-  kRowHeight,            // as kBefore, but a list of rows of many heights gives the mirror only
-                         // its first row's: the mirror's rows are all one height
-  kResizePanel,          // the panel takes the source's new client size, then the source
-  kHostRedraw,           // the host's own redraw switch: the mirror's follows it
-  kStateAfter,           // the user's input: the source decides, then the mirror shows its state
-  kStateAfterIfCaptured, // as kStateAfter while the source holds the mouse (a drag), else kNone
-  kNone,                 // passed on untouched
-};
-
-// What else a message does, beside its repeat.
-enum Effect : unsigned {
-  kNothingShown = 0,
-  kChangesView = 1,  // the mirror's rows or selection change: its painting waits for the loop
-  kTopFollows = 2,   // the message may scroll: afterwards the mirror's top row is the source's
+  kNone,                  // passed on untouched
+  kViewAfter,             // the list changes its rows or its state: the mirror catches up with it
+                          // once the host's loop runs (a burst of changes shows at once)
+  kRowsAfter,             // as kViewAfter, and the mirror gains or loses the same rows at once
+  kStateBefore,           // as kViewAfter, and the mirror takes the same message first: a list
+                          // moves its caret only on its own terms, so only the same message
+                          // leaves the mirror's where the source's goes
+  kFontAfter,             // the source takes the font, then the mirror takes it and the row height
+  kEnableAfter,           // the mirror is enabled or disabled with the source
+  kResizePanel,           // the panel takes the source's new client size, then the source
+  kHostRedraw,            // the host's own redraw switch: the mirror's follows it
+  kStateAfter,            // the user's input: the source decides, then the mirror shows its state
+  kStateAfterIfCaptured,  // as kStateAfter while the source holds the mouse (a drag), else kNone
 };
 
 struct RepeatRule {
   UINT message;
   Repeat how;
-  unsigned effects;
 };
 
-// The list-box messages, in the order of their numbers. The range runs from LB_ADDSTRING to 0x01B0
-// (where list-box messages ended when they were last numbered this far); the numbers in it without
-// a message of their own (0x01A3, 0x01A4, 0x01AA to 0x01B0) are repeated like kBefore. The mirror
-// has the source's selection mode, so a repeated selection message selects the same rows in both.
-constexpr RepeatRule kListBoxPolicy[] = {
-    {LB_ADDSTRING, Repeat::kItemAtSourcesIndex, kChangesView},                // 0x0180
-    {LB_INSERTSTRING, Repeat::kItemAtSourcesIndex, kChangesView | kTopFollows},  // 0x0181
-    {LB_DELETESTRING, Repeat::kBefore, kChangesView | kTopFollows},           // 0x0182
-    {LB_SELITEMRANGEEX, Repeat::kBefore, kChangesView},                       // 0x0183
-    {LB_RESETCONTENT, Repeat::kBefore, kChangesView},                         // 0x0184
-    {LB_SETSEL, Repeat::kBefore, kChangesView},                               // 0x0185
-    {LB_SETCURSEL, Repeat::kBefore, kChangesView | kTopFollows},              // 0x0186
-    {LB_GETSEL, Repeat::kBefore, kNothingShown},                              // 0x0187
-    {LB_GETCURSEL, Repeat::kBefore, kNothingShown},                           // 0x0188
-    {LB_GETTEXT, Repeat::kNotHostBuffer, kNothingShown},                      // 0x0189
-    {LB_GETTEXTLEN, Repeat::kBefore, kNothingShown},                          // 0x018A
-    {LB_GETCOUNT, Repeat::kBefore, kNothingShown},                            // 0x018B
-    {LB_SELECTSTRING, Repeat::kSelectStringOrIndex, kChangesView | kTopFollows},  // 0x018C
-    {LB_DIR, Repeat::kDirectory, kChangesView},                               // 0x018D
-    {LB_GETTOPINDEX, Repeat::kBefore, kNothingShown},                         // 0x018E
-    {LB_FINDSTRING, Repeat::kTextQueryBefore, kNothingShown},                 // 0x018F
-    {LB_GETSELCOUNT, Repeat::kBefore, kNothingShown},                         // 0x0190
-    {LB_GETSELITEMS, Repeat::kNotHostBuffer, kNothingShown},                  // 0x0191
-    {LB_SETTABSTOPS, Repeat::kBefore, kChangesView},                          // 0x0192
-    {LB_GETHORIZONTALEXTENT, Repeat::kBefore, kNothingShown},                 // 0x0193
-    {LB_SETHORIZONTALEXTENT, Repeat::kBefore, kChangesView},                  // 0x0194
-    {LB_SETCOLUMNWIDTH, Repeat::kBefore, kChangesView},                       // 0x0195
-    {LB_ADDFILE, Repeat::kItemAtSourcesIndex, kChangesView},                  // 0x0196
-    {LB_SETTOPINDEX, Repeat::kBefore, kChangesView | kTopFollows},            // 0x0197
-    {LB_GETITEMRECT, Repeat::kNotHostBuffer, kNothingShown},                  // 0x0198
-    {LB_GETITEMDATA, Repeat::kBefore, kNothingShown},                         // 0x0199
-    {LB_SETITEMDATA, Repeat::kBefore, kNothingShown},                         // 0x019A
-    {LB_SELITEMRANGE, Repeat::kBefore, kChangesView},                         // 0x019B
-    {LB_SETANCHORINDEX, Repeat::kBefore, kChangesView},                       // 0x019C
-    {LB_GETANCHORINDEX, Repeat::kBefore, kNothingShown},                      // 0x019D
-    {LB_SETCARETINDEX, Repeat::kBefore, kChangesView | kTopFollows},          // 0x019E
-    {LB_GETCARETINDEX, Repeat::kBefore, kNothingShown},                       // 0x019F
-    {LB_SETITEMHEIGHT, Repeat::kRowHeight, kChangesView | kTopFollows},       // 0x01A0
-    {LB_GETITEMHEIGHT, Repeat::kBefore, kNothingShown},                       // 0x01A1
-    {LB_FINDSTRINGEXACT, Repeat::kTextQueryBefore, kNothingShown},            // 0x01A2
-    {LB_SETLOCALE, Repeat::kBefore, kNothingShown},                           // 0x01A5
-    {LB_GETLOCALE, Repeat::kBefore, kNothingShown},                           // 0x01A6
-    {LB_SETCOUNT, Repeat::kBefore, kChangesView | kTopFollows},               // 0x01A7
-    {LB_INITSTORAGE, Repeat::kBefore, kNothingShown},                         // 0x01A8
-    {LB_ITEMFROMPOINT, Repeat::kBefore, kNothingShown},                       // 0x01A9
+// The list-box messages from LB_ADDSTRING to 0x01B0 (where list-box messages ended when they were
+// last numbered this far) change the list, except the questions below: those, and numbers past the
+// range, pass untouched. A number in the range without a message of its own counts as a change.
+constexpr UINT kListBoxQuestions[] = {
+    LB_GETSEL,         LB_GETCURSEL,           LB_GETTEXT,        LB_GETTEXTLEN,
+    LB_GETCOUNT,       LB_GETTOPINDEX,         LB_FINDSTRING,     LB_GETSELCOUNT,
+    LB_GETSELITEMS,    LB_GETHORIZONTALEXTENT, LB_GETITEMRECT,    LB_GETITEMDATA,
+    LB_GETANCHORINDEX, LB_GETCARETINDEX,       LB_GETITEMHEIGHT,  LB_FINDSTRINGEXACT,
+    LB_SETLOCALE,      LB_GETLOCALE,           LB_INITSTORAGE,    LB_ITEMFROMPOINT,
 };
-constexpr UINT kFirstRepeated = LB_ADDSTRING;
-constexpr UINT kLastRepeated = 0x01B0;
+constexpr UINT kFirstListBoxMessage = LB_ADDSTRING;
+constexpr UINT kLastListBoxMessage = 0x01B0;
+
+// The messages that add or remove rows. The source's selection, caret and anchor move with its rows,
+// so the mirror's rows move alike; rows added at the end move nothing and wait for the catch-up.
+constexpr UINT kRowChanges[] = {LB_ADDSTRING,    LB_INSERTSTRING, LB_ADDFILE,
+                                LB_DELETESTRING, LB_RESETCONTENT, LB_SETCOUNT};
+
+// The messages that set the selection, the caret, the anchor or the top row.
+constexpr UINT kStateChanges[] = {LB_SETSEL,         LB_SETCURSEL,      LB_SELITEMRANGEEX,
+                                  LB_SELITEMRANGE,   LB_SETANCHORINDEX, LB_SETCARETINDEX,
+                                  LB_SETTOPINDEX};
 
 // The list's system timer scrolls it while the user drags past its edge.
 constexpr UINT kSystemTimer = 0x0118;
 
 // The other messages the link acts on. Everything else passes untouched.
 constexpr RepeatRule kOtherPolicy[] = {
-    {WM_SIZE, Repeat::kResizePanel, kNothingShown},
-    {WM_ENABLE, Repeat::kEnableAfter, kNothingShown},
-    {WM_SETREDRAW, Repeat::kHostRedraw, kNothingShown},
-    {WM_SETFONT, Repeat::kFontAfter, kChangesView},
-    {WM_KEYDOWN, Repeat::kStateAfter, kNothingShown},
-    {WM_KEYUP, Repeat::kStateAfter, kNothingShown},
-    {WM_CHAR, Repeat::kStateAfter, kNothingShown},
-    {WM_LBUTTONDOWN, Repeat::kStateAfter, kNothingShown},
-    {WM_LBUTTONUP, Repeat::kStateAfter, kNothingShown},
-    {WM_LBUTTONDBLCLK, Repeat::kStateAfter, kNothingShown},
-    {WM_MOUSEWHEEL, Repeat::kStateAfter, kNothingShown},
-    {WM_VSCROLL, Repeat::kStateAfter, kNothingShown},
-    {WM_HSCROLL, Repeat::kStateAfter, kNothingShown},
-    {WM_MOUSEMOVE, Repeat::kStateAfterIfCaptured, kNothingShown},
-    {kSystemTimer, Repeat::kStateAfterIfCaptured, kNothingShown},
+    {WM_SIZE, Repeat::kResizePanel},
+    {WM_ENABLE, Repeat::kEnableAfter},
+    {WM_SETREDRAW, Repeat::kHostRedraw},
+    {WM_SETFONT, Repeat::kFontAfter},
+    {WM_KEYDOWN, Repeat::kStateAfter},
+    {WM_KEYUP, Repeat::kStateAfter},
+    {WM_CHAR, Repeat::kStateAfter},
+    {WM_LBUTTONDOWN, Repeat::kStateAfter},
+    {WM_LBUTTONUP, Repeat::kStateAfter},
+    {WM_LBUTTONDBLCLK, Repeat::kStateAfter},
+    {WM_MOUSEWHEEL, Repeat::kStateAfter},
+    {WM_VSCROLL, Repeat::kStateAfter},
+    {WM_HSCROLL, Repeat::kStateAfter},
+    {WM_MOUSEMOVE, Repeat::kStateAfterIfCaptured},
+    {kSystemTimer, Repeat::kStateAfterIfCaptured},
 };
 
-// Where each message below WM_USER stands in kOtherPolicy (0: nowhere), so that the many
-// messages the link passes untouched cost one look-up.
-constexpr UINT kOtherMessages = WM_USER;
-constexpr std::array<unsigned char, kOtherMessages> kOtherRuleAt = [] {
-  std::array<unsigned char, kOtherMessages> at{};
-  for (size_t i = 0; i < sizeof kOtherPolicy / sizeof kOtherPolicy[0]; ++i)
-    at[kOtherPolicy[i].message] = static_cast<unsigned char>(i + 1);
-  return at;
-}();
-
-constexpr std::array<RepeatRule, kLastRepeated - kFirstRepeated + 1> kListBoxRules = [] {
-  std::array<RepeatRule, kLastRepeated - kFirstRepeated + 1> rules{};
-  for (UINT m = kFirstRepeated; m <= kLastRepeated; ++m)
-    rules[m - kFirstRepeated] = {m, Repeat::kBefore, kNothingShown};
-  for (const RepeatRule& rule : kListBoxPolicy) rules[rule.message - kFirstRepeated] = rule;
+// What the link does with each message below WM_USER, so that the many messages it passes
+// untouched cost one look-up.
+constexpr UINT kLookedUp = WM_USER;
+constexpr std::array<Repeat, kLookedUp> kRuleOf = [] {
+  std::array<Repeat, kLookedUp> rules{};
+  for (UINT m = kFirstListBoxMessage; m <= kLastListBoxMessage; ++m) rules[m] = Repeat::kViewAfter;
+  for (UINT m : kListBoxQuestions) rules[m] = Repeat::kNone;
+  for (UINT m : kRowChanges) rules[m] = Repeat::kRowsAfter;
+  for (UINT m : kStateChanges) rules[m] = Repeat::kStateBefore;
+  for (const RepeatRule& rule : kOtherPolicy) rules[rule.message] = rule.how;
   return rules;
 }();
 
-RepeatRule RuleFor(UINT message) {
-  if (message >= kFirstRepeated && message <= kLastRepeated)
-    return kListBoxRules[message - kFirstRepeated];
-  if (message < kOtherMessages && kOtherRuleAt[message] != 0)
-    return kOtherPolicy[kOtherRuleAt[message] - 1];
-  return {message, Repeat::kNone, kNothingShown};
-}
+Repeat RuleFor(UINT message) { return message < kLookedUp ? kRuleOf[message] : Repeat::kNone; }
 
 // Counts a message of the link on the stack for as long as it runs.
 class DepthScope {
@@ -190,27 +141,21 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bUnicode = ::IsWindowUnicode(hSource) != FALSE;
   const LONG style = ::GetWindowLongA(hSource, GWL_STYLE);
   const bool ownerDrawn = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
-  m_bKeepsStrings = !ownerDrawn || (style & LBS_HASSTRINGS) != 0;
+  m_bKeepsStrings = ::IsWindow(hSource) && (!ownerDrawn || (style & LBS_HASSTRINGS) != 0);
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
-  m_bSorted = (style & LBS_SORT) != 0;
-  m_bVariableHeight = (style & LBS_OWNERDRAWVARIABLE) != 0;
   m_bMirrorSelectsItself = !m_bMultiSelect && (style & LBS_NOSEL) == 0;
-
-  FollowFont(static_cast<WPARAM>(AskSource(WM_GETFONT, 0, 0)), TRUE);
-  CopyItems();
 
   // A source whose procedure cannot be replaced (not a window) is not hooked.
   if (m_subclass.Install(hSource, this)) {
     m_hHookedList = hSource;
     m_pfnOldListProc = m_subclass.Next().pfn;
   }
-  ShowSourceState();
-  // Checked again once the host's loop runs: the host may have switched the overlay on from inside
-  // one of its list's messages, whose change the copy could not see yet.
-  if (IsHooked()) {
-    m_bCheckPending = true;
-    m_pOwner->ScheduleCatchUp();
-  }
+  FollowFont(static_cast<WPARAM>(AskSource(WM_GETFONT, 0, 0)), TRUE);
+  m_pending = kRowsChanged;
+  CatchUp();
+  // Looked at again once the host's loop runs: the host may have switched the overlay on from
+  // inside one of its list's messages, whose change was not made yet.
+  NeedCatchUp(kRowsChanged);
   return TRUE;
 }
 
@@ -219,9 +164,7 @@ void CSourceLink::Unhook() {
   m_hHookedList = nullptr;
   m_pfnOldListProc = nullptr;
   // A catch-up still on its way finds nothing to do.
-  m_bCatchUpPending = false;
-  m_bResizePending = false;
-  m_bCheckPending = false;
+  m_pending = kNothingPending;
 }
 
 void CSourceLink::LetGo() {
@@ -241,6 +184,7 @@ void CSourceLink::OnSubclassedWindowGone() {
   m_hHookedList = nullptr;
   m_pfnOldListProc = nullptr;
   m_hSourceList = nullptr;
+  m_pending = kNothingPending;
   m_pOwner->OnSourceGone();
 }
 
@@ -251,15 +195,7 @@ LRESULT CSourceLink::SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam,
 }
 
 LRESULT CSourceLink::ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const {
-  // The mirror is a list of the source's character set: its texts go as the source took them.
   return SendInCharacterSet(m_hMirrorList, message, wParam, lParam);
-}
-
-LPARAM CSourceLink::TextForMirror(LPARAM lParam) const {
-  static const char kEmptyA[] = "";
-  static const wchar_t kEmptyW[] = L"";
-  if (m_bKeepsStrings) return lParam;
-  return m_bUnicode ? reinterpret_cast<LPARAM>(kEmptyW) : reinterpret_cast<LPARAM>(kEmptyA);
 }
 
 LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
@@ -268,40 +204,33 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
   // The source gains or loses the real focus only as the mirror's stand-in: it already holds the
   // focus the mirror has, and the host hears nothing of the move.
   if (m_bMovingFocus && (message == WM_SETFOCUS || message == WM_KILLFOCUS)) return 0;
-  const RepeatRule rule = RuleFor(message);
-  if (rule.effects & kChangesView) HoldMirrorPainting();
-  switch (rule.how) {
+  switch (RuleFor(message)) {
     case Repeat::kNone:
-    case Repeat::kNotHostBuffer:
-      return next(message, wParam, lParam);
-    case Repeat::kBefore:
-      ToMirror(message, wParam, lParam);
       break;
-    case Repeat::kTextQueryBefore:
-      if (m_bKeepsStrings) ToMirror(message, wParam, lParam);
-      break;
-    case Repeat::kRowHeight:
-      if (!m_bVariableHeight || wParam == 0) ToMirror(message, 0, lParam);
-      break;
-    case Repeat::kItemAtSourcesIndex:
-    case Repeat::kDirectory:
-    case Repeat::kSelectStringOrIndex: {
-      const LRESULT answer = RepeatAfterAnswer(next, message, wParam, lParam);
-      if ((rule.effects & kTopFollows) && IsHooked()) ShowSourceTop();
+    case Repeat::kViewAfter: {
+      const LRESULT answer = next(message, wParam, lParam);
+      NeedCatchUp(kRowsChanged);
       return answer;
     }
+    case Repeat::kStateBefore:
+      HoldMirrorPainting();
+      SyncRowCount(next(LB_GETCOUNT, 0, 0));
+      ToMirror(message, wParam, lParam);
+      NeedCatchUp(kStateChanged);
+      break;
+    case Repeat::kRowsAfter:
+      return RepeatRowChange(next, message, wParam, lParam);
     case Repeat::kResizePanel:
-      // The size depends on the mirror's scroll bar, which a burst or the host's own batch has not
-      // updated yet.
-      if (m_bCatchUpPending || m_bHostRedrawOff)
-        m_bResizePending = true;
-      else
-        ResizeOwnerToSource();
+      // The size depends on the mirror's scroll bar: up to date once the mirror has caught up,
+      // unless the host's own batch holds the mirror's redraw off.
+      m_pending |= kResized;
+      CatchUp();
       break;
     case Repeat::kHostRedraw:
       // The host's batch is its own: the mirror paints when the host switches redraw on again.
       m_bHostRedrawOff = wParam == FALSE;
       ToMirror(message, wParam, lParam);
+      m_bMirrorHeld = false;
       if (!m_bHostRedrawOff) {
         // The host repaints its own list after its batch; the mirror is the one on screen.
         ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
@@ -319,91 +248,96 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       return answer;
     }
     case Repeat::kStateAfterIfCaptured:
-      if (::GetCapture() != next.hWnd) return next(message, wParam, lParam);
+      if (::GetCapture() != next.hWnd) break;
       [[fallthrough]];
     case Repeat::kStateAfter: {
       const LRESULT answer = next(message, wParam, lParam);
-      ShowSourceState();
+      m_pending |= kStateChanged;
+      CatchUp();
       return answer;
     }
   }
+  return next(message, wParam, lParam);
+}
+
+void CSourceLink::NeedCatchUp(unsigned what) {
+  // The first change of a burst asks for one catch-up when the host's message loop runs again.
+  if (!IsHooked()) return;
+  m_pending |= what;
+  if (!m_bCatchUpPosted) m_bCatchUpPosted = m_pOwner->ScheduleCatchUp();
+}
+
+LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM wParam,
+                                     LPARAM lParam) {
+  const LRESULT countBefore = next(LB_GETCOUNT, 0, 0);
   const LRESULT answer = next(message, wParam, lParam);
-  if (rule.effects & kTopFollows) ShowSourceTop();
+  // The host may have switched the overlay off from whatever the source's handling set off.
+  if (answer < 0 || !IsHooked()) return answer;
+  NeedCatchUp(kRowsChanged);
+  const bool inserted = message != LB_DELETESTRING && message != LB_RESETCONTENT &&
+                        message != LB_SETCOUNT;
+  if (inserted && answer == countBefore) return answer;
+  HoldMirrorPainting();
+  SyncRowCount(countBefore);
+  if (inserted)
+    ToMirror(LB_INSERTSTRING, static_cast<WPARAM>(answer), 0);
+  else
+    ToMirror(message, wParam, 0);
   return answer;
+}
+
+void CSourceLink::SyncRowCount(LRESULT count) {
+  // Rows appended earlier in the burst go in first, so that both lists count rows alike.
+  if (count >= 0 && ToMirror(LB_GETCOUNT, 0, 0) != count)
+    ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
 }
 
 void CSourceLink::HoldMirrorPainting() {
-  // The first change of a burst switches the mirror's painting off (unless the host holds its own)
-  // and asks for one catch-up when the host's message loop runs again; the changes themselves
-  // reach the mirror at once.
-  if (m_hMirrorList == nullptr) return;
-  const bool scheduled = m_bCatchUpPending || m_bCheckPending;
-  m_bCheckPending = true;
-  if (!m_bHostRedrawOff && !m_bCatchUpPending) {
-    m_bCatchUpPending = true;
-    ToMirror(WM_SETREDRAW, FALSE, 0);
-  }
-  if (!scheduled) m_pOwner->ScheduleCatchUp();
+  // A visible list updates its scroll bar for every row it gains: the mirror's painting waits for
+  // the catch-up, unless the host holds it already.
+  if (m_bHostRedrawOff || m_bMirrorHeld) return;
+  m_bMirrorHeld = true;
+  ToMirror(WM_SETREDRAW, FALSE, 0);
 }
 
 void CSourceLink::CatchUp() {
-  if (!m_bCatchUpPending && !m_bResizePending && !m_bCheckPending) return;
-  const bool painting = m_bCatchUpPending;
-  m_bCatchUpPending = false;
-  if (m_bCheckPending && IsHooked()) {
-    m_bCheckPending = false;
-    // What went on in the host's list while the link looked elsewhere (a subclass of the host's
-    // that changed what a message did, the host switching the overlay on in the middle of one of
-    // its list's messages): a mirror out of step is copied afresh.
-    if (ToMirror(LB_GETCOUNT, 0, 0) != AskSource(LB_GETCOUNT, 0, 0)) CopyItems();
-    ShowSourceState();
+  const unsigned pending = m_pending;
+  m_pending = kNothingPending;
+  m_bCatchUpPosted = false;
+  if (pending == kNothingPending || !IsHooked()) return;
+  if (pending & kRowsChanged) {
+    // As many rows as the source, at its row height, all drawn afresh: one repaint and one
+    // scroll-bar update for the whole burst.
+    SyncRowCount(AskSource(LB_GETCOUNT, 0, 0));
+    FollowRowHeight();
   }
-  // One repaint and one scroll-bar update for the whole burst. The burst may have moved the
-  // source's top row (rows added or taken away near the end, a selection brought into view), and
-  // the mirror's own scroll bar may have moved its own: the mirror's top row follows once, last.
-  if (painting && !m_bHostRedrawOff) {
-    ToMirror(WM_SETREDRAW, TRUE, 0);
-    // A list whose redraw comes back on is not bound to repaint by itself.
-    ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
+  ShowSourceState();
+  const bool held = m_bMirrorHeld;
+  m_bMirrorHeld = false;
+  if (held) ToMirror(WM_SETREDRAW, TRUE, 0);
+  // A list whose redraw comes back on is not bound to repaint by itself.
+  if (held || (pending & kRowsChanged)) ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
+  // The panel's size depends on the mirror's scroll bar, up to date now unless the host's batch
+  // still holds the mirror's redraw off: then it waits for the host's redraw.
+  if (pending & kResized) {
+    if (m_bHostRedrawOff)
+      m_pending |= kResized;
+    else
+      ResizeOwnerToSource();
   }
-  if (m_bResizePending && IsHooked()) ResizeOwnerToSource();
-  m_bResizePending = false;
-  ShowSourceTop();
-}
-
-LRESULT CSourceLink::RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam,
-                                       LPARAM lParam) {
-  const HWND hSource = next.hWnd;
-  const bool before =
-      message == LB_SELECTSTRING ? m_bKeepsStrings : (message == LB_DIR && !m_bSorted);
-  if (before) {
-    ToMirror(message, wParam, message == LB_DIR ? lParam : TextForMirror(lParam));
-    return next(message, wParam, lParam);
-  }
-  const LRESULT answer = next(message, wParam, lParam);
-  // The host may have switched the overlay off from whatever the source's handling set off.
-  if (answer < 0 || m_hHookedList != hSource) return answer;
-  switch (message) {
-    case LB_DIR:
-      CopyItems();
-      ShowSourceState();
-      break;
-    case LB_SELECTSTRING:
-      ToMirror(LB_SETCURSEL, static_cast<WPARAM>(answer), 0);
-      break;
-    default:  // LB_ADDSTRING, LB_INSERTSTRING, LB_ADDFILE
-      ToMirror(LB_INSERTSTRING, static_cast<WPARAM>(answer), TextForMirror(lParam));
-      break;
-  }
-  return answer;
 }
 
 void CSourceLink::FollowFont(WPARAM font, LPARAM redraw) {
   ToMirror(WM_SETFONT, font, redraw);
+  FollowRowHeight();
+}
+
+void CSourceLink::FollowRowHeight() {
   // A list that draws its own texts takes its row height from the font; the mirror's rows keep
-  // the source's height, whatever the source did with it.
+  // the source's height (its first row's, where the source's rows have heights of their own).
   const LRESULT itemHeight = AskSource(LB_GETITEMHEIGHT, 0, 0);
-  if (itemHeight > 0) ToMirror(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
+  if (itemHeight > 0 && ToMirror(LB_GETITEMHEIGHT, 0, 0) != itemHeight)
+    ToMirror(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
 }
 
 void CSourceLink::ResizeOwnerToSource() {
@@ -417,64 +351,14 @@ void CSourceLink::ResizeOwnerToSource() {
 }
 
 LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const {
-  // Past the link while hooked, so that the link's own questions are not repeated to the mirror.
+  // Past the link while hooked, so that the link's own questions are not taken for the host's.
   if (m_hHookedList != nullptr) return CallSourceProc(message, wParam, lParam);
   return SendInCharacterSet(m_hSourceList, message, wParam, lParam);
 }
 
-namespace {
-
-// Reads item texts of one character set from a source and adds them to the mirror in the same one.
-// A text there is no memory for arrives empty: the rows stay in step with the source's.
-template <typename Char, typename Ask, typename Add>
-void CopyTexts(LRESULT count, bool keepsStrings, Ask ask, Add add) {
-  static const Char kEmpty[1] = {};
-  CPlainArray<Char> text;
-  for (LRESULT i = 0; i < count; ++i) {
-    const LRESULT length = keepsStrings ? ask(LB_GETTEXTLEN, i, 0) : LB_ERR;
-    const Char* row = kEmpty;
-    if (length >= 0 && length < INT_MAX && text.SetSize(static_cast<int>(length) + 1)) {
-      text[0] = Char();
-      if (ask(LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.GetData())) != LB_ERR) row = text.GetData();
-    }
-    add(reinterpret_cast<LPARAM>(row));
-  }
-}
-
-}  // namespace
-
-void CSourceLink::CopyItems() {
-  const LRESULT count = AskSource(LB_GETCOUNT, 0, 0);
-  // Redraw stays off while the items go in: a visible list with a scroll bar would update the bar
-  // for every one of them. It comes back on unless the host or a burst holds it off.
-  const bool painting = !m_bHostRedrawOff && !m_bCatchUpPending;
-  if (painting) ToMirror(WM_SETREDRAW, FALSE, 0);
-  ToMirror(LB_RESETCONTENT, 0, 0);
-  if (::GetWindowLongA(m_hMirrorList, GWL_STYLE) & LBS_NODATA) {
-    // A list without data is only a number of rows.
-    if (count > 0) ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
-  } else if (count > 0) {
-    // Asked straight through the source's procedure as it stands for the whole copy: a list of
-    // many rows costs two questions a row.
-    const CNextProc source =
-        m_hHookedList != nullptr
-            ? SourceProc()
-            : CNextProc{m_hSourceList,
-                        reinterpret_cast<WNDPROC>(m_bUnicode
-                                                      ? ::GetWindowLongPtrW(m_hSourceList, GWLP_WNDPROC)
-                                                      : ::GetWindowLongPtrA(m_hSourceList, GWLP_WNDPROC)),
-                        m_bUnicode};
-    auto ask = [&source](UINT m, WPARAM w, LPARAM l) { return source(m, w, l); };
-    auto add = [this](LPARAM text) { ToMirror(LB_ADDSTRING, 0, text); };
-    if (m_bUnicode)
-      CopyTexts<wchar_t>(count, m_bKeepsStrings, ask, add);
-    else
-      CopyTexts<char>(count, m_bKeepsStrings, ask, add);
-  }
-  if (painting) {
-    ToMirror(WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
-  }
+LRESULT CSourceLink::AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) const {
+  // The mirror and the source share a character set: the texts pass as they are.
+  return IsHooked() && m_bKeepsStrings ? CallSourceProc(message, wParam, lParam) : LB_ERR;
 }
 
 void CSourceLink::ShowSourceTop() {

@@ -1,11 +1,12 @@
 // CSourceLink: the link between the host's list box (the source) and the mirror list. It owns all
 // that ties the two together: the source's window procedure it replaced, the source's character
-// set, the copy of the source into the mirror, the repeat policy that keeps the mirror in step with
-// what the host sends its list, and the hand-back of the user's actions on the mirror to the source.
+// set, the repeat policy that keeps the mirror showing what the host's list holds, and the
+// hand-back of the user's actions on the mirror to the source.
 //
-// The host's list is the model and the mirror shows it: what the user does on the mirror reaches
-// the host's list as that input would have, the list decides what it means, and the mirror then
-// shows the list's selection, caret, anchor and top row.
+// The host's list is the model and the mirror is a view of it: the mirror keeps no rows of its
+// own, only as many as the list has, and draws each one from the list as it paints it. What the
+// user does on the mirror reaches the host's list as that input would have, the list decides what
+// it means, and the mirror then shows the list's selection, caret, anchor and top row.
 #pragma once
 #include <windows.h>
 
@@ -21,8 +22,8 @@ class CSourceLink : private CSubclassClient {
     virtual void OnSourceResized(int cx, int cy) = 0;
     // The host destroyed its list: nothing is left to show.
     virtual void OnSourceGone() = 0;
-    // Call CatchUp once the host's message loop runs again.
-    virtual void ScheduleCatchUp() = 0;
+    // Call CatchUp once the host's message loop runs again; FALSE when that cannot be arranged.
+    virtual bool ScheduleCatchUp() = 0;
 
    protected:
     ~Owner() = default;
@@ -35,9 +36,9 @@ class CSourceLink : private CSubclassClient {
   CSourceLink(const CSourceLink&) = delete;
   CSourceLink& operator=(const CSourceLink&) = delete;
 
-  // With a source list: copies its item height, font, items and selection state into the mirror
-  // and puts the link in front of the source's window procedure. With null: unhooks (see Unhook).
-  // Returns TRUE.
+  // With a source list: puts the link in front of the source's window procedure and makes the
+  // mirror show the source's rows, font, row height and selection state. With null: unhooks (see
+  // Unhook). Returns TRUE.
   BOOL HookSource(HWND hSource);
   // Takes the link out of the source's chain, or leaves a pass-through where someone subclassed
   // the source after it; from now on nothing reaches the mirror. No-op when nothing is hooked.
@@ -79,22 +80,31 @@ class CSourceLink : private CSubclassClient {
   // The mirror scrolled itself: the source's top row follows.
   void FollowMirrorScroll();
 
-  // The host's loop has run since a burst of changes began: the mirror paints them all at once.
+  // The host's loop has run since a burst of changes began: the mirror shows them all at once.
   void CatchUp();
+  // One of the mirror's text questions (LB_GETTEXT, LB_GETTEXTLEN, LB_FINDSTRING(EXACT)), answered
+  // by the source past the link in the mirror's character set, which is the source's; LB_ERR when
+  // the source keeps no texts or nothing is hooked.
+  LRESULT AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) const;
+  // TRUE when the source's rows have texts to draw.
+  bool SourceKeepsTexts() const { return m_bKeepsStrings; }
 
  private:
   // The source window procedure: every message the source list receives while hooked.
   LRESULT OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
                             LPARAM lParam) override;
   void OnSubclassedWindowGone() override;
-  // The messages whose repeat depends on the source's answer; returns that answer.
-  LRESULT RepeatAfterAnswer(const CNextProc& next, UINT message, WPARAM wParam, LPARAM lParam);
-  // Holds the mirror's painting for a burst of the host's changes, unless the host holds it.
+  // Something the mirror shows changed: a catch-up is due once the host's loop runs.
+  void NeedCatchUp(unsigned what);
+  // A message that adds or removes rows; returns the source's answer.
+  LRESULT RepeatRowChange(const CNextProc& next, UINT message, WPARAM wParam, LPARAM lParam);
+  // Gives the mirror `count` rows, where it has another number.
+  void SyncRowCount(LRESULT count);
+  // Holds the mirror's painting until the catch-up, unless the host holds it.
   void HoldMirrorPainting();
   // The font the source took, with the row height it took with it.
   void FollowFont(WPARAM font, LPARAM redraw);
-  // Empties the mirror and fills it with the source's items, in the source's order.
-  void CopyItems();
+  void FollowRowHeight();
   // Makes the mirror show the source's selection, caret, anchor and top row.
   void ShowSourceState();
   void ShowSourceTop();
@@ -108,9 +118,6 @@ class CSourceLink : private CSubclassClient {
   LRESULT AskSource(UINT message, WPARAM wParam, LPARAM lParam) const;
   // The source's previous procedure as it is now; empty when nothing is hooked.
   CNextProc SourceProc() const;
-  // The source's "text" parameter as the mirror may read it: item data of a source that keeps no
-  // texts is no text.
-  LPARAM TextForMirror(LPARAM lParam) const;
   void ResizeOwnerToSource();
 
   Owner* const m_pOwner;
@@ -124,13 +131,13 @@ class CSourceLink : private CSubclassClient {
   bool m_bUnicode = false;             // the source is a Unicode window
   bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
   bool m_bMultiSelect = false;         // extended or multiple selection
-  bool m_bSorted = false;              // the source sorts its items
-  bool m_bVariableHeight = false;      // the source's rows have heights of their own
   bool m_bMirrorSelectsItself = true;
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
-  bool m_bCatchUpPending = false;      // the mirror's painting waits for the host's loop
-  bool m_bResizePending = false;       // and so does following the source's size
-  bool m_bCheckPending = false;        // and a check that the mirror still holds the source's rows
+  // What the mirror has yet to catch up with, once the host's loop runs.
+  enum : unsigned { kNothingPending = 0, kStateChanged = 1, kRowsChanged = 2, kResized = 4 };
+  unsigned m_pending = kNothingPending;
+  bool m_bCatchUpPosted = false;       // a catch-up is on its way through the host's loop
+  bool m_bMirrorHeld = false;          // the mirror's painting waits for the catch-up
   int m_nDepth = 0;                    // messages of the source the link is handling now
   bool m_bMovingFocus = false;         // MoveFocus is at work
 };

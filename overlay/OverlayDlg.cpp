@@ -4,9 +4,10 @@
 
 namespace {
 
-// The list-box styles a mirror takes from its source; the rest come from the panel's template. A
-// list reads them once, when it is made.
-constexpr DWORD kListStylesOfTheSource = LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | LBS_NODATA;
+// What a mirror takes from its source: its selection mode, reached by Tab where the source was,
+// usable as far as the source is. A list reads its styles once, when it is made.
+constexpr DWORD kStylesOfTheSource =
+    LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | WS_TABSTOP | WS_DISABLED;
 
 // Posted to the panel: the host's loop has run since the link held the mirror's painting.
 constexpr UINT kCatchUpMessage = WM_APP + 0x4B5;
@@ -39,26 +40,18 @@ void COverlayDlg::FitMirrorTo(HWND hSource) {
   if (hTemplateList == nullptr || !::IsWindow(hSource)) return;
   const DWORD current = static_cast<DWORD>(::GetWindowLongA(hTemplateList, GWL_STYLE));
   const DWORD source = static_cast<DWORD>(::GetWindowLongA(hSource, GWL_STYLE));
-  // The list shows its scroll bar only while it needs it, and says so in its style.
-  DWORD wanted = ((current | WS_VSCROLL) & ~kListStylesOfTheSource) |
-                 (source & kListStylesOfTheSource);
-  // A list without data keeps no texts either.
-  if (wanted & LBS_NODATA) wanted &= ~LBS_HASSTRINGS;
-  const bool unicode = ::IsWindowUnicode(hSource) != FALSE;
-  if (wanted != (current | WS_VSCROLL) || unicode != (::IsWindowUnicode(hTemplateList) != FALSE)) {
-    // A list of another kind is a new list.
-    RECT rc = {};
-    ::GetWindowRect(hTemplateList, &rc);
-    ScreenToClient(&rc);
-    // The source's font follows when the list is linked to it.
-    m_wndList.DestroyWindow();
-    if (!m_wndList.CreateEx(0, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST, unicode)) return;
-  }
-  // Reached by Tab where the source was, and usable as far as the source is.
-  const HWND hMirror = m_wndList.GetSafeHwnd();
-  const LONG style = ::GetWindowLongA(hMirror, GWL_STYLE);
-  ::SetWindowLongA(hMirror, GWL_STYLE, (style & ~WS_TABSTOP) | (source & WS_TABSTOP));
-  ::EnableWindow(hMirror, (source & WS_DISABLED) == 0);
+  // A list without data: it holds no rows, only their number, and draws each row from the source.
+  // It shows its scroll bar only while it needs it, and says so in its style.
+  const DWORD wanted =
+      ((current | WS_VSCROLL | LBS_NODATA) & ~(kStylesOfTheSource | LBS_HASSTRINGS)) |
+      (source & kStylesOfTheSource);
+  RECT rc = {};
+  ::GetWindowRect(hTemplateList, &rc);
+  ScreenToClient(&rc);
+  // The source's font follows when the list is linked to it.
+  m_wndList.DestroyWindow();
+  m_wndList.CreateEx(0, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST,
+                     ::IsWindowUnicode(hSource) != FALSE);
 }
 
 BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
@@ -111,9 +104,9 @@ void COverlayDlg::OnSelchangeList() { m_link.ForwardSelection(); }
 
 void COverlayDlg::OnSourceResized(int cx, int cy) { MoveWindow(0, 0, cx, cy, TRUE); }
 
-void COverlayDlg::ScheduleCatchUp() {
+bool COverlayDlg::ScheduleCatchUp() {
   // Posted, so that any message loop of the host delivers it, its modal loops included.
-  ::PostMessageA(m_hWnd, kCatchUpMessage, 0, 0);
+  return ::PostMessageA(m_hWnd, kCatchUpMessage, 0, 0) != FALSE;
 }
 
 LRESULT COverlayDlg::OnCatchUp(WPARAM, LPARAM) {

@@ -42,10 +42,10 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
  private:
   bool m_bSourceWasVisible = true;  // the host showed its list when the overlay went on
 
-  // Makes the mirror a list of the source's kind: its selection mode, its tab stop, enabled or
-  // not, with or without data, ANSI or Unicode.
+  // Makes the mirror a view of the source: a list without data of the source's selection mode,
+  // tab stop, character set, enabled or not.
   void FitMirrorTo(HWND hSource);
   void OnSourceResized(int cx, int cy) override;
   void OnSourceGone() override;
-  void ScheduleCatchUp() override;
+  bool ScheduleCatchUp() override;
 };

@@ -5,26 +5,36 @@
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CSkinListBox, CListBox)
-  ON_WM_CTLCOLOR_REFLECT()
-  ON_WM_CREATE()
   ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
-CSkinListBox::CSkinListBox()
-    : m_bCanvasReady(FALSE), m_crText(RGB(0, 0, 0)), m_crBack(RGB(255, 255, 255)),
-      m_crSelect(RGB(0x00, 0x00, 0x88)) {
+CSkinListBox::CSkinListBox() : m_crText(RGB(0, 0, 0)), m_crSelect(RGB(0x00, 0x00, 0x88)) {
   m_bmpBack.LoadBitmap(IDB_BACKGROUND);
+  // The canvas holds the tile from the start, so that setters called before the first paint take
+  // effect; a memory DC of the screen's kind is one of the list's kind.
+  if (m_dcMem.CreateCompatibleDC(nullptr)) m_dcMem.SelectObject(&m_bmpBack);
+  MakeTileBrush();
 }
 
-// The members end in reverse order of declaration: the canvas is deleted while the tile is still
-// selected into it, then the tile.
+// The members end in reverse order of declaration: the brush, then the canvas while the tile is
+// still selected into it, then the tile.
 CSkinListBox::~CSkinListBox() = default;
 
 LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
+  switch (message) {
+    case LB_GETTEXT:
+    case LB_GETTEXTLEN:
+    case LB_FINDSTRING:
+    case LB_FINDSTRINGEXACT:
+      // The mirror holds no texts: whoever reads it (a screen reader reads a list through these)
+      // reads the host's list.
+      return m_pLink != nullptr ? m_pLink->AskSourceText(message, wParam, lParam) : LB_ERR;
+    default:
+      break;
+  }
   if (m_pLink != nullptr && m_pLink->IsHooked() && HandBack(message, wParam, lParam, &result))
     return result;
-  if (message == WM_PAINT) EnsureCanvas();
   return CListBox::WindowProc(message, wParam, lParam);
 }
 
@@ -97,28 +107,20 @@ bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
   }
 }
 
-void CSkinListBox::MakeCanvas() {
-  // Once only, even when it fails: every later paint copies from what this made.
-  m_bCanvasReady = TRUE;
-  {
-    CBorrowedWindowDC dcList(m_hWnd, CBorrowedWindowDC::ClientArea);
-    m_dcMem.CreateCompatibleDC(&dcList);
-  }
-  m_dcMem.SelectObject(&m_bmpBack);
+void CSkinListBox::MakeTileBrush() {
+  // Painting fills with the tile as a brush: one fill a rectangle, whatever the tile's size.
+  m_brTile.DeleteObject();
+  if (m_bmpBack.GetSafeHandle() != nullptr)
+    m_brTile.Attach(::CreatePatternBrush(static_cast<HBITMAP>(m_bmpBack.GetSafeHandle())));
 }
 
 void CSkinListBox::ReleaseTile() {
+  m_brTile.DeleteObject();
   m_dcMem.DeleteDC();
   m_bmpBack.DeleteObject();
 }
 
-HBRUSH CSkinListBox::CtlColor(CDC*, UINT) { return nullptr; }
-
-int CSkinListBox::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
-
 void CSkinListBox::TakeColoursOf(HWND hSource) {
-  // The tile is ready from now on, so that setters called before the first paint take effect.
-  EnsureCanvas();
   CBorrowedWindowDC dcSource(hSource, CBorrowedWindowDC::ClientArea);
   if (dcSource.GetSafeHdc() == nullptr) return;
   // The host colours its list in its answer to this message; the brush it returns stays its own.
@@ -126,14 +128,12 @@ void CSkinListBox::TakeColoursOf(HWND hSource) {
     ::SendMessageA(hParent, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dcSource.GetSafeHdc()),
                    reinterpret_cast<LPARAM>(hSource));
   m_crText = ::GetTextColor(dcSource);
-  m_crBack = ::GetBkColor(dcSource);
   m_bTextByContrast = m_crText == ::GetSysColor(COLOR_WINDOWTEXT);
   FollowTile();
 }
 
 void CSkinListBox::FollowTile() {
   if (!m_bTextByContrast || m_hWnd == nullptr) return;
-  EnsureCanvas();
   BITMAP tile = {};
   if (m_dcMem.GetSafeHdc() == nullptr || !m_bmpBack.GetBitmap(&tile)) return;
   m_crText = BlackOrWhiteOn(MeanLuminance(m_dcMem, tile.bmWidth, tile.bmHeight));

@@ -20,7 +20,7 @@ class CSkinListBox : public CListBox {
   // Deletes the canvas, then the tile: the window they were for has gone.
   void ReleaseTile();
 
-  // Copies the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
+  // Paints the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
   void PaintBackground(CDC* pDC, const RECT* lpRect);
   void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
   // Row heights come from the source list, not from here.
@@ -36,15 +36,12 @@ class CSkinListBox : public CListBox {
 
   CBitmap m_bmpBack;          // the tile
   CDC m_dcMem;                // the canvas: a memory DC with the tile selected
-  BOOL m_bCanvasReady;        // the canvas has been tried: by the first paint or the first setter
+  CBrush m_brTile;            // the tile as a pattern brush, made anew whenever the tile changes
   COLORREF m_crText;          // item text colour
-  COLORREF m_crBack;          // background colour last recorded; drawing takes it from the tile
   COLORREF m_crSelect;        // selection fill
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-  HBRUSH CtlColor(CDC* pDC, UINT nCtlColor);
-  int OnCreate(LPCREATESTRUCT lpCreateStruct);
   BOOL OnEraseBkgnd(CDC* pDC);
 
   DECLARE_MESSAGE_MAP()
@@ -55,10 +52,7 @@ class CSkinListBox : public CListBox {
 
   // Input the host's list decides about goes there; TRUE with *pResult set when it went.
   bool HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
-  void MakeCanvas();
-  void EnsureCanvas() {
-    if (!m_bCanvasReady) MakeCanvas();
-  }
+  void MakeTileBrush();
   // After a new tile: the text colour chosen by contrast follows the tile.
   void FollowTile();
   // The text colour of a selected row: the text colour where it is readable on the selection fill.

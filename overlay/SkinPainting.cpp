@@ -5,45 +5,21 @@
 
 #include <cstdlib>
 
+#include "bridge/SourceLink.h"
 #include "framework/PlainArray.h"
-
-namespace {
-
-// Division and remainder rounding towards minus infinity, so a grid cell is found the same way on
-// both sides of zero.
-int FloorDiv(int a, int b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-int FloorMod(int a, int b) { return a - FloorDiv(a, b) * b; }
-
-}  // namespace
 
 void CSkinListBox::PaintBackground(CDC* pDC, const RECT* lpRect) {
   BITMAP tile = {};
-  if (m_dcMem.GetSafeHdc() == nullptr || !m_bmpBack.GetBitmap(&tile)) return;
-  const int W = tile.bmWidth;
+  if (m_brTile.GetSafeHandle() == nullptr || !m_bmpBack.GetBitmap(&tile) || tile.bmHeight == 0)
+    return;
+  // The tile's grid starts at item 0's top edge, wherever the list has scrolled to: the brush's
+  // origin moves up by the rows scrolled past, within one tile's height.
   const int H = std::abs(tile.bmHeight);
-  if (W <= 0 || H <= 0) return;
-
-  const RECT rc = *lpRect;
-  // Content coordinates: y measured from item 0's top edge.
   const int S = GetItemHeight(0) * GetTopIndex();
-  const RECT target = {rc.left, rc.top + S, rc.right, rc.bottom + S};
-  if (IsRectEmpty(&target)) return;
-
-  // The right and bottom edges are exclusive; a column or row that starts on them meets nothing.
-  const int x0 = FloorDiv(target.left, W) * W;
-  const int x1 = (FloorDiv(target.right, W) + 1) * W;
-  const int y0 = FloorDiv(target.top, H) * H;
-  const int y1 = (FloorDiv(target.bottom, H) + 1) * H;
-  for (int x = x0; x < x1; x += W) {
-    for (int y = y0; y < y1; y += H) {
-      RECT cell;
-      ::SetRect(&cell, x, y, x + W, y + H);
-      RECT part;
-      if (!::IntersectRect(&part, &target, &cell)) continue;
-      pDC->BitBlt(part.left, part.top - S, part.right - part.left, part.bottom - part.top, &m_dcMem,
-                  FloorMod(part.left, W), FloorMod(part.top, H), SRCCOPY);
-    }
-  }
+  POINT previous = {};
+  ::SetBrushOrgEx(*pDC, 0, ((-S % H) + H) % H, &previous);
+  ::FillRect(*pDC, lpRect, m_brTile);
+  ::SetBrushOrgEx(*pDC, previous.x, previous.y, nullptr);
 }
 
 void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
@@ -69,23 +45,32 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   dc.Detach();
 }
 
-void CSkinListBox::DrawText(CDC* pDC, const RECT& rcItem, UINT itemID) {
+namespace {
+
+// Draws row `row` of the source's, read past the link, in the source's character set.
+template <typename Char>
+void DrawRowText(const CSourceLink& link, HDC hDC, int x, int y, UINT row) {
+  const LRESULT length = link.AskSourceText(LB_GETTEXTLEN, row, 0);
+  CPlainArray<Char> text;
+  if (length <= 0 || length >= INT_MAX || !text.SetSize(static_cast<int>(length) + 1) ||
+      link.AskSourceText(LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.GetData())) == LB_ERR)
+    return;
   INT tabStops[2] = {0, 400};
-  const int x = rcItem.left + 2;
-  if (!::IsWindowUnicode(m_hWnd)) {
-    CString text;
-    GetText(static_cast<int>(itemID), text);
-    pDC->TabbedTextOut(x, rcItem.top, text, text.GetLength(), 2, tabStops, 0);
-    return;
-  }
+  if constexpr (sizeof(Char) == 1)
+    ::TabbedTextOutA(hDC, x, y, text.GetData(), ::lstrlenA(text.GetData()), 2, tabStops, 0);
+  else
+    ::TabbedTextOutW(hDC, x, y, text.GetData(), ::lstrlenW(text.GetData()), 2, tabStops, 0);
+}
+
+}  // namespace
+
+void CSkinListBox::DrawText(CDC* pDC, const RECT& rcItem, UINT itemID) {
+  if (m_pLink == nullptr || !m_pLink->SourceKeepsTexts()) return;
   // A Unicode host's texts are read and drawn wide, as it wrote them.
-  const LRESULT length = ::SendMessageW(m_hWnd, LB_GETTEXTLEN, itemID, 0);
-  if (length <= 0) return;
-  CPlainArray<wchar_t> text;
-  if (length >= INT_MAX || !text.SetSize(static_cast<int>(length) + 1) ||
-      ::SendMessageW(m_hWnd, LB_GETTEXT, itemID, reinterpret_cast<LPARAM>(text.GetData())) == LB_ERR)
-    return;
-  ::TabbedTextOutW(*pDC, x, rcItem.top, text.GetData(), ::lstrlenW(text.GetData()), 2, tabStops, 0);
+  if (::IsWindowUnicode(m_hWnd))
+    DrawRowText<wchar_t>(*m_pLink, *pDC, rcItem.left + 2, rcItem.top, itemID);
+  else
+    DrawRowText<char>(*m_pLink, *pDC, rcItem.left + 2, rcItem.top, itemID);
 }
 
 BOOL CSkinListBox::OnEraseBkgnd(CDC* pDC) {

@@ -19,8 +19,8 @@ BOOL CSkinListBox::SetBkBitmap(LPCSTR lpszPath) {
   CBitmap previous;
   previous.Attach(m_bmpBack.Detach());
   m_bmpBack.Attach(hLoaded);
-  EnsureCanvas();
   m_dcMem.SelectObject(&m_bmpBack);
+  MakeTileBrush();
   FollowTile();
   RepaintNow();
   return TRUE;
@@ -28,16 +28,15 @@ BOOL CSkinListBox::SetBkBitmap(LPCSTR lpszPath) {
 
 COLORREF CSkinListBox::SetBkColor(COLORREF crColor) {
   // Paints the tile itself, all of it: the grid repeats every part of the tile somewhere.
-  EnsureCanvas();
   BITMAP tile = {};
   if (m_dcMem.GetSafeHdc() != nullptr && m_bmpBack.GetBitmap(&tile)) {
     const RECT whole = {0, 0, tile.bmWidth, tile.bmHeight < 0 ? -tile.bmHeight : tile.bmHeight};
     CBrush brush(crColor);
     m_dcMem.FillRect(&whole, &brush);
   }
+  MakeTileBrush();
   FollowTile();
   RepaintNow();
-  m_crBack = crColor;
   return crColor;
 }
 

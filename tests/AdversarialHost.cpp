@@ -28,8 +28,12 @@ LRESULT Ask(HWND hList, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   return ::SendMessageA(hList, message, wParam, lParam);
 }
 
+// A list has texts to read where it keeps them; the skin's mirror (control 1000) keeps none and
+// answers with the host's list's texts, where that list has any.
 bool KeepsStrings(HWND hList) {
   const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
+  if (::GetDlgCtrlID(hList) == 1000 && (style & LBS_NODATA))
+    return ::SendMessageA(hList, LB_GETTEXTLEN, 0, 0) != LB_ERR;
   return (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) == 0 || (style & LBS_HASSTRINGS);
 }
 

@@ -9,6 +9,7 @@ GdiCount g_count;
 decltype(&::CreateCompatibleDC) g_createDC;
 decltype(&::DeleteDC) g_deleteDC;
 decltype(&::CreateSolidBrush) g_createBrush;
+decltype(&::CreatePatternBrush) g_createPatternBrush;
 decltype(&::DeleteObject) g_deleteObject;
 decltype(&::LoadImageA) g_loadImage;
 decltype(&::LoadBitmapA) g_loadBitmap;
@@ -26,6 +27,11 @@ BOOL WINAPI CountDeleteDC(HDC h) {
 }
 HBRUSH WINAPI CountCreateBrush(COLORREF c) {
   HBRUSH r = g_createBrush(c);
+  g_count.created += r != nullptr;
+  return r;
+}
+HBRUSH WINAPI CountCreatePatternBrush(HBITMAP b) {
+  HBRUSH r = g_createPatternBrush(b);
   g_count.created += r != nullptr;
   return r;
 }
@@ -84,6 +90,8 @@ GdiCount& CountLibraryGdi(HMODULE hLibrary) {
     Patch(hLibrary, "gdi32.dll", "CreateCompatibleDC", &CountCreateDC, g_createDC);
     Patch(hLibrary, "gdi32.dll", "DeleteDC", &CountDeleteDC, g_deleteDC);
     Patch(hLibrary, "gdi32.dll", "CreateSolidBrush", &CountCreateBrush, g_createBrush);
+    Patch(hLibrary, "gdi32.dll", "CreatePatternBrush", &CountCreatePatternBrush,
+          g_createPatternBrush);
     Patch(hLibrary, "gdi32.dll", "DeleteObject", &CountDeleteObject, g_deleteObject);
     Patch(hLibrary, "user32.dll", "LoadImageA", &CountLoadImage, g_loadImage);
     Patch(hLibrary, "user32.dll", "LoadBitmapA", &CountLoadBitmap, g_loadBitmap);

@@ -178,8 +178,12 @@ bool IsMultiSelection(HWND hList) {
   return (::GetWindowLongA(hList, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
 }
 
+// A list has texts to read where it keeps them; the skin's mirror (control 1000) keeps none and
+// answers with the host's list's texts, where that list has any.
 bool KeepsStrings(HWND hList) {
   const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
+  if (::GetDlgCtrlID(hList) == 1000 && (style & LBS_NODATA))
+    return ::SendMessageA(hList, LB_GETTEXTLEN, 0, 0) != LB_ERR;
   return (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) == 0 || (style & LBS_HASSTRINGS);
 }
 

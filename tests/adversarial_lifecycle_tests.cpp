@@ -179,6 +179,7 @@ CHILD_TEST(Reload, FreeLibraryWhileOnThenLoadLibraryAgainAndSwitchOffAndOnThroug
     const auto createHook = ExportOf<CreateHookFn>(second, "kslCreateHook");
     ExportOf<SetColorFn>(second, "kslHookSetBkColor")(RGB(round, 1, 2));
     ::SendMessageA(list, LB_ADDSTRING, 0, Text("while reloaded"));
+    Pump();
     EXPECT_EQ(::SendMessageA(MirrorOf(FindPanel(top.hWnd())), LB_GETCOUNT, 0, 0),
               ::SendMessageA(list, LB_GETCOUNT, 0, 0)) << "round " << round;
     createHook(nullptr, nullptr);  // off

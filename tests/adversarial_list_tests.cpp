@@ -236,6 +236,7 @@ CHILD_TEST(SortedList, AFolderListingKeepsTheSelectionAndCaretTheSkinShows) {
     ASSERT_EQ(HowTheSkinDiffers(h.mirror, h.list), "");
     const std::string pattern = MakeFolder() + "\\*.txt";
     EXPECT_GT(h.ToList(LB_DIR, DDL_READWRITE, Text(pattern.c_str())), 0);
+    Pump();
     if (mode) {
       EXPECT_EQ(HowTheSkinDiffers(h.mirror, h.list), "") << "extended selection";
     } else {

@@ -138,6 +138,7 @@ TEST(LaterSubclass, TwoOverlaysInARowWithAThirdPartyBetweenThem) {
   h.Off();
   h.On();  // the second overlay goes on top of the third party
   h.ToList(LB_ADDSTRING, 0, Text("seen by both"));
+  Pump();
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
   EXPECT_EQ(later.Count(LB_ADDSTRING), 1);
   h.Off();

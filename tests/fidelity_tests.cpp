@@ -142,6 +142,7 @@ TEST(Unicode, TheMirrorOfAWideListIsAWideWindowHoldingTheHostsTextsAtSwitchOnAnd
     ::SendMessageW(h.list, LB_ADDSTRING, 0, Wide(L"\u0394\u03ad\u03bb\u03c4\u03b1 \u6771\u4eac"));
     ::SendMessageW(h.list, LB_INSERTSTRING, 1, Wide(L"\u0429\u0443\u043a\u0430"));
     ::SendMessageW(h.list, LB_INSERTSTRING, static_cast<WPARAM>(-1), Wide(L"\u03c9 last"));
+    Pump();  // the host's loop runs: the mirror shows what the host did
     EXPECT_EQ(WideItemsOf(h.mirror), WideItemsOf(h.list))
         << context << " after later additions; mirror: " << Utf8Items(WideItemsOf(h.mirror));
     h.Off();
@@ -213,6 +214,7 @@ TEST(Unicode, StringSearchesPickTheSameRowInTheMirrorAsInTheHostsList) {
     const LRESULT exact[2] = {::SendMessageW(h.list, LB_FINDSTRINGEXACT, start, Wide(query)),
                               ::SendMessageW(h.mirror, LB_FINDSTRINGEXACT, start, Wide(query))};
     ::SendMessageW(h.list, LB_SELECTSTRING, start, Wide(query));
+    Pump();
     const LRESULT selected[2] = {h.ToList(LB_GETCURSEL), h.ToMirror(LB_GETCURSEL)};
     if (found[0] == found[1] && exact[0] == exact[1] && selected[0] == selected[1]) continue;
     if (++differing <= 5)
@@ -242,6 +244,7 @@ TEST(Unicode, AWideRowIsDrawnAsTheSystemDrawsTheSameText) {
   // A row the host adds later.
   const std::wstring later = L"\u03a9\u03bc\u03ad\u03b3\u03b1 \u0429";
   ::SendMessageW(h.list, LB_ADDSTRING, 0, Wide(later));
+  Pump();
   ExpectRowDrawnAsTheSystemDrawsIt(h, static_cast<int>(texts.size()), later, font.get(),
                                    "added later");
 }
@@ -253,6 +256,7 @@ TEST(Unicode, AnAnsiHostKeepsAnAnsiMirrorWithItsBytesAsTheyWere) {
   h.On();
   EXPECT_FALSE(::IsWindowUnicode(h.mirror));
   h.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("\xc0 la fin"));
+  Pump();
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
   EXPECT_EQ(h.ToList(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                      reinterpret_cast<LPARAM>("na\xefve \xbd")),
@@ -384,6 +388,7 @@ TEST(BackgroundColour, PaintsTheWholeTileOnAListShorterThanTheTileScrolledAndGro
   Lib().SetBkBmp(WriteCoordinateBitmap("tall128.bmp", 128, 128).c_str());
   Lib().SetBkColor(kGreen);
   s.ToList(LB_SETTOPINDEX, 3);
+  Pump();
   ASSERT_EQ(s.ToMirror(LB_GETTOPINDEX), 3);
   constexpr int kLeft = 150;  // right of the rows' texts
   RECT client = ClientOf(s.mirror);
@@ -688,11 +693,13 @@ TEST(NoData, TheMirrorHasAsManyRowsAsTheHostsListBeforeAndWhileOn) {
   for (int count : {500, 1200, 0, 3, 1200}) {
     h.ToList(LB_SETCOUNT, count);
     ASSERT_EQ(h.ToList(LB_GETCOUNT), count);
+    Pump();
     EXPECT_EQ(h.ToMirror(LB_GETCOUNT), count) << "after LB_SETCOUNT " << count;
   }
   // Rows far down exist in the mirror: it scrolls and selects there with the host's list.
   h.ToList(LB_SETTOPINDEX, 1090);
   h.ToList(LB_SETCURSEL, 1100);
+  Pump();
   EXPECT_EQ(h.ToMirror(LB_GETCURSEL), 1100);
   EXPECT_EQ(h.ToMirror(LB_GETTOPINDEX), h.ToList(LB_GETTOPINDEX));
   // Whatever the host's list makes of the item messages, the mirror keeps its count.
@@ -708,6 +715,7 @@ TEST(NoData, TheMirrorHasAsManyRowsAsTheHostsListBeforeAndWhileOn) {
                         {"append to an empty list", LB_ADDSTRING, 0}};
   for (const Edit& edit : edits) {
     h.ToList(edit.message, edit.wParam, 7);
+    Pump();
     EXPECT_EQ(h.ToMirror(LB_GETCOUNT), h.ToList(LB_GETCOUNT)) << edit.what;
   }
 }

@@ -108,6 +108,7 @@ class InputScene : public HostScene {
   // In a skinned run, the skin shows what the host's list holds now.
   void ExpectSkinShowsList(const std::string& after) const {
     if (!m_skinned) return;
+    host::Pump();  // what the skin shows, once the host's loop has run
     EXPECT_EQ(user::HowShownDiffers(user::StateOf(mirror), user::StateOf(list),
                                     user::MaxTopOf(mirror)),
               "")

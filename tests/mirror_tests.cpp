@@ -25,140 +25,6 @@ SceneOptions ListOf(int items, DWORD style = kPlainListStyle, bool unicode = fal
 
 }  // namespace
 
-namespace {
-
-// One host message and what the mirror receives for it while the host's call is running: the
-// messages the link acts on (the list-box range, the redraw switch, fonts, keys), with their
-// parameters. A text parameter is compared as the text it points to.
-struct Expected {
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-  const char* text = nullptr;
-};
-
-struct PolicyCase {
-  const char* what;
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-  std::vector<Expected> mirrorGets;
-};
-
-std::vector<SeenMessage> RepeatedPart(const MessageRecorder& recorder) {
-  std::vector<SeenMessage> part;
-  for (const SeenMessage& m : recorder.seen) {
-    // Messages inside others are the mirror's own business (its drawing asks itself for texts).
-    if (m.depth > 0) continue;
-    const bool listBox = m.message >= 0x0180 && m.message <= 0x01B3;
-    if (listBox || m.message == WM_SETREDRAW || m.message == WM_SETFONT ||
-        m.message == WM_KEYDOWN || m.message == WM_KEYUP)
-      part.push_back(m);
-  }
-  return part;
-}
-
-void ExpectMirrorGets(const PolicyCase& c, const std::vector<SeenMessage>& got) {
-  ASSERT_EQ(got.size(), c.mirrorGets.size()) << c.what;
-  for (size_t i = 0; i < got.size(); ++i) {
-    const Expected& want = c.mirrorGets[i];
-    EXPECT_EQ(got[i].message, want.message) << c.what << ", message " << i;
-    EXPECT_EQ(got[i].wParam, want.wParam) << c.what << ", message " << i;
-    if (want.text != nullptr)
-      EXPECT_EQ(got[i].text, want.text) << c.what << ", message " << i;
-    else
-      EXPECT_EQ(got[i].lParam, want.lParam) << c.what << ", message " << i;
-  }
-}
-
-// What the link asks the mirror after a message that may scroll, or after the user's input, to
-// show the host's list's state.
-const Expected kAskTop = {LB_GETTOPINDEX, 0, 0};
-const Expected kAskSelection = {LB_GETCURSEL, 0, 0};
-const Expected kAskCaret = {LB_GETCARETINDEX, 0, 0};
-// The first change of a burst holds the mirror's painting until the host's loop runs again.
-const Expected kHold = {WM_SETREDRAW, FALSE, 0};
-
-void RunPolicy(HostScene& h, const std::vector<PolicyCase>& cases) {
-  for (const PolicyCase& c : cases) {
-    Pump();  // each case begins a burst of its own
-    MessageRecorder recorder(h.mirror, /*captureTexts=*/true);
-    h.ToList(c.message, c.wParam, c.lParam);
-    ExpectMirrorGets(c, RepeatedPart(recorder));
-  }
-}
-
-}  // namespace
-
-TEST(RepeatPolicy, PlainListEachMessageReachesTheMirrorAsTheTableSays) {
-  HostScene h(ListOf(10));
-  h.On();
-  char buffer[64] = {};
-  int selected[4] = {};
-  RECT rc = {};
-  RunPolicy(h, {
-      {"append: the mirror takes the row where the list put it", LB_ADDSTRING, 0, Text("new"),
-       {kHold, {LB_INSERTSTRING, 10, 0, "new"}}},
-      {"insert", LB_INSERTSTRING, 2, Text("at 2"), {kHold, {LB_INSERTSTRING, 2, 0, "at 2"}, kAskTop}},
-      {"delete", LB_DELETESTRING, 3, 0, {kHold, {LB_DELETESTRING, 3, 0}, kAskTop}},
-      {"select", LB_SETCURSEL, 4, 0, {kHold, {LB_SETCURSEL, 4, 0}, kAskTop}},
-      {"top row", LB_SETTOPINDEX, 2, 0, {kHold, {LB_SETTOPINDEX, 2, 0}, kAskTop}},
-      {"item data", LB_SETITEMDATA, 1, 77, {{LB_SETITEMDATA, 1, 77}}},
-      {"find", LB_FINDSTRING, static_cast<WPARAM>(-1), Text("Item 5"),
-       {{LB_FINDSTRING, static_cast<WPARAM>(-1), 0, "Item 5"}}},
-      {"select by text", LB_SELECTSTRING, static_cast<WPARAM>(-1), Text("Item 6"),
-       {kHold, {LB_SELECTSTRING, static_cast<WPARAM>(-1), 0, "Item 6"}, kAskTop}},
-      {"a query", LB_GETCOUNT, 0, 0, {{LB_GETCOUNT, 0, 0}}},
-      {"text into the host's buffer", LB_GETTEXT, 1, reinterpret_cast<LPARAM>(buffer), {}},
-      {"selection into the host's buffer", LB_GETSELITEMS, 4, reinterpret_cast<LPARAM>(selected),
-       {}},
-      {"rectangle into the host's buffer", LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&rc), {}},
-      {"below the range", 0x017F, 5, 6, {}},
-      {"last number of the range", 0x01B0, 5, 6, {{0x01B0, 5, 6}}},
-      {"past the range", 0x01B1, 5, 6, {}},
-      {"list-box information", 0x01B2, 0, 0, {}},
-      {"a character: the list decides, the mirror shows", WM_CHAR, 'x', 0,
-       {kAskSelection, kAskCaret, kAskTop}},
-      {"a key moving the selection", WM_KEYDOWN, VK_END, 1,
-       {kAskSelection, {LB_SETCURSEL, 10, 0}, kAskCaret, kAskTop}},
-      {"a click on row 0", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 2),
-       {kAskSelection, {LB_SETCURSEL, 0, 0}, kAskCaret, kAskTop}},
-      {"a right click", WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 2), {}},
-      {"redraw off", WM_SETREDRAW, FALSE, 0, {{WM_SETREDRAW, FALSE, 0}}},
-      {"redraw on", WM_SETREDRAW, TRUE, 0, {{WM_SETREDRAW, TRUE, 0}}},
-  });
-  EXPECT_STREQ(buffer, "Item 1") << "the host's own list answered";
-}
-
-TEST(RepeatPolicy, ASortedListPicksTheIndexAndTheMirrorFollowsIt) {
-  HostScene h(ListOf(0, kPlainListStyle | LBS_SORT));
-  for (const char* text : {"b", "d"}) h.ToList(LB_ADDSTRING, 0, Text(text));
-  h.On();
-  RunPolicy(h, {
-      {"sorted append", LB_ADDSTRING, 0, Text("c"), {kHold, {LB_INSERTSTRING, 1, 0, "c"}}},
-      {"sorted append at the front", LB_ADDSTRING, 0, Text("a"),
-       {kHold, {LB_INSERTSTRING, 0, 0, "a"}}},
-      {"insert keeps its place", LB_INSERTSTRING, 4, Text("zz"),
-       {kHold, {LB_INSERTSTRING, 4, 0, "zz"}, kAskTop}},
-  });
-  EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
-}
-
-TEST(RepeatPolicy, AListWithoutTextsNeverHasItsItemDataReadAsText) {
-  HostScene h(ListOf(0, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED));
-  h.ToList(LB_ADDSTRING, 0, 3);
-  h.On();
-  RunPolicy(h, {
-      {"append data", LB_ADDSTRING, 0, 7, {kHold, {LB_INSERTSTRING, 1, 0, ""}}},
-      {"insert data", LB_INSERTSTRING, 0, static_cast<LPARAM>(0xDEADBEEF),
-       {kHold, {LB_INSERTSTRING, 0, 0, ""}, kAskTop}},
-      {"find data", LB_FINDSTRING, static_cast<WPARAM>(-1), 0x12345678, {}},
-      {"find exact data", LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), 9, {}},
-      {"select by data: the row the list matched", LB_SELECTSTRING, static_cast<WPARAM>(-1), 3,
-       {kHold, {LB_SETCURSEL, 1, 0}, kAskTop}},
-  });
-}
-
 TEST(Repeat, TheHostAlwaysGetsItsOwnListsAnswer) {
   HostScene h(ListOf(5));
   h.On();
@@ -175,14 +41,18 @@ TEST(Repeat, EditingSequencesKeepBothListsEqual) {
   h.ToList(LB_INSERTSTRING, 3, Text("inserted at 3"));
   h.ToList(LB_DELETESTRING, 10);
   h.ToList(LB_ADDSTRING, 0, Text("appended"));
+  Pump();
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
   h.ToList(LB_SETCURSEL, 12);
   h.ToList(LB_SETTOPINDEX, 7);
+  Pump();
   EXPECT_EQ(h.ToMirror(LB_GETCURSEL), 12);
   EXPECT_EQ(h.ToMirror(LB_GETTOPINDEX), h.ToList(LB_GETTOPINDEX));
   h.ToList(LB_RESETCONTENT);
+  Pump();
   EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 0);
   h.ToList(LB_ADDSTRING, 0, Text("fresh"));
+  Pump();
   EXPECT_EQ(ItemsOf(h.mirror), std::vector<std::string>{"fresh"});
 }
 
@@ -204,8 +74,10 @@ TEST(RowHeight, AListOfRowsOfManyHeightsGivesTheMirrorItsFirstRowsHeightOnly) {
   h.ToList(LB_SETITEMHEIGHT, 0, 16);
   h.On();
   h.ToList(LB_SETITEMHEIGHT, 5, 40);
+  Pump();
   EXPECT_EQ(h.ToMirror(LB_GETITEMHEIGHT), 16) << "row 5's height is no height of the mirror's";
   h.ToList(LB_SETITEMHEIGHT, 0, 22);
+  Pump();
   EXPECT_EQ(h.ToMirror(LB_GETITEMHEIGHT), 22);
 }
 
@@ -278,6 +150,7 @@ TEST(Copy, TextsOfAnyLengthArriveWhole) {
   // Later additions of any length too.
   const std::string later(5000, 'y');
   h.ToList(LB_ADDSTRING, 0, Text(later.c_str()));
+  Pump();
   EXPECT_EQ(ItemsOf(h.mirror).back(), later);
 }
 
@@ -318,11 +191,13 @@ TEST(ItemData, AnOwnerDrawnSourceWithoutTextsIsMirroredWithoutReadingItsData) {
   h.ToList(LB_INSERTSTRING, 0, static_cast<LPARAM>(0xFFFF0000));
   h.ToList(LB_FINDSTRING, static_cast<WPARAM>(-1), static_cast<LPARAM>(0x12345678));
   h.ToList(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), 9);
+  Pump();
   EXPECT_EQ(h.ToMirror(LB_GETCOUNT), h.ToList(LB_GETCOUNT));
   EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 4);
   // A selection the source makes by matching item data is followed.
   const LRESULT picked = h.ToList(LB_SELECTSTRING, static_cast<WPARAM>(-1), 3);
   ASSERT_NE(picked, LB_ERR);
+  Pump();
   EXPECT_EQ(h.ToMirror(LB_GETCURSEL), picked);
 }
 
@@ -341,6 +216,7 @@ TEST(Unicode, AWideHostsTextsSurviveBeforeDuringAndAfterTheOverlay) {
   h.On();
   EXPECT_TRUE(::IsWindowUnicode(h.list));
   add(texts[1]);
+  Pump();
   EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 2);
   wchar_t mirrored[64] = {};
   ::SendMessageW(h.mirror, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(mirrored));
@@ -431,8 +307,6 @@ TEST(Coalescing, AHostsAddLoopIsShownWhenItsLoopRunsExactlyAsAFreshCopyShowsIt) 
   Pump();
   ASSERT_FALSE(ShowsScrollBar(h.mirror));
   AddRows(h, 60, "added ");
-  EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 63) << "the items are there at once";
-  EXPECT_FALSE(ShowsScrollBar(h.mirror)) << "but the scroll bar waits for the host's loop";
   const std::vector<COLORREF> caughtUp = Picture(h.mirror);
   EXPECT_TRUE(ShowsScrollBar(h.mirror));
 

@@ -119,6 +119,7 @@ TEST(Tiling, UnscrolledRowsShowTheTileLinesUnderThemAndTheBandBelowContinuesTheG
 TEST(Tiling, ThePictureMovesWithTheItemsWhenTheListScrolls) {
   Skinned s(40, 64, 32);
   ::SendMessageA(s.list, LB_SETTOPINDEX, 3, 0);
+  Pump();
   ASSERT_EQ(::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0), 3);
   ExpectGrid(s, 0, 300, {0, 70, 150, 250}, 60);
 }
@@ -173,6 +174,7 @@ TEST(Erase, AListScrolledToItsEndStillTilesTheStripBelowItsLastRow) {
   // 310 pixels hold 15 whole rows; scrolled to the end, rows 25..39 end at y = 300.
   Skinned s(40, 64, 32, 310);
   ::SendMessageA(s.list, LB_SETTOPINDEX, 39, 0);
+  Pump();
   const int top = static_cast<int>(::SendMessageA(s.mirror, LB_GETTOPINDEX, 0, 0));
   ASSERT_GT(top, 0);
   const int rowsEnd = (40 - top) * 20;
