@@ -274,6 +274,8 @@ LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM
   // The host may have switched the overlay off from whatever the source's handling set off.
   if (answer < 0 || !IsHooked()) return answer;
   NeedCatchUp(kRowsChanged);
+  // A row added at the end moves nothing: the catch-up adds it to the mirror. Where it went, the
+  // source's sorting or a subclass of the host's decided.
   const bool inserted = message != LB_DELETESTRING && message != LB_RESETCONTENT &&
                         message != LB_SETCOUNT;
   if (inserted && answer == countBefore) return answer;
@@ -308,6 +310,8 @@ void CSourceLink::CatchUp() {
   if (pending & kRowsChanged) {
     // As many rows as the source, at its row height, all drawn afresh: one repaint and one
     // scroll-bar update for the whole burst.
+    // A visible list updates its scroll bar for every row it gains.
+    HoldMirrorPainting();
     SyncRowCount(AskSource(LB_GETCOUNT, 0, 0));
     FollowRowHeight();
   }

@@ -85,6 +85,7 @@ TEST(Unload, FreeLibraryWhileOnKeepsTheListAliveUntilAFreshLookUpSwitchesItOff) 
   // The host goes on using its list: items, a resize, a key stroke, painting.
   ::SendMessageA(s.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("after FreeLibrary"));
   EXPECT_EQ(s.Count(), 11);
+  Pump();
   EXPECT_EQ(::SendMessageA(MirrorOf(panel), LB_GETCOUNT, 0, 0), 11);
   ::MoveWindow(s.list, 0, 0, 250, 150, TRUE);
   ::SendMessageA(s.list, WM_KEYDOWN, VK_DOWN, 1);
