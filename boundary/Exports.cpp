@@ -1,4 +1,4 @@
-// The library's exported functions and its application object.
+// The library's exported functions.
 #define KSLHOOK_API
 #include "include/kslHook.h"
 
@@ -10,10 +10,6 @@
 #include "res/resource.h"
 
 namespace {
-
-class CHookApp : public CWinApp {};
-
-CHookApp theApp;
 
 // The one fact the exports keep: the live panel, null while the overlay is off. Everything about
 // the host's list belongs to the panel's link.
@@ -63,8 +59,8 @@ void SwitchOn(HWND hReference, HWND hSource) {
   HWND hParent = ::IsWindow(hReference) ? ::GetParent(hReference) : nullptr;
   if (hParent == nullptr || !OwnedByThisThread(hParent)) return;
   if (::IsWindow(hSource) && !OwnedByThisThread(hSource)) return;
-  std::unique_ptr<COverlayDlg> panel(new (std::nothrow) COverlayDlg(nullptr));
-  if (!panel || !panel->Create(IDD_OVERLAY, CWnd::FromHandle(hParent))) return;
+  std::unique_ptr<COverlayDlg> panel(new (std::nothrow) COverlayDlg);
+  if (!panel || !panel->Create(IDD_OVERLAY, hParent)) return;
   panel->m_pfnDestroyedByHost = &PanelDestroyedByHost;
   g_pOverlay = panel.release();
   if (!g_pOverlay->ShowOver(hReference, hSource)) SwitchOff();
@@ -106,10 +102,8 @@ extern "C" int __stdcall kslCreateHook(HWND hReference, HWND hSource) {
   return 0;
 }
 
-extern "C" int __stdcall kslHookSetHwnd(HWND hWnd) {
-  if (g_pOverlay != nullptr) g_pOverlay->m_hNotifyWnd = hWnd;
-  return 1;
-}
+// Kept for hosts that call it: the window it names is not needed for anything.
+extern "C" int __stdcall kslHookSetHwnd(HWND) { return 1; }
 
 extern "C" int __stdcall kslHookSetBkBmp(LPCSTR lpszPath) {
   if (COverlayDlg* panel = OverlayOfThisThread()) panel->m_wndList.SetBkBitmap(lpszPath);

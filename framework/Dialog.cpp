@@ -15,11 +15,8 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
   rControl.SubclassWindow(::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC));
 }
 
-BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
+BOOL CDialog::Create(UINT nIDTemplate, HWND hParent) {
   if (m_hWnd != nullptr) return FALSE;
-  // A parent given here may be a temporary wrapper, gone once the framework is idle: only its
-  // window is used, and only now.
-  const CWnd* pParent = pParentWnd != nullptr ? pParentWnd : m_pParentWnd;
   m_nIDTemplate = nIDTemplate;
 
   LPCSTR name = MAKEINTRESOURCEA(nIDTemplate);
@@ -29,7 +26,6 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   auto* pTemplate = static_cast<LPCDLGTEMPLATEA>(hTemplate ? ::LockResource(hTemplate) : nullptr);
   if (pTemplate == nullptr) return FALSE;
 
-  HWND hParent = pParent ? pParent->m_hWnd : nullptr;
   HWND hWnd;
   {
     CWndCreateHook bindOnCreate(this, hParent);
@@ -41,14 +37,9 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   return hWnd != nullptr && m_hWnd == hWnd;
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
-  CDataExchange dx(this, bSaveAndValidate);
-  DoDataExchange(&dx);
-  return TRUE;
-}
-
 BOOL CDialog::OnInitDialog() {
-  UpdateData(FALSE);
+  CDataExchange dx(this);
+  DoDataExchange(&dx);
   return TRUE;
 }
 

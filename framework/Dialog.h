@@ -7,9 +7,7 @@ class CDialog;
 
 class CDataExchange {
  public:
-  CDataExchange(CDialog* pDlgWnd, BOOL bSaveAndValidate)
-      : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
-  BOOL m_bSaveAndValidate;
+  explicit CDataExchange(CDialog* pDlgWnd) : m_pDlgWnd(pDlgWnd) {}
   CDialog* m_pDlgWnd;
 };
 
@@ -18,15 +16,12 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 
 class CDialog : public CWnd {
  public:
-  CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr)
-      : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
+  explicit CDialog(UINT nIDTemplate) : m_nIDTemplate(nIDTemplate) {}
 
-  // Creates the dialog window, hidden unless its template says otherwise, as a child of pParentWnd
-  // (or of the parent given to the constructor). FALSE when the template is missing or the window
-  // cannot be made; the object then holds no window.
-  BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
-  // Runs DoDataExchange; FALSE when it was asked to save and failed.
-  BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+  // Creates the dialog window, hidden unless its template says otherwise, as a child of hParent.
+  // FALSE when the template is missing or the window cannot be made; the object then holds no
+  // window.
+  BOOL Create(UINT nIDTemplate, HWND hParent);
 
  protected:
   // WM_INITDIALOG: binds the controls; TRUE lets the dialog manager give the first control focus.
@@ -35,5 +30,4 @@ class CDialog : public CWnd {
   BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 
   UINT m_nIDTemplate;
-  CWnd* m_pParentWnd;
 };

@@ -5,5 +5,4 @@
 #include "Gdi.h"
 #include "ListBox.h"
 #include "ModuleState.h"
-#include "String.h"
 #include "Wnd.h"

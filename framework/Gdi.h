@@ -63,14 +63,6 @@ class CDC {
   COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
   void FillRect(const RECT* lpRect, CBrush* pBrush) { ::FillRect(m_hDC, lpRect, *pBrush); }
   void DrawFocusRect(const RECT* lpRect) { ::DrawFocusRect(m_hDC, lpRect); }
-  BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop) {
-    return ::BitBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC->m_hDC, xSrc, ySrc, dwRop);
-  }
-  LONG TabbedTextOut(int x, int y, LPCSTR lpsz, int nCount, int nTabPositions,
-                     LPINT lpnTabStopPositions, int nTabOrigin) {
-    return ::TabbedTextOutA(m_hDC, x, y, lpsz, nCount, nTabPositions, lpnTabStopPositions,
-                            nTabOrigin);
-  }
 
   HDC m_hDC = nullptr;
 

@@ -9,12 +9,12 @@ namespace {
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 AFX_MODULE_STATE& StaticState() {
-  static AFX_MODULE_STATE state = {ThisModule(), ThisModule(), nullptr};
+  static AFX_MODULE_STATE state = {ThisModule(), ThisModule()};
   return state;
 }
 
 AFX_MODULE_STATE& ProcessState() {
-  static AFX_MODULE_STATE state = {GetModuleHandleA(nullptr), GetModuleHandleA(nullptr), nullptr};
+  static AFX_MODULE_STATE state = {GetModuleHandleA(nullptr), GetModuleHandleA(nullptr)};
   return state;
 }
 
@@ -29,9 +29,9 @@ AFX_MODULE_STATE* AfxGetModuleState() {
   return g_pCurrentState ? g_pCurrentState : &ProcessState();
 }
 
-HINSTANCE AfxGetResourceHandle() { return AfxGetModuleState()->m_hCurrentResourceHandle; }
-
-HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR) { return AfxGetResourceHandle(); }
+HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR) {
+  return AfxGetModuleState()->m_hCurrentResourceHandle;
+}
 
 AFX_MAINTAIN_STATE2::AFX_MAINTAIN_STATE2(AFX_MODULE_STATE* pNewState)
     : m_pPrevState(g_pCurrentState) {
@@ -43,13 +43,3 @@ AFX_MAINTAIN_STATE2::~AFX_MAINTAIN_STATE2() {
   g_pCurrentState = m_pPrevState;
   AfxLeaveFrame();
 }
-
-CWinApp::CWinApp(LPCSTR lpszAppName) : m_pszAppName(lpszAppName), m_hInstance(ThisModule()) {
-  StaticState().m_pCurrentWinApp = this;
-}
-
-CWinApp::~CWinApp() {
-  if (StaticState().m_pCurrentWinApp == this) StaticState().m_pCurrentWinApp = nullptr;
-}
-
-CWinApp* AfxGetApp() { return AfxGetStaticModuleState()->m_pCurrentWinApp; }

@@ -4,19 +4,15 @@
 #pragma once
 #include <windows.h>
 
-class CWinApp;
-
 struct AFX_MODULE_STATE {
   HINSTANCE m_hCurrentInstanceHandle;
   HINSTANCE m_hCurrentResourceHandle;
-  CWinApp* m_pCurrentWinApp;
 };
 
 // The state of the module this code is linked into (the DLL, or a test executable that links it).
 AFX_MODULE_STATE* AfxGetStaticModuleState();
 // The state current on this thread: the process's executable unless someone switched.
 AFX_MODULE_STATE* AfxGetModuleState();
-HINSTANCE AfxGetResourceHandle();
 // The module to load resource `name` of `type` from: the current state's resource module.
 HINSTANCE AfxFindResourceHandle(LPCSTR name, LPCSTR type);
 
@@ -38,17 +34,3 @@ void AfxEnterFrame();
 void AfxLeaveFrame();
 
 #define AFX_MANAGE_STATE(p) AFX_MAINTAIN_STATE2 _ctlState(p)
-
-// The application object of a module; it registers itself with the module's static state.
-class CWinApp {
- public:
-  explicit CWinApp(LPCSTR lpszAppName = nullptr);
-  virtual ~CWinApp();
-  CWinApp(const CWinApp&) = delete;
-  CWinApp& operator=(const CWinApp&) = delete;
-
-  LPCSTR m_pszAppName;
-  HINSTANCE m_hInstance;
-};
-
-CWinApp* AfxGetApp();

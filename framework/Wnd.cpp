@@ -1,7 +1,5 @@
 #include "Wnd.h"
 
-#include <new>
-
 #include "ModuleState.h"
 #include "PlainArray.h"
 
@@ -20,10 +18,8 @@ struct IdleWork {
 // Everything here belongs to the GUI thread that owns the windows; it is plain module data. The
 // library binds a handful of windows at a time, so the bindings are searched in order.
 CPlainArray<HandleBinding> g_permanentWindows;
-CPlainArray<HandleBinding> g_temporaryWindows;  // owned wrappers, dropped when idle
 CPlainArray<IdleWork> g_idleQueue;
 int g_nFrameDepth = 0;
-MSG g_msgCurrent = {};
 
 CWnd* g_pWndInit = nullptr;
 HWND g_hWndInitParent = nullptr;
@@ -34,11 +30,6 @@ int FindBinding(const CPlainArray<HandleBinding>& bindings, HWND hWnd) {
   return -1;
 }
 
-void DropTemporaryWindows() {
-  for (int i = 0; i < g_temporaryWindows.GetSize(); ++i) delete g_temporaryWindows[i].pWnd;
-  g_temporaryWindows.RemoveAll();
-}
-
 }  // namespace
 
 void AfxEnterFrame() { ++g_nFrameDepth; }
@@ -47,7 +38,6 @@ void AfxLeaveFrame() {
   if (--g_nFrameDepth > 0) return;
   // Idle: nothing of the framework is on the stack. Deferred work may itself enter frames and
   // queue more; run until the queue stays empty.
-  DropTemporaryWindows();
   while (!g_idleQueue.IsEmpty()) {
     const IdleWork work = g_idleQueue[0];
     g_idleQueue.RemoveAt(0);
@@ -77,21 +67,6 @@ CWnd::~CWnd() {
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
   const int i = FindBinding(g_permanentWindows, hWnd);
   return i < 0 ? nullptr : g_permanentWindows[i].pWnd;
-}
-
-CWnd* CWnd::FromHandle(HWND hWnd) {
-  if (hWnd == nullptr) return nullptr;
-  if (CWnd* pWnd = FromHandlePermanent(hWnd)) return pWnd;
-  const int i = FindBinding(g_temporaryWindows, hWnd);
-  if (i >= 0) return g_temporaryWindows[i].pWnd;
-  CWnd* temporary = new (std::nothrow) CWnd;
-  if (temporary == nullptr) return nullptr;
-  if (!g_temporaryWindows.Add({hWnd, temporary})) {
-    delete temporary;
-    return nullptr;
-  }
-  temporary->m_hWnd = hWnd;
-  return temporary;
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
@@ -162,15 +137,9 @@ LRESULT CWnd::OnSubclassMessage(const CNextProc&, UINT message, WPARAM wParam, L
 }
 
 LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-  const MSG previous = g_msgCurrent;
-  g_msgCurrent.hwnd = m_hWnd;
-  g_msgCurrent.message = message;
-  g_msgCurrent.wParam = wParam;
-  g_msgCurrent.lParam = lParam;
   ++m_nDispatchDepth;
   const LRESULT result = WindowProc(message, wParam, lParam);
   --m_nDispatchDepth;
-  g_msgCurrent = previous;
   if (message == WM_NCDESTROY) {
     // The window's last message: the binding ends with it.
     UnsubclassWindow();
@@ -189,10 +158,6 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   return m_next(message, wParam, lParam);
 }
 
-LRESULT CWnd::Default() {
-  return DefWindowProc(g_msgCurrent.message, g_msgCurrent.wParam, g_msgCurrent.lParam);
-}
-
 const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
 
 const AFX_MSGMAP* CWnd::GetThisMessageMap() {
@@ -202,7 +167,17 @@ const AFX_MSGMAP* CWnd::GetThisMessageMap() {
 }
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (ReflectToChild(message, wParam, lParam, pResult)) return TRUE;
+  if (message == WM_DRAWITEM) {
+    // An owner-drawn control's rows are drawn by its own object, where it has one; menus and
+    // controls without an object get the parent's default handling.
+    auto* pDraw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+    CWnd* pChild = pDraw->CtlType == ODT_MENU ? nullptr : FromHandlePermanent(pDraw->hwndItem);
+    if (pChild != nullptr && ::GetParent(pDraw->hwndItem) == m_hWnd) {
+      pChild->DrawItem(pDraw);
+      *pResult = TRUE;
+      return TRUE;
+    }
+  }
   UINT nCode = 0;
   UINT nID = 0;
   if (message == WM_COMMAND) {
@@ -218,52 +193,6 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     }
   }
   return FALSE;
-}
-
-// Owner-draw, colour and list-key messages concern one child control; a child bound to an object
-// handles them itself. Children without an object get the parent's default handling.
-BOOL CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  HWND hChild = nullptr;
-  switch (message) {
-    case WM_DRAWITEM: {
-      auto* pDraw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-      if (pDraw->CtlType != ODT_MENU) hChild = pDraw->hwndItem;
-      break;
-    }
-    case WM_MEASUREITEM: {
-      auto* pMeasure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-      if (pMeasure->CtlType != ODT_MENU) hChild = ::GetDlgItem(m_hWnd, pMeasure->CtlID);
-      break;
-    }
-    case WM_COMPAREITEM:
-      hChild = reinterpret_cast<COMPAREITEMSTRUCT*>(lParam)->hwndItem;
-      break;
-    case WM_DELETEITEM:
-      hChild = reinterpret_cast<DELETEITEMSTRUCT*>(lParam)->hwndItem;
-      break;
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-    case WM_VKEYTOITEM:
-    case WM_CHARTOITEM:
-      hChild = reinterpret_cast<HWND>(lParam);
-      break;
-    default:
-      return FALSE;
-  }
-  CWnd* pChild = FromHandlePermanent(hChild);
-  if (pChild == nullptr || ::GetParent(hChild) != m_hWnd) return FALSE;
-  return pChild->OnChildNotify(message, wParam, lParam, pResult);
-}
-
-BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC)
-    return OnWndMsg(WM_REFLECT_BASE + WM_CTLCOLOR, wParam, message - WM_CTLCOLORMSGBOX, pResult);
-  return OnWndMsg(WM_REFLECT_BASE + message, wParam, lParam, pResult);
 }
 
 CWndCreateHook::CWndCreateHook(CWnd* pWnd, HWND hParent)

@@ -10,7 +10,7 @@
 class CWnd;
 
 // Runs one message-map entry on a window object. Returns TRUE when the entry handled the message and
-// stored its result; FALSE lets the search go on (a reflected colour message that supplies no brush).
+// stored its result; FALSE lets the search go on.
 typedef BOOL (*AFX_MSG_THUNK)(CWnd* pWnd, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
 struct AFX_MSGMAP_ENTRY {
@@ -25,13 +25,6 @@ struct AFX_MSGMAP {
   const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
-// Messages a parent reflects to its child control arrive at the child as WM_REFLECT_BASE + message.
-// Colour messages arrive as WM_REFLECT_BASE + WM_CTLCOLOR, wParam the DC, lParam the CTLCOLOR_ kind.
-constexpr UINT WM_REFLECT_BASE = 0xBC00;
-#ifndef WM_CTLCOLOR
-constexpr UINT WM_CTLCOLOR = 0x0019;
-#endif
-
 class CWnd : private CSubclassClient {
  public:
   CWnd() = default;
@@ -40,8 +33,6 @@ class CWnd : private CSubclassClient {
   CWnd(const CWnd&) = delete;
   CWnd& operator=(const CWnd&) = delete;
 
-  // The object bound to hWnd, or a temporary wrapper that lives until the framework is next idle.
-  static CWnd* FromHandle(HWND hWnd);
   // The object bound to hWnd, or null.
   static CWnd* FromHandlePermanent(HWND hWnd);
 
@@ -82,17 +73,14 @@ class CWnd : private CSubclassClient {
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   // Looks the message up in the map; TRUE with *pResult set when an entry handled it.
   virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
-  // A message the parent reflected to this control; TRUE with *pResult set when handled here.
-  virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+  // An owner-drawn row of this control, sent to its parent and handed on to it.
+  virtual void DrawItem(LPDRAWITEMSTRUCT) {}
   // The procedure that was in front before the framework's, or the system default.
   virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   // Called after the window's last message; the object may delete itself here.
   virtual void PostNcDestroy() {}
   virtual const AFX_MSGMAP* GetMessageMap() const;
   static const AFX_MSGMAP* GetThisMessageMap();
-
-  // Default processing of the message being handled now.
-  LRESULT Default();
 
   bool m_bOwnsWindow = false;  // set by the creating subclass; the destructor then destroys the window
 
@@ -101,7 +89,6 @@ class CWnd : private CSubclassClient {
   LRESULT OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
                             LPARAM lParam) override;
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-  BOOL ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
   void Unbind();
 
   CWindowSubclass m_subclass;
@@ -161,14 +148,6 @@ class CWndCreateHook {
      return TRUE;                                                                           \
    }},
 
-// int OnCreate(LPCREATESTRUCT lpCreateStruct)
-#define ON_WM_CREATE()                                                                      \
-  {WM_CREATE, 0, 0, AFX_THUNK {                                                            \
-     (void)wParam;                                                                          \
-     *pResult = AFX_THIS->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));              \
-     return TRUE;                                                                           \
-   }},
-
 // BOOL OnEraseBkgnd(CDC* pDC)
 #define ON_WM_ERASEBKGND()                                                                  \
   {WM_ERASEBKGND, 0, 0, AFX_THUNK {                                                        \
@@ -177,16 +156,6 @@ class CWndCreateHook {
      dc.Attach(reinterpret_cast<HDC>(wParam));                                              \
      *pResult = AFX_THIS->OnEraseBkgnd(&dc);                                                \
      return TRUE;                                                                           \
-   }},
-
-// HBRUSH CtlColor(CDC* pDC, UINT nCtlColor): a null brush leaves the colour to the parent.
-#define ON_WM_CTLCOLOR_REFLECT()                                                            \
-  {WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, AFX_THUNK {                                        \
-     CDC dc;                                                                                \
-     dc.Attach(reinterpret_cast<HDC>(wParam));                                              \
-     HBRUSH hBrush = AFX_THIS->CtlColor(&dc, static_cast<UINT>(lParam));                    \
-     *pResult = reinterpret_cast<LRESULT>(hBrush);                                          \
-     return hBrush != nullptr;                                                              \
    }},
 
 // LRESULT memberFxn(WPARAM wParam, LPARAM lParam): any message, by its number
@@ -206,4 +175,3 @@ class CWndCreateHook {
      return TRUE;                                                                           \
    }},
 #define ON_LBN_SELCHANGE(id, memberFxn) ON_CONTROL(LBN_SELCHANGE, id, memberFxn)
-#define ON_LBN_DBLCLK(id, memberFxn) ON_CONTROL(LBN_DBLCLK, id, memberFxn)

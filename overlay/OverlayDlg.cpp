@@ -20,7 +20,7 @@ BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
   ON_MESSAGE(kCatchUpMessage, OnCatchUp)
 END_MESSAGE_MAP()
 
-COverlayDlg::COverlayDlg(CWnd* pParent) : CDialog(IDD_OVERLAY, pParent), m_link(this, &m_wndList) {
+COverlayDlg::COverlayDlg() : CDialog(IDD_OVERLAY), m_link(this, &m_wndList) {
   m_wndList.SetLink(&m_link);
 }
 
@@ -91,8 +91,8 @@ void COverlayDlg::GiveBack() {
   m_link.Unhook();
 }
 
-void COverlayDlg::OnSize(UINT, int, int) {
-  Default();
+void COverlayDlg::OnSize(UINT nType, int cx, int cy) {
+  DefWindowProc(WM_SIZE, nType, MAKELPARAM(cx, cy));
   RECT rc;
   GetWindowRect(&rc);
   ScreenToClient(&rc);

@@ -7,7 +7,7 @@
 
 class COverlayDlg : public CDialog, private CSourceLink::Owner {
  public:
-  explicit COverlayDlg(CWnd* pParent);
+  COverlayDlg();
 
   // Hides the source, places the panel at its parent's client origin with the reference window's
   // outer size, shows it and hooks the source. FALSE when the source is a window but cannot be
@@ -23,7 +23,6 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   }
 
   CSkinListBox m_wndList;
-  HWND m_hNotifyWnd = nullptr;  // the host window last given to kslHookSetHwnd
   CSourceLink m_link;
   // Called when the host destroyed the panel's window (with its parent) while the overlay was on.
   void (*m_pfnDestroyedByHost)(COverlayDlg* pPanel) = nullptr;

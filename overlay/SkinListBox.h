@@ -23,9 +23,6 @@ class CSkinListBox : public CListBox {
   // Paints the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
   void PaintBackground(CDC* pDC, const RECT* lpRect);
   void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
-  // Row heights come from the source list, not from here.
-  void MeasureItem(LPMEASUREITEMSTRUCT) override {}
-  int CompareItem(LPCOMPAREITEMSTRUCT) override { return 0; }
 
   // Loads a bitmap file as the tile; FALSE, with nothing changed, when it is not a loadable bitmap.
   BOOL SetBkBitmap(LPCSTR lpszPath);
