@@ -1,7 +1,10 @@
 // Figures of a host filling its list: switching the skin on over a full list, the host's own add
 // loop with redraw on, and its redraw-off batch.
+#include <windows.h>
+
+#include <psapi.h>
+
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "bench/Figures.h"
@@ -51,7 +54,7 @@ SwitchOnResult SwitchOn(int rows, int reps) {
   total.title = "switch-on + first paint, " + LongCount(rows) + " rows, vs hidden fill";
   total.unit = "ms";
   SetTotals(total, paired, kMs);
-  total.target = 2.0;
+  total.target = rows <= 1000 ? 1.0 : 0;
   total.reps = reps;
   total.details = {{"hooked_call_ms", paired.hooked.MedianCalls() * kMs},
                    {"hooked_first_paint_ms", paired.hooked.MedianCatchUp() * kMs},
@@ -66,19 +69,19 @@ SwitchOnResult SwitchOn(int rows, int reps) {
   return result;
 }
 
-// Whether the cost of switching on grows with the rows as a hidden list's fill does: the growth
-// of the cost per row from the smaller list to the larger one, the skin's against the hidden
-// list's.
+// How switching on grows with the rows: its cost over the larger list against its cost over the
+// smaller one, beside the same growth of the hidden list's fill. The target is on the skin's own
+// growth: a skin that copied the rows would grow as the fill does.
 Figure SwitchOnGrowth(const SwitchOnResult& smaller, int smallerRows, const SwitchOnResult& larger,
                       int largerRows) {
   Figure growth;
   growth.name = "switch_on_growth_" + ShortCount(smallerRows) + "_to_" + ShortCount(largerRows);
-  growth.title = "  cost per row grows, " + ShortCount(smallerRows) + " -> " +
-                 ShortCount(largerRows) + " rows";
-  growth.hooked = larger.perRow.hooked / smaller.perRow.hooked;
-  growth.anchor = larger.perRow.anchor / smaller.perRow.anchor;
-  growth.ratio = growth.hooked / growth.anchor;
-  growth.target = 1.5;
+  growth.title = "switch-on, " + ShortCount(largerRows) + " rows over " + ShortCount(smallerRows) +
+                 " (the fill's growth beside it)";
+  growth.hooked = larger.total.hooked / smaller.total.hooked;
+  growth.anchor = larger.total.anchor / smaller.total.anchor;
+  growth.ratio = growth.hooked;
+  growth.target = 3.0;
   growth.reps = larger.total.reps;
   return growth;
 }
@@ -89,7 +92,7 @@ std::vector<Figure> SwitchOnFigures() {
   const SwitchOnResult small = SwitchOn(1000, 9);
   const SwitchOnResult medium = SwitchOn(10000, 7);
   const SwitchOnResult large = SwitchOn(100000, 5);
-  const Figure growth = SwitchOnGrowth(medium, 10000, large, 100000);
+  const Figure growth = SwitchOnGrowth(small, 1000, large, 100000);
   return {small.total, small.perRow, medium.total, medium.perRow, large.total, large.perRow,
           growth};
 }
@@ -204,48 +207,88 @@ std::vector<Figure> RedrawOffBatchFigures() {
   figure.title = "host's redraw-off batch, 10,000 rows, + paint, vs unhooked";
   figure.unit = "ms";
   SetTotals(figure, paired, kMs);
-  figure.target = 2.2;
+  figure.target = 1.2;
   figure.reps = kReps;
   figure.details = {{"hooked_batch_ms", paired.hooked.MedianCalls() * kMs},
                     {"hooked_paint_ms", paired.hooked.MedianCatchUp() * kMs},
                     {"anchor_batch_ms", paired.anchor.MedianCalls() * kMs},
                     {"anchor_paint_ms", paired.anchor.MedianCatchUp() * kMs}};
 
-  // The least two lists' work can cost: the host's own list, hidden, and a visible owner-drawn
-  // list beside it getting the same rows, without the library. Each list grows its storage a few
-  // rows at a time, and two lists growing side by side move it far more often than one.
-  const HWND hidden = HiddenTwin(scene);
-  PlaceTop(scene, 20, 20, 760, 320);
-  PlainOwnerDrawn second(scene.top.hWnd(), {420, 0, 720, 200},
-                         WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED |
-                             LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT);
-  auto twoLists = [&] {
-    const Phases phases = Timed(top, [&] {
-      ::SendMessageA(second.list(), WM_SETREDRAW, FALSE, 0);
-      for (int i = 0; i < kRows; ++i) {
-        char text[32];
-        std::snprintf(text, sizeof text, "Item %d", i);
-        ::SendMessageA(second.list(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        ::SendMessageA(hidden, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-      }
-      ::SendMessageA(second.list(), WM_SETREDRAW, TRUE, 0);
-    });
-    ::SendMessageA(second.list(), LB_RESETCONTENT, 0, 0);
-    ::SendMessageA(hidden, LB_RESETCONTENT, 0, 0);
-    Settle(top);
-    return phases;
-  };
-  Progress("the same batch on two plain lists, without the library");
-  const Paired floorPaired = Interleave(kReps, twoLists, anchor);
-  ::DestroyWindow(hidden);
+  return {figure};
+}
 
-  Figure floor;
-  floor.name = "redraw_off_batch_10k_two_plain_lists";
-  floor.title = "  the same on two plain lists, no library (the floor)";
-  floor.unit = "ms";
-  SetTotals(floor, floorPaired, kMs);
-  floor.reps = kReps;
-  return {figure, floor};
+}  // namespace bench
+
+namespace bench {
+
+namespace {
+
+// Bytes in use on the process heap, where list boxes keep their rows and their texts.
+double HeapBytesInUse() {
+  const HANDLE heap = ::GetProcessHeap();
+  double bytes = 0;
+  PROCESS_HEAP_ENTRY entry = {};
+  ::HeapLock(heap);
+  while (::HeapWalk(heap, &entry))
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+  ::HeapUnlock(heap);
+  return bytes;
+}
+
+// The process's committed memory, heap or not (the tile's pixels, the windows).
+double CommittedBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)
+             ? static_cast<double>(counters.PagefileUsage)
+             : 0;
+}
+
+}  // namespace
+
+std::vector<Figure> MemoryFigures() {
+  constexpr int kReps = 3;
+  constexpr int kRows = 100000;
+  host::SceneOptions options;
+  options.items = 0;
+  host::HostScene scene(options);
+  const HWND top = scene.top.hWnd();
+  CatchUp(top);
+  std::vector<double> skin, list, skinCommitted, listCommitted;
+  Progress("memory, 100,000 rows");
+  for (int rep = 0; rep < kReps; ++rep) {
+    const double heapBefore = HeapBytesInUse();
+    const double committedBefore = CommittedBytes();
+    // As a host fills a long list: with its redraw off.
+    scene.ToList(WM_SETREDRAW, FALSE);
+    AddRows(scene.list, kRows);
+    scene.ToList(WM_SETREDRAW, TRUE);
+    CatchUp(top);
+    list.push_back(HeapBytesInUse() - heapBefore);
+    listCommitted.push_back(CommittedBytes() - committedBefore);
+    const double heapOn = HeapBytesInUse();
+    const double committedOn = CommittedBytes();
+    scene.On();
+    CatchUp(top);
+    Require(MirrorRows(scene) == kRows, "memory: the mirror does not show the host's rows");
+    skin.push_back(HeapBytesInUse() - heapOn);
+    skinCommitted.push_back(CommittedBytes() - committedOn);
+    scene.Off();
+    scene.ToList(LB_RESETCONTENT);
+    Settle(top);
+  }
+  Figure figure;
+  figure.name = "memory_100k";
+  figure.title = "memory the skin adds, 100,000 rows, vs the list's own";
+  figure.unit = "KB";
+  figure.hooked = Median(skin) / 1024;
+  figure.anchor = Median(list) / 1024;
+  figure.ratio = figure.hooked / figure.anchor;
+  figure.target = 0.05;
+  figure.reps = kReps;
+  figure.details = {{"hooked_committed_kb", Median(skinCommitted) / 1024},
+                    {"anchor_committed_kb", Median(listCommitted) / 1024}};
+  return {figure};
 }
 
 }  // namespace bench

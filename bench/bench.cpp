@@ -19,7 +19,8 @@ struct Group {
 };
 
 constexpr Group kGroups[] = {
-    {"switch_on", &SwitchOnFigures},     {"add_loop", &AddLoopFigures},
+    {"switch_on", &SwitchOnFigures},     {"memory", &MemoryFigures},
+    {"add_loop", &AddLoopFigures},
     {"redraw_off_batch", &RedrawOffBatchFigures}, {"repaint", &RepaintFigures},
     {"scroll_step", &ScrollStepFigures}, {"unrepeated", &UnrepeatedMessageFigures},
 };
