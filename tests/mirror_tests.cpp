@@ -78,6 +78,7 @@ const Expected kAskSelection = {LB_GETCURSEL, 0, 0};
 const Expected kAskCaret = {LB_GETCARETINDEX, 0, 0};
 // The first change of a burst holds the mirror's painting until the host's loop runs again.
 const Expected kHold = {WM_SETREDRAW, FALSE, 0};
+const LPARAM kWideData = static_cast<LPARAM>(~static_cast<ULONG_PTR>(0) / 3);
 
 void RunPolicy(HostScene& h, const std::vector<PolicyCase>& cases) {
   for (const PolicyCase& c : cases) {
@@ -103,7 +104,8 @@ TEST(RepeatPolicy, PlainListEachMessageReachesTheMirrorAsTheTableSays) {
       {"delete", LB_DELETESTRING, 3, 0, {kHold, {LB_DELETESTRING, 3, 0}, kAskTop}},
       {"select", LB_SETCURSEL, 4, 0, {kHold, {LB_SETCURSEL, 4, 0}, kAskTop}},
       {"top row", LB_SETTOPINDEX, 2, 0, {kHold, {LB_SETTOPINDEX, 2, 0}, kAskTop}},
-      {"item data", LB_SETITEMDATA, 1, 77, {{LB_SETITEMDATA, 1, 77}}},
+      // Pointer-sized: a 64-bit host's item data has bits above the 32nd.
+      {"item data", LB_SETITEMDATA, 1, kWideData, {{LB_SETITEMDATA, 1, kWideData}}},
       {"find", LB_FINDSTRING, static_cast<WPARAM>(-1), Text("Item 5"),
        {{LB_FINDSTRING, static_cast<WPARAM>(-1), 0, "Item 5"}}},
       {"select by text", LB_SELECTSTRING, static_cast<WPARAM>(-1), Text("Item 6"),
@@ -128,6 +130,7 @@ TEST(RepeatPolicy, PlainListEachMessageReachesTheMirrorAsTheTableSays) {
       {"redraw on", WM_SETREDRAW, TRUE, 0, {{WM_SETREDRAW, TRUE, 0}}},
   });
   EXPECT_STREQ(buffer, "Item 1") << "the host's own list answered";
+  EXPECT_EQ(h.ToList(LB_GETITEMDATA, 1), kWideData);
 }
 
 TEST(RepeatPolicy, ASortedListPicksTheIndexAndTheMirrorFollowsIt) {
