@@ -39,12 +39,19 @@ int main(void) {
 
   Expect(library != NULL, "kslHook.dll loads");
   if (library == NULL) return 1;
-  /* Every function has a plain and a decorated name; both lead to the same code. */
-  createHook = (CreateHookFn)GetProcAddress(library, "kslCreateHook");
-  setBkColor = (SetColorFn)GetProcAddress(library, "kslHookSetBkColor");
+  /* Every function has its plain name; the 32-bit DLL also has the decorated __stdcall one, which
+   * leads to the same code. 64-bit code has one calling convention and no decorated names. */
+  /* In 64-bit code FARPROC returns INT_PTR, not int: the detour through void (*)(void) tells GCC's
+   * -Wcast-function-type that the type is chosen on purpose. */
+  createHook = (CreateHookFn)(void (*)(void))GetProcAddress(library, "kslCreateHook");
+  setBkColor = (SetColorFn)(void (*)(void))GetProcAddress(library, "kslHookSetBkColor");
   Expect(createHook != NULL && setBkColor != NULL, "kslCreateHook and kslHookSetBkColor are found");
+#ifdef _WIN64
+  Expect(GetProcAddress(library, "_kslCreateHook@8") == NULL, "there is no _kslCreateHook@8");
+#else
   Expect((FARPROC)createHook == GetProcAddress(library, "_kslCreateHook@8"),
          "_kslCreateHook@8 is the same function");
+#endif
   if (createHook == NULL || setBkColor == NULL) return 1;
 
   wc.lpfnWndProc = DefWindowProcA;

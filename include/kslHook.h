@@ -1,10 +1,11 @@
 /* kslHook.dll: re-skins one list box of a host window.
  *
- * All functions are __stdcall, take 32-bit arguments and must be called on the thread that owns the
- * host's windows (its GUI thread). At most one overlay exists per process. The library keeps
- * itself loaded while the overlay is on; switch it off (through a fresh GetProcAddress, if need
- * be) for the library to unload. The setters act on the live overlay and do nothing while it is
- * off. */
+ * The same declarations serve 32-bit and 64-bit hosts, each with a kslHook.dll of its own size.
+ * All functions are __stdcall (64-bit compilers take it as their one calling convention), take
+ * window handles and pointers of the host's size, and must be called on the thread that owns the
+ * host's windows (its GUI thread). At most one overlay exists per process. The library keeps itself
+ * loaded while the overlay is on; switch it off (through a fresh GetProcAddress, if need be) for
+ * the library to unload. The setters act on the live overlay and do nothing while it is off. */
 #ifndef KSLHOOK_H
 #define KSLHOOK_H
 

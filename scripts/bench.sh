@@ -5,6 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh >/dev/null
-source scripts/wine-env.sh
+source scripts/wine-env.sh 32
 cd build/bin
 xvfb-run -a -s "-screen 0 1280x1024x24" wine bench.exe "$@"

@@ -19,7 +19,7 @@ case "$mode" in
 esac
 
 bash scripts/build.sh
-source scripts/wine-env.sh
+source scripts/wine-env.sh 32
 
 if [ "$mode" = --interactive ]; then
   exec wine build/bin/kslhook_demo.exe

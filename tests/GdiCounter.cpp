@@ -61,22 +61,22 @@ HBITMAP WINAPI CountCreateDibSection(HDC hDC, const BITMAPINFO* pInfo, UINT usag
 template <typename F>
 void Patch(HMODULE hLibrary, const char* dll, const char* name, F replacement, F& original) {
   auto* base = reinterpret_cast<BYTE*>(hLibrary);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
   for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + rva); desc->Name; ++desc) {
     if (lstrcmpiA(reinterpret_cast<char*>(base + desc->Name), dll) != 0) continue;
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + desc->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + desc->FirstThunk);
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
     for (; names->u1.AddressOfData; ++names, ++slots) {
-      if (names->u1.Ordinal & IMAGE_ORDINAL_FLAG32) continue;
+      if (names->u1.Ordinal & IMAGE_ORDINAL_FLAG) continue;
       auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
       if (std::strcmp(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
       DWORD old;
-      ::VirtualProtect(&slots->u1.Function, sizeof(DWORD), PAGE_READWRITE, &old);
+      ::VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
       original = reinterpret_cast<F>(slots->u1.Function);
-      slots->u1.Function = reinterpret_cast<DWORD>(replacement);
-      ::VirtualProtect(&slots->u1.Function, sizeof(DWORD), old, &old);
+      slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      ::VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
     }
   }
 }

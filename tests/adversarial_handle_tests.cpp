@@ -160,8 +160,10 @@ CHILD_TEST(BadHandles, NoWindowsAsListOrReferenceChangeNothingAndLeaveNothing) {
   const Snapshot listBefore(h.list);
   HWND dead = MakeChild(h.top.hWnd(), 500, WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 0, 0, 10, 10);
   ::DestroyWindow(dead);
+  // The last one fills a 64-bit handle's upper half too.
   const HWND garbage[] = {nullptr, dead, reinterpret_cast<HWND>(-1), reinterpret_cast<HWND>(1),
-                          reinterpret_cast<HWND>(0xFFFF), reinterpret_cast<HWND>(0x7FFFFFFF)};
+                          reinterpret_cast<HWND>(0xFFFF), reinterpret_cast<HWND>(0x7FFFFFFF),
+                          reinterpret_cast<HWND>(~static_cast<uintptr_t>(0) / 3 * 2)};
   const int windowsBefore = CountThreadWindows();
   for (HWND bad : garbage) {
     const std::string what = "handle " + std::to_string(reinterpret_cast<uintptr_t>(bad));
