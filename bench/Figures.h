@@ -16,8 +16,9 @@ std::vector<Figure> SwitchOnFigures();
 // of 100,000 rows takes, against what filling that list took.
 std::vector<Figure> MemoryFigures();
 
-// The host's loop of LB_ADDSTRING with its redraw on while the skin is on, plus the catch-up once
-// its message loop runs, against the same loop on a hidden list of the same style; per row.
+// The host's loop of LB_ADDSTRING with its redraw on while the skin is on, onto a list that already
+// shows its scroll bar, plus the catch-up once its message loop runs, against the same loop on a
+// hidden list of the same style; per row.
 std::vector<Figure> AddLoopFigures();
 
 // The host's batch of 10,000 rows between WM_SETREDRAW FALSE and TRUE, then painted, with the skin

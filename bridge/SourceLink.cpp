@@ -144,6 +144,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bKeepsStrings = ::IsWindow(hSource) && (!ownerDrawn || (style & LBS_HASSTRINGS) != 0);
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
   m_bMirrorSelectsItself = !m_bMultiSelect && (style & LBS_NOSEL) == 0;
+  m_sourceSize = SourceSize();
 
   // A source whose procedure cannot be replaced (not a window) is not hooked.
   if (m_subclass.Install(hSource, this)) {
@@ -269,29 +270,44 @@ void CSourceLink::NeedCatchUp(unsigned what) {
 
 LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM wParam,
                                      LPARAM lParam) {
-  const LRESULT countBefore = next(LB_GETCOUNT, 0, 0);
   const LRESULT answer = next(message, wParam, lParam);
   // The host may have switched the overlay off from whatever the source's handling set off.
   if (answer < 0 || !IsHooked()) return answer;
   NeedCatchUp(kRowsChanged);
-  // A row added at the end moves nothing: the catch-up adds it to the mirror. Where it went, the
-  // source's sorting or a subclass of the host's decided.
-  const bool inserted = message != LB_DELETESTRING && message != LB_RESETCONTENT &&
-                        message != LB_SETCOUNT;
-  if (inserted && answer == countBefore) return answer;
-  HoldMirrorPainting();
-  SyncRowCount(countBefore);
-  if (inserted)
-    ToMirror(LB_INSERTSTRING, static_cast<WPARAM>(answer), 0);
-  else
-    ToMirror(message, wParam, 0);
+  switch (message) {
+    case LB_DELETESTRING:  // answers the rows left
+      if (static_cast<LRESULT>(wParam) >= m_nMirrorRows) break;
+      HoldMirrorPainting();
+      SyncRowCount(answer + 1);
+      ToMirror(LB_DELETESTRING, wParam, 0);
+      m_nMirrorRows = answer;
+      break;
+    case LB_RESETCONTENT:
+    case LB_SETCOUNT:
+      HoldMirrorPainting();
+      ToMirror(message, wParam, 0);
+      m_nMirrorRows = ToMirror(LB_GETCOUNT, 0, 0);
+      break;
+    default: {  // a row added at `answer`, where the source's sorting or a subclass of the host's put it
+      // Past the mirror's rows it moves nothing the mirror shows: the catch-up adds it.
+      if (answer >= m_nMirrorRows) break;
+      const LRESULT countAfter = next(LB_GETCOUNT, 0, 0);
+      if (countAfter <= m_nMirrorRows) break;  // the row was there already
+      HoldMirrorPainting();
+      SyncRowCount(countAfter - 1);
+      ToMirror(LB_INSERTSTRING, static_cast<WPARAM>(answer), 0);
+      m_nMirrorRows = countAfter;
+      break;
+    }
+  }
   return answer;
 }
 
 void CSourceLink::SyncRowCount(LRESULT count) {
   // Rows appended earlier in the burst go in first, so that both lists count rows alike.
-  if (count >= 0 && ToMirror(LB_GETCOUNT, 0, 0) != count)
-    ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
+  if (count < 0 || count == m_nMirrorRows) return;
+  ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
+  m_nMirrorRows = count;
 }
 
 void CSourceLink::HoldMirrorPainting() {
@@ -312,6 +328,8 @@ void CSourceLink::CatchUp() {
     // scroll-bar update for the whole burst.
     // A visible list updates its scroll bar for every row it gains.
     HoldMirrorPainting();
+    // Whoever else may have sent the mirror rows, it gets the source's.
+    m_nMirrorRows = ToMirror(LB_GETCOUNT, 0, 0);
     SyncRowCount(AskSource(LB_GETCOUNT, 0, 0));
     FollowRowHeight();
   }
@@ -344,14 +362,22 @@ void CSourceLink::FollowRowHeight() {
     ToMirror(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
 }
 
-void CSourceLink::ResizeOwnerToSource() {
+SIZE CSourceLink::SourceSize() const {
+  // The source's rows and its scroll bar: the mirror shows its own bar where the source shows one,
+  // so the rows keep the source's width, and a bar coming or going changes nothing.
   RECT rc = {};
-  ::GetClientRect(m_hHookedList, &rc);
-  // The mirror's scroll bar takes room from its rows: the panel grows by it, so the rows keep the
-  // source's width.
-  if (::GetWindowLongA(m_hMirrorList, GWL_STYLE) & WS_VSCROLL)
+  ::GetClientRect(m_hSourceList, &rc);
+  if (::GetWindowLongA(m_hSourceList, GWL_STYLE) & WS_VSCROLL)
     rc.right += ::GetSystemMetrics(SM_CXVSCROLL);
-  m_pOwner->OnSourceResized(rc.right, rc.bottom);
+  return {rc.right, rc.bottom};
+}
+
+void CSourceLink::ResizeOwnerToSource() {
+  // Moving a window is dear: the panel moves only when the host resized its list.
+  const SIZE size = SourceSize();
+  if (size.cx == m_sourceSize.cx && size.cy == m_sourceSize.cy) return;
+  m_sourceSize = size;
+  m_pOwner->OnSourceResized(size.cx, size.cy);
 }
 
 LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const {

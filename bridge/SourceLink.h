@@ -118,6 +118,8 @@ class CSourceLink : private CSubclassClient {
   LRESULT AskSource(UINT message, WPARAM wParam, LPARAM lParam) const;
   // The source's previous procedure as it is now; empty when nothing is hooked.
   CNextProc SourceProc() const;
+  // The size the panel takes for the source as it is now.
+  SIZE SourceSize() const;
   void ResizeOwnerToSource();
 
   Owner* const m_pOwner;
@@ -138,6 +140,8 @@ class CSourceLink : private CSubclassClient {
   unsigned m_pending = kNothingPending;
   bool m_bCatchUpPosted = false;       // a catch-up is on its way through the host's loop
   bool m_bMirrorHeld = false;          // the mirror's painting waits for the catch-up
+  SIZE m_sourceSize = {};              // the source's size the panel last followed
+  LRESULT m_nMirrorRows = 0;           // the rows the link gave the mirror
   int m_nDepth = 0;                    // messages of the source the link is handling now
   bool m_bMovingFocus = false;         // MoveFocus is at work
 };
