@@ -40,7 +40,10 @@ LRESULT CALLBACK PlainOwnerDrawHolder(HWND h, UINT m, WPARAM w, LPARAM l) {
     char text[64] = {};  // the benchmark's rows are all shorter
     ::SendMessageA(d->hwndItem, LB_GETTEXT, d->itemID, reinterpret_cast<LPARAM>(text));
     ::SetBkMode(d->hDC, TRANSPARENT);
-    ::TextOutA(d->hDC, d->rcItem.left + 2, d->rcItem.top, text, lstrlenA(text));
+    // The rows carry tabs, which a host's list expands as the skin does.
+    INT tabStops[2] = {0, 400};
+    ::TabbedTextOutA(d->hDC, d->rcItem.left + 2, d->rcItem.top, text, lstrlenA(text), 2, tabStops,
+                     0);
     return TRUE;
   }
   return ::DefWindowProcA(h, m, w, l);

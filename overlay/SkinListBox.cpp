@@ -110,8 +110,33 @@ bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
 void CSkinListBox::MakeTileBrush() {
   // Painting fills with the tile as a brush: one fill a rectangle, whatever the tile's size.
   m_brTile.DeleteObject();
-  if (m_bmpBack.GetSafeHandle() != nullptr)
-    m_brTile.Attach(::CreatePatternBrush(static_cast<HBITMAP>(m_bmpBack.GetSafeHandle())));
+  m_nBrushHeight = 0;
+  BITMAP tile = {};
+  if (m_dcMem.GetSafeHdc() == nullptr || !m_bmpBack.GetBitmap(&tile)) return;
+  const int W = tile.bmWidth;
+  const int H = tile.bmHeight < 0 ? -tile.bmHeight : tile.bmHeight;
+  // A brush is filled in by its cells, so a tiny tile would cost a fill for every few pixels: it
+  // is widened once, the same picture repeated, to a size that costs no more than a usual tile.
+  constexpr int kCheapSide = 64;
+  const int wide = W * ((kCheapSide + W - 1) / W);
+  const int high = H * ((kCheapSide + H - 1) / H);
+  m_nBrushHeight = high;
+  CBrush narrow;
+  narrow.Attach(::CreatePatternBrush(m_bmpBack));
+  CBitmap widened;
+  CDC canvas;
+  if (narrow.GetSafeHandle() == nullptr || (wide == W && high == H) ||
+      !widened.Attach(::CreateCompatibleBitmap(m_dcMem, wide, high)) ||
+      !canvas.CreateCompatibleDC(&m_dcMem)) {
+    m_brTile.Attach(narrow.Detach());
+    m_nBrushHeight = H;
+    return;
+  }
+  const HGDIOBJ previous = canvas.SelectObject(&widened);
+  const RECT all = {0, 0, wide, high};
+  canvas.FillRect(&all, &narrow);
+  ::SelectObject(canvas, previous);
+  m_brTile.Attach(::CreatePatternBrush(widened));
 }
 
 void CSkinListBox::ReleaseTile() {

@@ -34,6 +34,7 @@ class CSkinListBox : public CListBox {
   CBitmap m_bmpBack;          // the tile
   CDC m_dcMem;                // the canvas: a memory DC with the tile selected
   CBrush m_brTile;            // the tile as a pattern brush, made anew whenever the tile changes
+  int m_nBrushHeight = 0;     // the height of the picture in m_brTile: the tile's, or a multiple
   COLORREF m_crText;          // item text colour
   COLORREF m_crSelect;        // selection fill
 
@@ -50,6 +51,8 @@ class CSkinListBox : public CListBox {
   // Input the host's list decides about goes there; TRUE with *pResult set when it went.
   bool HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
   void MakeTileBrush();
+  // Fills rc (client coordinates) with the tile's grid, whose row 0 starts at itemZeroTop.
+  void FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop);
   // After a new tile: the text colour chosen by contrast follows the tile.
   void FollowTile();
   // The text colour of a selected row: the text colour where it is readable on the selection fill.

@@ -9,17 +9,18 @@
 #include "framework/PlainArray.h"
 
 void CSkinListBox::PaintBackground(CDC* pDC, const RECT* lpRect) {
-  BITMAP tile = {};
-  if (m_brTile.GetSafeHandle() == nullptr || !m_bmpBack.GetBitmap(&tile) || tile.bmHeight == 0)
-    return;
+  FillWithTile(*pDC, *lpRect, -GetItemHeight(0) * GetTopIndex());
+}
+
+void CSkinListBox::FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop) {
   // The tile's grid starts at item 0's top edge, wherever the list has scrolled to: the brush's
-  // origin moves up by the rows scrolled past, within one tile's height.
-  const int H = std::abs(tile.bmHeight);
-  const int S = GetItemHeight(0) * GetTopIndex();
+  // origin moves with it, within one tile's height.
+  const int H = m_nBrushHeight;
+  if (m_brTile.GetSafeHandle() == nullptr || H <= 0) return;
   POINT previous = {};
-  ::SetBrushOrgEx(*pDC, 0, ((-S % H) + H) % H, &previous);
-  ::FillRect(*pDC, lpRect, m_brTile);
-  ::SetBrushOrgEx(*pDC, previous.x, previous.y, nullptr);
+  ::SetBrushOrgEx(hDC, 0, ((itemZeroTop % H) + H) % H, &previous);
+  ::FillRect(hDC, &rc, m_brTile);
+  ::SetBrushOrgEx(hDC, previous.x, previous.y, nullptr);
 }
 
 void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
@@ -28,6 +29,7 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   const RECT& rcItem = lpDrawItemStruct->rcItem;
   const UINT state = lpDrawItemStruct->itemState;
 
+  const UINT row = lpDrawItemStruct->itemID;
   PaintBackground(&dc, &rcItem);
   // Selection and focus come from the row's state whatever the window manager asked for, so a
   // selected row keeps its highlight through scrolling and full repaints.
@@ -37,10 +39,11 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   }
   if (state & ODS_FOCUS) dc.DrawFocusRect(&rcItem);
 
-  if (GetCount() != 0) {
+  // An empty list asks for its focus rectangle alone, with no row.
+  if (row != static_cast<UINT>(-1)) {
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextColor((state & ODS_SELECTED) ? SelectedTextColour() : m_crText);
-    DrawText(&dc, rcItem, lpDrawItemStruct->itemID);
+    DrawText(&dc, rcItem, row);
   }
   dc.Detach();
 }
@@ -51,15 +54,22 @@ namespace {
 template <typename Char>
 void DrawRowText(const CSourceLink& link, HDC hDC, int x, int y, UINT row) {
   const LRESULT length = link.AskSourceText(LB_GETTEXTLEN, row, 0);
-  CPlainArray<Char> text;
-  if (length <= 0 || length >= INT_MAX || !text.SetSize(static_cast<int>(length) + 1) ||
-      link.AskSourceText(LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.GetData())) == LB_ERR)
-    return;
+  if (length <= 0 || length >= INT_MAX) return;
+  // Most rows fit the stack; longer ones take the heap.
+  Char shortText[256];
+  CPlainArray<Char> longText;
+  Char* text = shortText;
+  if (length >= 256) {
+    if (!longText.SetSize(static_cast<int>(length) + 1)) return;
+    text = longText.GetData();
+  }
+  text[0] = Char();
+  if (link.AskSourceText(LB_GETTEXT, row, reinterpret_cast<LPARAM>(text)) == LB_ERR) return;
   INT tabStops[2] = {0, 400};
   if constexpr (sizeof(Char) == 1)
-    ::TabbedTextOutA(hDC, x, y, text.GetData(), ::lstrlenA(text.GetData()), 2, tabStops, 0);
+    ::TabbedTextOutA(hDC, x, y, text, ::lstrlenA(text), 2, tabStops, 0);
   else
-    ::TabbedTextOutW(hDC, x, y, text.GetData(), ::lstrlenW(text.GetData()), 2, tabStops, 0);
+    ::TabbedTextOutW(hDC, x, y, text, ::lstrlenW(text), 2, tabStops, 0);
 }
 
 }  // namespace

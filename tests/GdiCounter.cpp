@@ -10,6 +10,7 @@ decltype(&::CreateCompatibleDC) g_createDC;
 decltype(&::DeleteDC) g_deleteDC;
 decltype(&::CreateSolidBrush) g_createBrush;
 decltype(&::CreatePatternBrush) g_createPatternBrush;
+decltype(&::CreateCompatibleBitmap) g_createCompatibleBitmap;
 decltype(&::DeleteObject) g_deleteObject;
 decltype(&::LoadImageA) g_loadImage;
 decltype(&::LoadBitmapA) g_loadBitmap;
@@ -32,6 +33,11 @@ HBRUSH WINAPI CountCreateBrush(COLORREF c) {
 }
 HBRUSH WINAPI CountCreatePatternBrush(HBITMAP b) {
   HBRUSH r = g_createPatternBrush(b);
+  g_count.created += r != nullptr;
+  return r;
+}
+HBITMAP WINAPI CountCreateCompatibleBitmap(HDC h, int cx, int cy) {
+  HBITMAP r = g_createCompatibleBitmap(h, cx, cy);
   g_count.created += r != nullptr;
   return r;
 }
@@ -92,6 +98,8 @@ GdiCount& CountLibraryGdi(HMODULE hLibrary) {
     Patch(hLibrary, "gdi32.dll", "CreateSolidBrush", &CountCreateBrush, g_createBrush);
     Patch(hLibrary, "gdi32.dll", "CreatePatternBrush", &CountCreatePatternBrush,
           g_createPatternBrush);
+    Patch(hLibrary, "gdi32.dll", "CreateCompatibleBitmap", &CountCreateCompatibleBitmap,
+          g_createCompatibleBitmap);
     Patch(hLibrary, "gdi32.dll", "DeleteObject", &CountDeleteObject, g_deleteObject);
     Patch(hLibrary, "user32.dll", "LoadImageA", &CountLoadImage, g_loadImage);
     Patch(hLibrary, "user32.dll", "LoadBitmapA", &CountLoadBitmap, g_loadBitmap);
