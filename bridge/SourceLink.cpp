@@ -156,7 +156,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   CatchUp();
   // Looked at again once the host's loop runs: the host may have switched the overlay on from
   // inside one of its list's messages, whose change was not made yet.
-  NeedCatchUp(kRowsChanged);
+  NeedCatchUp(kRowsToCheck);
   return TRUE;
 }
 
@@ -303,11 +303,11 @@ LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM
   return answer;
 }
 
-void CSourceLink::SyncRowCount(LRESULT count) {
-  // Rows appended earlier in the burst go in first, so that both lists count rows alike.
-  if (count < 0 || count == m_nMirrorRows) return;
+bool CSourceLink::SyncRowCount(LRESULT count) {
+  if (count < 0 || count == m_nMirrorRows) return false;
   ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
   m_nMirrorRows = count;
+  return true;
 }
 
 void CSourceLink::HoldMirrorPainting() {
@@ -319,25 +319,23 @@ void CSourceLink::HoldMirrorPainting() {
 }
 
 void CSourceLink::CatchUp() {
-  const unsigned pending = m_pending;
+  unsigned pending = m_pending;
   m_pending = kNothingPending;
   m_bCatchUpPosted = false;
   if (pending == kNothingPending || !IsHooked()) return;
-  if (pending & kRowsChanged) {
-    // As many rows as the source, at its row height, all drawn afresh: one repaint and one
-    // scroll-bar update for the whole burst.
-    // A visible list updates its scroll bar for every row it gains.
-    HoldMirrorPainting();
-    // Whoever else may have sent the mirror rows, it gets the source's.
+  if (pending & (kRowsChanged | kRowsToCheck)) {
+    // As many rows as the source, whoever else may have sent the mirror rows, at its row height:
+    // one scroll-bar update for the whole burst.
     m_nMirrorRows = ToMirror(LB_GETCOUNT, 0, 0);
-    SyncRowCount(AskSource(LB_GETCOUNT, 0, 0));
+    if (SyncRowCount(AskSource(LB_GETCOUNT, 0, 0))) pending |= kRowsChanged;
     FollowRowHeight();
   }
   ShowSourceState();
   const bool held = m_bMirrorHeld;
   m_bMirrorHeld = false;
   if (held) ToMirror(WM_SETREDRAW, TRUE, 0);
-  // A list whose redraw comes back on is not bound to repaint by itself.
+  // Changed rows are all drawn afresh, in one repaint; a list whose redraw comes back on is not
+  // bound to repaint by itself.
   if (held || (pending & kRowsChanged)) ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
   // The panel's size depends on the mirror's scroll bar, up to date now unless the host's batch
   // still holds the mirror's redraw off: then it waits for the host's redraw.

@@ -98,8 +98,8 @@ class CSourceLink : private CSubclassClient {
   void NeedCatchUp(unsigned what);
   // A message that adds or removes rows; returns the source's answer.
   LRESULT RepeatRowChange(const CNextProc& next, UINT message, WPARAM wParam, LPARAM lParam);
-  // Gives the mirror `count` rows, where it has another number.
-  void SyncRowCount(LRESULT count);
+  // Gives the mirror `count` rows, where it has another number; TRUE when it had.
+  bool SyncRowCount(LRESULT count);
   // Holds the mirror's painting until the catch-up, unless the host holds it.
   void HoldMirrorPainting();
   // The font the source took, with the row height it took with it.
@@ -136,7 +136,13 @@ class CSourceLink : private CSubclassClient {
   bool m_bMirrorSelectsItself = true;
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
   // What the mirror has yet to catch up with, once the host's loop runs.
-  enum : unsigned { kNothingPending = 0, kStateChanged = 1, kRowsChanged = 2, kResized = 4 };
+  enum : unsigned {
+    kNothingPending = 0,
+    kStateChanged = 1,  // the source's selection, caret, anchor or top row
+    kRowsChanged = 2,   // the source's rows: the mirror counts them again and draws them afresh
+    kRowsToCheck = 4,   // the mirror counts the source's rows again, and draws them if they differ
+    kResized = 8,       // the source's size
+  };
   unsigned m_pending = kNothingPending;
   bool m_bCatchUpPosted = false;       // a catch-up is on its way through the host's loop
   bool m_bMirrorHeld = false;          // the mirror's painting waits for the catch-up

@@ -59,19 +59,21 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   ::GetWindowRect(hReference, &rcReference);
   const bool sourceHadFocus = hSource != nullptr && ::GetFocus() == hSource;
   m_bSourceWasVisible = ::IsWindowVisible(hSource) != FALSE;
-  FitMirrorTo(hSource);
   // The panel is part of its parent's keyboard navigation: Tab reaches the mirror inside it.
   ::SetWindowLongA(m_hWnd, GWL_EXSTYLE,
                    ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+  // Everything is put in place while the panel is hidden: a visible window pays for every change
+  // of its size and of its scroll bar, and the mirror's rows bring its scroll bar.
+  MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top, TRUE);
+  FitMirrorTo(hSource);
+  m_wndList.TakeColoursOf(hSource);
+  m_link.HookSource(hSource);
   // A list with the focus is hidden once the mirror has taken the focus over from it: hiding it
   // first would take the focus from the host.
   if (!sourceHadFocus) ::ShowWindow(hSource, SW_HIDE);
-  MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top, TRUE);
   // A new child window starts below its siblings; the overlay must be seen above them.
-  ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  ShowWindow(SW_SHOW);
-  m_wndList.TakeColoursOf(hSource);
-  m_link.HookSource(hSource);
+  ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   if (sourceHadFocus) {
     m_link.MoveFocus(m_wndList.GetSafeHwnd());
     ::ShowWindow(hSource, SW_HIDE);
