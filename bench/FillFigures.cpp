@@ -5,6 +5,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "bench/Figures.h"
@@ -88,12 +89,52 @@ Figure SwitchOnGrowth(const SwitchOnResult& smaller, int smallerRows, const Swit
 
 }  // namespace
 
+// The least any skin costs to show a list's rows: a window of its own with an owner-drawn list
+// without data of that many rows, made, shown and painted, without the library; against the same
+// hidden fill as switch-on.
+Figure SwitchOnFloor(int rows, int reps) {
+  host::SceneOptions options;
+  options.items = rows;
+  host::HostScene scene(options);
+  const HWND top = scene.top.hWnd();
+  CatchUp(top);
+  std::unique_ptr<PlainOwnerDrawn> view;
+  auto floor = [&] {
+    const Phases phases = Timed(top, [&] {
+      view = std::make_unique<PlainOwnerDrawn>(top, RECT{0, 0, 300, 200},
+                                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NODATA |
+                                                   LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT);
+      ::SendMessageA(view->list(), LB_SETCOUNT, static_cast<WPARAM>(rows), 0);
+    });
+    view.reset();
+    Settle(top);
+    return phases;
+  };
+  auto anchor = [&] {
+    const HWND hidden = HiddenTwin(scene);
+    const Phases phases = Timed(top, [&] { AddRows(hidden, rows); });
+    ::DestroyWindow(hidden);
+    Settle(top);
+    return phases;
+  };
+  Progress(("a plain view of " + LongCount(rows) + " rows, without the library").c_str());
+  const Paired paired = Interleave(reps, floor, anchor);
+  Figure figure;
+  figure.name = "switch_on_" + ShortCount(rows) + "_plain_view";
+  figure.title = "  a plain list without data shown instead, no library (the floor)";
+  figure.unit = "ms";
+  SetTotals(figure, paired, kMs);
+  figure.reps = reps;
+  return figure;
+}
+
 std::vector<Figure> SwitchOnFigures() {
   const SwitchOnResult small = SwitchOn(1000, 9);
+  const Figure floor = SwitchOnFloor(1000, 9);
   const SwitchOnResult medium = SwitchOn(10000, 7);
   const SwitchOnResult large = SwitchOn(100000, 5);
   const Figure growth = SwitchOnGrowth(small, 1000, large, 100000);
-  return {small.total, small.perRow, medium.total, medium.perRow, large.total, large.perRow,
+  return {small.total, small.perRow, floor, medium.total, medium.perRow, large.total, large.perRow,
           growth};
 }
 

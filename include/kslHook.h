@@ -35,7 +35,7 @@ KSLHOOK_API int __stdcall kslHookSetBkColor(COLORREF crColor);
 /* Sets the item text colour and repaints. Returns 1. */
 KSLHOOK_API int __stdcall kslHookSetFgColor(COLORREF crColor);
 
-/* Records hWnd with the live overlay; nothing reads it back. Returns 1. */
+/* Accepted for hosts that call it: the library keeps no window of the host's. Returns 1. */
 KSLHOOK_API int __stdcall kslHookSetHwnd(HWND hWnd);
 
 #ifdef __cplusplus
