@@ -141,6 +141,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bUnicode = ::IsWindowUnicode(hSource) != FALSE;
   const LONG style = ::GetWindowLongA(hSource, GWL_STYLE);
   const bool ownerDrawn = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
+  m_bHostDrawsRows = ::IsWindow(hSource) && ownerDrawn;
   m_bKeepsStrings = ::IsWindow(hSource) && (!ownerDrawn || (style & LBS_HASSTRINGS) != 0);
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
   m_bMirrorSelectsItself = !m_bMultiSelect && (style & LBS_NOSEL) == 0;
@@ -382,6 +383,22 @@ LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const
   // Past the link while hooked, so that the link's own questions are not taken for the host's.
   if (m_hHookedList != nullptr) return CallSourceProc(message, wParam, lParam);
   return SendInCharacterSet(m_hSourceList, message, wParam, lParam);
+}
+
+void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) const {
+  const HWND hOwner = ::GetParent(m_hHookedList);
+  if (hOwner == nullptr) return;
+  DRAWITEMSTRUCT draw = {ODT_LISTBOX,
+                         static_cast<UINT>(::GetDlgCtrlID(m_hHookedList)),
+                         row,
+                         ODA_DRAWENTIRE,
+                         state,
+                         m_hHookedList,
+                         hDC,
+                         rc,
+                         static_cast<ULONG_PTR>(CallSourceProc(LB_GETITEMDATA, row, 0))};
+  ::SendMessageA(hOwner, WM_DRAWITEM, static_cast<WPARAM>(draw.CtlID),
+                 reinterpret_cast<LPARAM>(&draw));
 }
 
 LRESULT CSourceLink::AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) const {

@@ -88,6 +88,11 @@ class CSourceLink : private CSubclassClient {
   LRESULT AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) const;
   // TRUE when the source's rows have texts to draw.
   bool SourceKeepsTexts() const { return m_bKeepsStrings; }
+  // TRUE when the host draws the source's rows itself (an owner-drawn list).
+  bool HostDrawsRows() const { return m_bHostDrawsRows && IsHooked(); }
+  // Asks the host to draw row `row` of its list as it draws it there: WM_DRAWITEM to the list's
+  // parent, naming the list, its id and the row's item data, with `state`, into hDC at rc.
+  void HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) const;
 
  private:
   // The source window procedure: every message the source list receives while hooked.
@@ -132,6 +137,7 @@ class CSourceLink : private CSubclassClient {
   HWND m_hMirrorList = nullptr;        // the mirror list's window
   bool m_bUnicode = false;             // the source is a Unicode window
   bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
+  bool m_bHostDrawsRows = false;       // the source is owner-drawn
   bool m_bMultiSelect = false;         // extended or multiple selection
   bool m_bMirrorSelectsItself = true;
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off

@@ -1,14 +1,23 @@
 #include "overlay/Contrast.h"
 
+#include <array>
 #include <cmath>
 
 #include "framework/Gdi.h"
 
 namespace {
 
+// A channel's light, looked up: pictures ask for it pixel by pixel.
 double Linear(BYTE channel) {
-  const double c = channel / 255.0;
-  return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  static const auto table = [] {
+    std::array<double, 256> light{};
+    for (int i = 0; i < 256; ++i) {
+      const double c = i / 255.0;
+      light[i] = c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    }
+    return light;
+  }();
+  return table[channel];
 }
 
 }  // namespace

@@ -8,7 +8,9 @@ BEGIN_MESSAGE_MAP(CSkinListBox, CListBox)
   ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
-CSkinListBox::CSkinListBox() : m_crText(RGB(0, 0, 0)), m_crSelect(RGB(0x00, 0x00, 0x88)) {
+CSkinListBox::CSkinListBox()
+    : m_crText(RGB(0, 0, 0)), m_crSelect(RGB(0x00, 0x00, 0x88)),
+      m_crHostBack(::GetSysColor(COLOR_WINDOW)) {
   m_bmpBack.LoadBitmap(IDB_BACKGROUND);
   // The canvas holds the tile from the start, so that setters called before the first paint take
   // effect; a memory DC of the screen's kind is one of the list's kind.
@@ -139,7 +141,43 @@ void CSkinListBox::MakeTileBrush() {
   m_brTile.Attach(::CreatePatternBrush(widened));
 }
 
+HDC CRowCanvas::Prepare(int cx, int cy) {
+  if (cx <= 0 || cy <= 0) return nullptr;
+  if (m_dc.GetSafeHdc() != nullptr && m_cx == cx && m_cy == cy) return m_dc;
+  Release();
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* pBits = nullptr;
+  if (!m_dc.CreateCompatibleDC(nullptr) ||
+      !m_bitmap.Attach(::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &pBits, nullptr, 0))) {
+    Release();
+    return nullptr;
+  }
+  m_hPrevious = m_dc.SelectObject(&m_bitmap);
+  m_pPixels = static_cast<RGBQUAD*>(pBits);
+  m_cx = cx;
+  m_cy = cy;
+  return m_dc;
+}
+
+void CRowCanvas::Forget() {
+  m_dc.Detach();
+  Release();
+}
+
+void CRowCanvas::Release() {
+  // The DC lets go of the picture before both go.
+  if (m_dc.GetSafeHdc() != nullptr && m_hPrevious != nullptr) ::SelectObject(m_dc, m_hPrevious);
+  m_dc.DeleteDC();
+  m_bitmap.DeleteObject();
+  m_hPrevious = nullptr;
+  m_pPixels = nullptr;
+  m_cx = m_cy = 0;
+}
+
 void CSkinListBox::ReleaseTile() {
+  m_hostRow.Release();
+  m_skinRow.Release();
   m_brTile.DeleteObject();
   m_dcMem.DeleteDC();
   m_bmpBack.DeleteObject();
@@ -149,9 +187,16 @@ void CSkinListBox::TakeColoursOf(HWND hSource) {
   CBorrowedWindowDC dcSource(hSource, CBorrowedWindowDC::ClientArea);
   if (dcSource.GetSafeHdc() == nullptr) return;
   // The host colours its list in its answer to this message; the brush it returns stays its own.
+  HBRUSH hHostBrush = nullptr;
   if (HWND hParent = ::GetParent(hSource))
-    ::SendMessageA(hParent, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dcSource.GetSafeHdc()),
-                   reinterpret_cast<LPARAM>(hSource));
+    hHostBrush = reinterpret_cast<HBRUSH>(
+        ::SendMessageA(hParent, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dcSource.GetSafeHdc()),
+                       reinterpret_cast<LPARAM>(hSource)));
+  LOGBRUSH hostBrush = {};
+  m_crHostBack = hHostBrush != nullptr && ::GetObjectA(hHostBrush, sizeof hostBrush, &hostBrush) &&
+                         hostBrush.lbStyle == BS_SOLID
+                     ? hostBrush.lbColor
+                     : ::GetSysColor(COLOR_WINDOW);
   m_crText = ::GetTextColor(dcSource);
   m_bTextByContrast = m_crText == ::GetSysColor(COLOR_WINDOWTEXT);
   FollowTile();

@@ -6,6 +6,31 @@
 
 class CSourceLink;
 
+// A picture of one row, top-down, 32 bits a pixel, in a DC of its own; kept for the next row of
+// the same size.
+class CRowCanvas {
+ public:
+  CRowCanvas() = default;
+  ~CRowCanvas() { Release(); }
+  CRowCanvas(const CRowCanvas&) = delete;
+  CRowCanvas& operator=(const CRowCanvas&) = delete;
+
+  // The DC, holding a picture of cx by cy pixels; null when none can be made.
+  HDC Prepare(int cx, int cy);
+  RGBQUAD* Pixels() const { return m_pPixels; }
+  // Lets go of a DC that someone else deleted: it is not deleted again.
+  void Forget();
+  void Release();
+
+ private:
+  CDC m_dc;
+  CBitmap m_bitmap;
+  HGDIOBJ m_hPrevious = nullptr;
+  RGBQUAD* m_pPixels = nullptr;
+  int m_cx = 0;
+  int m_cy = 0;
+};
+
 class CSkinListBox : public CListBox {
  public:
   CSkinListBox();
@@ -37,6 +62,7 @@ class CSkinListBox : public CListBox {
   int m_nBrushHeight = 0;     // the height of the picture in m_brTile: the tile's, or a multiple
   COLORREF m_crText;          // item text colour
   COLORREF m_crSelect;        // selection fill
+  COLORREF m_crHostBack;      // the background the host paints its list's rows on
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -58,6 +84,12 @@ class CSkinListBox : public CListBox {
   // The text colour of a selected row: the text colour where it is readable on the selection fill.
   COLORREF SelectedTextColour() const;
   void DrawText(CDC* pDC, const RECT& rcItem, UINT itemID);
+  // A row the host draws itself: drawn by the host into a picture of its own, then shown over the
+  // tile, the tile (lightened or dimmed for the host's ink) where the host painted its background.
+  void DrawHostRow(const DRAWITEMSTRUCT& item);
+
+  CRowCanvas m_hostRow;    // what the host drew
+  CRowCanvas m_skinRow;    // what the skin shows under it
   // Invalidates, erases and repaints the whole list before returning.
   void RepaintNow();
 };

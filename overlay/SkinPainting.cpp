@@ -7,6 +7,7 @@
 
 #include "bridge/SourceLink.h"
 #include "framework/PlainArray.h"
+#include "overlay/Contrast.h"
 
 void CSkinListBox::PaintBackground(CDC* pDC, const RECT* lpRect) {
   FillWithTile(*pDC, *lpRect, -GetItemHeight(0) * GetTopIndex());
@@ -24,6 +25,10 @@ void CSkinListBox::FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop) {
 }
 
 void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
+  if (m_pLink != nullptr && m_pLink->HostDrawsRows() && lpDrawItemStruct->itemID != UINT(-1)) {
+    DrawHostRow(*lpDrawItemStruct);
+    return;
+  }
   CDC dc;
   dc.Attach(lpDrawItemStruct->hDC);
   const RECT& rcItem = lpDrawItemStruct->rcItem;
@@ -90,4 +95,116 @@ BOOL CSkinListBox::OnEraseBkgnd(CDC* pDC) {
   rc.top += (GetCount() - GetTopIndex()) * GetItemHeight(0);
   PaintBackground(pDC, &rc);
   return TRUE;
+}
+
+namespace {
+
+COLORREF ColourOf(const RGBQUAD& pixel) { return RGB(pixel.rgbRed, pixel.rgbGreen, pixel.rgbBlue); }
+
+// The veil that keeps ink readable over the picture: how far (in eighths) the picture under a row
+// is lightened (dark ink) or dimmed (light ink) so that the ink stands out from it at least as
+// much as `needed`. 0 when it does already; 8 at most, where the picture gives way to white or
+// black.
+int VeilFor(double inkLuminance, COLORREF picture, double needed, bool lighten) {
+  for (int eighths = 0; eighths < 8; ++eighths) {
+    auto veiled = [&](BYTE c) {
+      return static_cast<BYTE>(lighten ? c + (255 - c) * eighths / 8 : c * (8 - eighths) / 8);
+    };
+    const COLORREF under =
+        RGB(veiled(GetRValue(picture)), veiled(GetGValue(picture)), veiled(GetBValue(picture)));
+    if (ContrastRatio(inkLuminance, RelativeLuminance(under)) >= needed) return eighths;
+  }
+  return 8;
+}
+
+}  // namespace
+
+void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
+  const RECT& rcItem = item.rcItem;
+  const int cx = rcItem.right - rcItem.left;
+  const int cy = rcItem.bottom - rcItem.top;
+  const HDC hHost = m_hostRow.Prepare(cx, cy);
+  const HDC hSkin = m_skinRow.Prepare(cx, cy);
+  const RECT row = {0, 0, cx, cy};
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  {
+    CDC skin;
+    skin.Attach(hSkin);
+    if (hSkin != nullptr) FillWithTile(hSkin, row, -GetItemHeight(0) * GetTopIndex() - rcItem.top);
+    if (hSkin != nullptr && selected) {
+      CBrush selection(m_crSelect);
+      skin.FillRect(&row, &selection);
+    }
+    skin.Detach();
+  }
+  if (hHost == nullptr || hSkin == nullptr) {
+    CDC dc;
+    dc.Attach(item.hDC);
+    PaintBackground(&dc, &rcItem);
+    dc.Detach();
+    return;
+  }
+  // The host draws on its own background, on a picture of the row's size: whatever it draws past
+  // the row is cut off, and whatever it leaves of the DC's state is undone.
+  CBrush hostBack(m_crHostBack);
+  ::FillRect(hHost, &row, hostBack);
+  const int saved = ::SaveDC(hHost);
+  m_pLink->HostDrawRow(item.itemID, item.itemState, hHost, row);
+  if (::GetObjectType(hHost) != OBJ_MEMDC) {
+    // The host deleted the DC it was lent: the picture is gone with it, the row shows the tile.
+    m_hostRow.Forget();
+    ::BitBlt(item.hDC, rcItem.left, rcItem.top, cx, cy, hSkin, 0, 0, SRCCOPY);
+    return;
+  }
+  ::RestoreDC(hHost, saved);
+  ::GdiFlush();
+
+  // The host's background, and its highlight on a selected row, are the skin's picture instead.
+  const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+  RGBQUAD* host = m_hostRow.Pixels();
+  const RGBQUAD* skin = m_skinRow.Pixels();
+  const int count = cx * cy;
+  auto isBackground = [&](const RGBQUAD& pixel) {
+    const COLORREF colour = ColourOf(pixel);
+    return colour == m_crHostBack || (selected && colour == highlight);
+  };
+  // The ink keeps the contrast it had on the host's own background, up to what readable text
+  // needs: the picture under the row is lightened or dimmed as far as that takes. The ink is its
+  // core, the pixel that stood out most on the host's background, not the smoothed edges of its
+  // letters.
+  const double back = RelativeLuminance(m_crHostBack);
+  double ink = back, under[3] = {};
+  int underPixels = 0;
+  for (int i = 0; i < count; ++i) {
+    if (isBackground(host[i])) {
+      under[0] += skin[i].rgbRed, under[1] += skin[i].rgbGreen, under[2] += skin[i].rgbBlue;
+      ++underPixels;
+    } else {
+      const double luminance = RelativeLuminance(ColourOf(host[i]));
+      if (ContrastRatio(luminance, back) > ContrastRatio(ink, back)) ink = luminance;
+    }
+  }
+  int veil = 0;
+  bool lighten = false;
+  if (ink != back && underPixels > 0) {
+    const COLORREF picture = RGB(static_cast<BYTE>(under[0] / underPixels),
+                                 static_cast<BYTE>(under[1] / underPixels),
+                                 static_cast<BYTE>(under[2] / underPixels));
+    const double had = ContrastRatio(ink, back);
+    // Dark ink stands out on a lighter picture, light ink on a dimmer one.
+    lighten = ContrastRatio(ink, 1.0) > ContrastRatio(ink, 0.0);
+    veil = VeilFor(ink, picture, had < 4.5 ? had : 4.5, lighten);
+  }
+  for (int i = 0; i < count; ++i) {
+    if (!isBackground(host[i])) continue;
+    RGBQUAD pixel = skin[i];
+    auto veiled = [&](BYTE c) {
+      return static_cast<BYTE>(lighten ? c + (255 - c) * veil / 8 : c * (8 - veil) / 8);
+    };
+    pixel.rgbRed = veiled(pixel.rgbRed);
+    pixel.rgbGreen = veiled(pixel.rgbGreen);
+    pixel.rgbBlue = veiled(pixel.rgbBlue);
+    host[i] = pixel;
+  }
+  ::BitBlt(item.hDC, rcItem.left, rcItem.top, cx, cy, hHost, 0, 0, SRCCOPY);
 }

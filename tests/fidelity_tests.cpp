@@ -593,11 +593,7 @@ TEST(Font, AFontTheHostSetsWhileOnIsRepeatedWithTheRowHeightItsListTakes) {
     DWORD style;
     int rowHeight;
   };
-  const Kind kinds[] = {{"a plain list", kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0},
-                        {"an owner-drawn list with texts",
-                         WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED |
-                             LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
-                         32}};
+  const Kind kinds[] = {{"a plain list", kPlainListStyle | LBS_NOINTEGRALHEIGHT, 0}};
   for (const Kind& kind : kinds) {
     Skin h(Options(5, kind.rowHeight, {20, 20, 320, 260}, false, kind.style));
     Lib().SetBkColor(kGround);
@@ -726,4 +722,97 @@ TEST(NoData, ACountSetOnAListThatKeepsItsItemsChangesNeitherList) {
   EXPECT_EQ(h.ToList(LB_SETCOUNT, 50), LB_ERR) << "the host's list refuses it";
   EXPECT_EQ(h.ToList(LB_GETCOUNT), 10);
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
+}
+
+// ---- Rows the host draws itself ----------------------------------------------------------------
+
+namespace {
+
+constexpr COLORREF kIcon = RGB(200, 30, 30);
+enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged };
+Drawing g_drawing = Drawing::kAsUsual;
+WNDPROC g_hostProc = nullptr;
+
+// The host's own drawing of a row: its background, a small icon, and the row's name (its item
+// data) in black, or in the highlight colours on a selected row.
+LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m != WM_DRAWITEM) return ::CallWindowProcA(g_hostProc, h, m, w, l);
+  const auto* d = reinterpret_cast<const DRAWITEMSTRUCT*>(l);
+  if (g_drawing == Drawing::kNothing) return TRUE;
+  const bool selected = (d->itemState & ODS_SELECTED) != 0;
+  ::FillRect(d->hDC, &d->rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  const RECT icon = {d->rcItem.left + 2, d->rcItem.top + 2, d->rcItem.left + 12, d->rcItem.top + 12};
+  HBRUSH red = ::CreateSolidBrush(kIcon);
+  ::FillRect(d->hDC, &icon, red);
+  ::DeleteObject(red);
+  char name[32];
+  ::wsprintfA(name, "File %u", static_cast<unsigned>(d->itemData));
+  ::SetBkMode(d->hDC, TRANSPARENT);
+  ::SetTextColor(d->hDC, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : kBlack);
+  ::TextOutA(d->hDC, d->rcItem.left + 16, d->rcItem.top + 2, name, ::lstrlenA(name));
+  if (g_drawing == Drawing::kLeavingTheDcChanged) {
+    ::SelectObject(d->hDC, ::GetStockObject(BLACK_BRUSH));
+    ::SetROP2(d->hDC, R2_NOT);
+    ::SetTextColor(d->hDC, kIcon);
+    ::SetViewportOrgEx(d->hDC, 40, 40, nullptr);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndStayReadable) {
+  const DWORD base = WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+  const struct {
+    const char* what;
+    DWORD style;
+    Drawing drawing;
+  } kHosts[] = {
+      {"owner-drawn without texts", base | LBS_OWNERDRAWFIXED, Drawing::kAsUsual},
+      {"owner-drawn with texts", base | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS, Drawing::kAsUsual},
+      {"rows of many heights", base | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS, Drawing::kAsUsual},
+      {"a host leaving the DC changed", base | LBS_OWNERDRAWFIXED, Drawing::kLeavingTheDcChanged},
+      {"a host drawing nothing", base | LBS_OWNERDRAWFIXED, Drawing::kNothing},
+  };
+  for (const auto& kind : kHosts) {
+    HostScene h(Options(0, 20, {20, 20, 320, 220}, false, kind.style));
+    g_hostProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+        h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DrawingHost)));
+    for (int i = 0; i < 6; ++i) {
+      const LRESULT at = h.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("row"));
+      h.ToList(LB_SETITEMDATA, at, 100 + i);
+      h.ToList(LB_SETITEMHEIGHT, at, 20);
+    }
+    g_drawing = kind.drawing;
+    Pump();
+    const bool draws = kind.drawing != Drawing::kNothing;
+    // The host's own list as the reference (a host that leaves its DC changed spoils its own list's
+    // next rows: the skin gives each row a fresh one).
+    if (kind.drawing == Drawing::kAsUsual) {
+      ASSERT_EQ(PixelAt(h.list, 7, 20 + 7), kIcon) << kind.what << ": the host draws";
+    }
+    h.On();
+    Lib().SetBkColor(kGround);
+    Pump();
+    const ClientPixels shown(h.mirror);
+    for (int row = 0; row < 6; ++row) {
+      const int top = row * 20;
+      EXPECT_EQ(shown.At(7, top + 7), draws ? kIcon : kGround) << kind.what << ", row " << row;
+      const COLORREF under = shown.At(250, top + 10);
+      if (!draws) {
+        EXPECT_EQ(under, kGround) << kind.what << ": the tile where the host drew nothing";
+        continue;
+      }
+      EXPECT_NE(under, ::GetSysColor(COLOR_WINDOW)) << kind.what << ": the tile, not the host's";
+      EXPECT_GE(GetBValue(under), GetRValue(under)) << kind.what << ": the tile, lightened";
+      EXPECT_GE(ContrastRatio(kBlack, under), 4.5) << kind.what << ", row " << row;
+      bool ink = false;
+      for (int x = 16; x < 60 && !ink; ++x)
+        for (int y = top + 2; y < top + 16 && !ink; ++y) ink = shown.At(x, y) == kBlack;
+      EXPECT_TRUE(ink) << kind.what << ", row " << row << ": the host's text is drawn";
+    }
+    h.Off();
+    ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_hostProc));
+  }
+  g_drawing = Drawing::kAsUsual;
 }
