@@ -87,6 +87,35 @@ Figure PaintFigure(const char* name, const std::string& title, int reps, const P
   return figure;
 }
 
+// Rows the host draws itself: the skin over a host's owner-drawn list, which has each row drawn
+// by the host into a picture and shows it over the tile, against the same kind of list beside it,
+// unskinned, the host drawing straight onto it.
+Figure HostDrawnRepaintFigure(int reps, int rounds) {
+  host::TopWindow top(20, 20, 900, 700);
+  const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
+                      LBS_NOINTEGRALHEIGHT;
+  PlainOwnerDrawn skinned(top.hWnd(), kSkinPlace, style);
+  PlainOwnerDrawn own(top.hWnd(), kPlainPlace, style);
+  for (HWND hList : {skinned.list(), own.list()}) {
+    host::AddItems(hList, 30, "Row\twith a tab ");
+    ::SendMessageA(hList, LB_SETITEMHEIGHT, 0, kRowHeight);
+  }
+  host::Lib().CreateHook(skinned.list(), skinned.list());
+  const HWND mirror = host::MirrorOf(host::FindPanel(skinned.holder()));
+  Require(mirror != nullptr, "host-drawn rows: the skin did not go on");
+  CatchUp(top.hWnd());
+  Progress("full repaint, 30 rows the host draws");
+  const Paired paired =
+      Interleave(reps, [&] { return RepaintRounds(mirror, top.hWnd(), rounds); },
+                 [&] { return RepaintRounds(own.list(), top.hWnd(), rounds); });
+  host::Lib().CreateHook(nullptr, nullptr);
+  Figure figure = PaintFigure("repaint_30_host_drawn_rows",
+                              "full repaint, 30 rows the host draws, vs its own list", reps, paired);
+  figure.target = 0;
+  figure.details = {{"rounds", rounds}};
+  return figure;
+}
+
 }  // namespace
 
 std::vector<Figure> RepaintFigures() {
@@ -121,6 +150,8 @@ std::vector<Figure> RepaintFigures() {
     tile.target = 1.3;
     figures.push_back(tile);
   }
+  sides.scene.Off();
+  figures.push_back(HostDrawnRepaintFigure(kReps, kRounds));
   return figures;
 }
 

@@ -33,6 +33,7 @@ class PlainOwnerDrawn {
   PlainOwnerDrawn& operator=(const PlainOwnerDrawn&) = delete;
 
   HWND list() const { return m_hList; }
+  HWND holder() const { return m_hHolder; }
 
  private:
   HWND m_hHolder = nullptr;
