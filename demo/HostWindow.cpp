@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <cstring>
+
 #include <kslHook.h>
 
 namespace demo {
@@ -12,6 +14,7 @@ enum ControlId {
   kPictureButton,
   kBackgroundButton,
   kTextButton,
+  kViewButton,
   kList = 201,
   kStatus,
   kSkinPlace,
@@ -23,6 +26,10 @@ constexpr int kClientWidth = 600;
 constexpr int kClientHeight = 440;
 // The skin puts the text after a tab at 400 pixels; the plain list is given the same column.
 constexpr int kColumnX = 400;
+constexpr int kIconRowHeight = 20;
+// The four kinds of row in the icon view, each with a colour of its own.
+constexpr COLORREF kKindColours[] = {RGB(0xD9, 0x53, 0x4F), RGB(0x5B, 0xC0, 0xDE),
+                                     RGB(0x5C, 0xB8, 0x5C), RGB(0xF0, 0xAD, 0x4E)};
 
 const char* const kAdjectives[] = {"Quiet", "Northern", "Golden", "Paper", "Late", "Silver",
                                    "Hidden", "Electric", "Slow", "Winter", "Borrowed", "Open"};
@@ -99,18 +106,72 @@ void HostWindow::CreateControls(HINSTANCE hInstance) {
                    reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     return hChild;
   };
-  m_hSkinButton = child(0, "BUTTON", "Skin on", WS_TABSTOP | BS_PUSHBUTTON, 10, 10, 110, 26,
+  m_hSkinButton = child(0, "BUTTON", "Skin on", WS_TABSTOP | BS_PUSHBUTTON, 10, 10, 90, 26,
                         m_hWnd, kSkinButton);
-  child(0, "BUTTON", "Background picture...", WS_TABSTOP, 130, 10, 150, 26, m_hWnd, kPictureButton);
-  child(0, "BUTTON", "Background colour...", WS_TABSTOP, 290, 10, 145, 26, m_hWnd,
+  child(0, "BUTTON", "Background picture...", WS_TABSTOP, 105, 10, 140, 26, m_hWnd, kPictureButton);
+  child(0, "BUTTON", "Background colour...", WS_TABSTOP, 250, 10, 135, 26, m_hWnd,
         kBackgroundButton);
-  child(0, "BUTTON", "Text colour...", WS_TABSTOP, 445, 10, 145, 26, m_hWnd, kTextButton);
-  m_hList = child(WS_EX_CLIENTEDGE, "LISTBOX", "",
-                  WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT, 10,
-                  46, 580, 350, m_hWnd, kList);
+  child(0, "BUTTON", "Text colour...", WS_TABSTOP, 390, 10, 100, 26, m_hWnd, kTextButton);
+  child(0, "BUTTON", "Icon view", WS_TABSTOP, 495, 10, 95, 26, m_hWnd, kViewButton);
   m_hStatus = child(0, "STATIC", "", SS_SUNKEN | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 10, 406, 580,
                     24, m_hWnd, kStatus);
+  CreateList(false);
   LaySkinPlace(hInstance);
+}
+
+void HostWindow::CreateList(bool iconView) {
+  const DWORD kind = iconView ? LBS_OWNERDRAWFIXED | LBS_HASSTRINGS : LBS_USETABSTOPS;
+  m_hList = ::CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "",
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY |
+                                  LBS_NOINTEGRALHEIGHT | kind,
+                              10, 46, 580, 350, m_hWnd,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kList)),
+                              reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(m_hWnd, GWLP_HINSTANCE)),
+                              nullptr);
+  ::SendMessageA(m_hList, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
+  if (iconView) ::SendMessageA(m_hList, LB_SETITEMHEIGHT, 0, kIconRowHeight);
+  m_bIconView = iconView;
+}
+
+void HostWindow::UseIconView() {
+  const bool skinned = m_bSkinned;
+  SetSkin(false);
+  ::DestroyWindow(m_hList);
+  CreateList(true);
+  FillList();
+  // The skin's place stays just after the list, in z-order and in the tab order.
+  ::SetWindowPos(m_hSkinPlace, m_hList, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (skinned) SetSkin(true);
+  ShowStatus("View: the host draws its rows itself, a picture of each row's kind and two columns");
+}
+
+// The icon view's rows, as the host draws them on its own list: its window colour (the highlight
+// on a selected row), a small square in the colour of the row's kind, the title, and the time
+// right-aligned in a column of its own.
+void HostWindow::DrawRow(const DRAWITEMSTRUCT& item) const {
+  if (item.itemID == static_cast<UINT>(-1)) return;
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  RECT rc = item.rcItem;
+  ::FillRect(item.hDC, &rc, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  const RECT icon = {rc.left + 4, rc.top + 3, rc.left + 18, rc.top + 17};
+  HBRUSH kindBrush = ::CreateSolidBrush(kKindColours[item.itemID % 4]);
+  ::FillRect(item.hDC, &icon, kindBrush);
+  ::DeleteObject(kindBrush);
+  char text[96] = {};
+  ::SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text));
+  char* tab = std::strchr(text, '\t');
+  const char* time = "";
+  if (tab != nullptr) {
+    *tab = '\0';
+    time = tab + 1;
+  }
+  ::SetBkMode(item.hDC, TRANSPARENT);
+  ::SetTextColor(item.hDC, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  RECT title = {rc.left + 26, rc.top, rc.right - 80, rc.bottom};
+  ::DrawTextA(item.hDC, text, -1, &title, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+  RECT column = {rc.right - 76, rc.top, rc.right - 8, rc.bottom};
+  ::DrawTextA(item.hDC, time, -1, &column, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
 }
 
 // The skin's place, laid once: a container at the list's rectangle, just after the list in
@@ -226,6 +287,9 @@ void HostWindow::OnCommand(int id, int code, HWND hFrom) {
     case kTextButton:
       if (ChooseColour(&colour)) UseTextColour(colour);
       break;
+    case kViewButton:
+      if (!m_bIconView) UseIconView();
+      break;
   }
 }
 
@@ -298,6 +362,9 @@ LRESULT CALLBACK HostWindow::FrameProc(HWND hWnd, UINT message, WPARAM wParam, L
         self->OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       }
       return 0;
+    case WM_DRAWITEM:
+      if (self != nullptr) self->DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
     case WM_CONTEXTMENU:
       if (self != nullptr && reinterpret_cast<HWND>(wParam) == self->m_hList) self->OnRightClick();
       return 0;

@@ -34,6 +34,10 @@ class HostWindow {
   void UsePicture(const std::string& path);
   void UseBackgroundColour(COLORREF colour);
   void UseTextColour(COLORREF colour);
+  // The host's second way of showing its rows: drawn by itself, each with a small picture of its
+  // kind, the title and the time in columns. The list is made anew in that kind, skinned again
+  // when the skin was on.
+  void UseIconView();
 
   // Called with every line the status line shows.
   std::function<void(const std::string&)> onStatus;
@@ -41,6 +45,8 @@ class HostWindow {
  private:
   static LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM);
   void CreateControls(HINSTANCE hInstance);
+  void CreateList(bool iconView);
+  void DrawRow(const DRAWITEMSTRUCT& item) const;
   void LaySkinPlace(HINSTANCE hInstance);
   void FillList();
   void OnCommand(int id, int code, HWND hFrom);
@@ -59,6 +65,7 @@ class HostWindow {
   HWND m_hSkinButton = nullptr;
   HWND m_hStatus = nullptr;
   bool m_bSkinned = false;
+  bool m_bIconView = false;
   std::string m_picture;             // the background picture, when it was chosen last
   COLORREF m_background = kNotChosen;  // the background colour, when it was chosen last
   // The library starts with the list's own black text; this host reads better in light letters on

@@ -111,6 +111,8 @@ int RunTour(HostWindow& host, const std::string& folder) {
        [&] { host.UseBackgroundColour(RGB(0x1E, 0x4D, 0x2B)); }},
       {"text-colour", "choose a text colour", "kslHookSetFgColor",
        [&] { host.UseTextColour(RGB(0xFF, 0xE0, 0x8A)); }},
+      {"icon-view", "press \"Icon view\": the host draws its rows itself", "View:",
+       [&] { host.UseIconView(); }},
       {"skin-off", "press \"Skin off\"", "skin off",
        [&] { ::SendMessageA(host.skinButton(), BM_CLICK, 0, 0); }},
   };
