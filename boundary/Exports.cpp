@@ -2,6 +2,7 @@
 #define KSLHOOK_API
 #include "include/kslHook.h"
 
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -21,6 +22,25 @@ bool g_bSwitching = false;
 int g_nPendingToggles = 0;
 HWND g_hPendingReference = nullptr;
 HWND g_hPendingSource = nullptr;
+
+// The thread the library serves: the one whose call switched the overlay on, from the moment it
+// called until the overlay is off again; 0 while the library is free. Only the served thread (or
+// a thread taking a free library) writes it; every call of another thread returns before it
+// touches anything else of the library's.
+std::atomic<DWORD> g_dwServedThread{0};
+
+// TRUE when the calling thread is the one served, or has taken the free library when `take`.
+bool ServesThisThread(bool take) {
+  const DWORD me = ::GetCurrentThreadId();
+  DWORD served = g_dwServedThread.load();
+  if (served == me) return true;
+  return take && served == 0 && g_dwServedThread.compare_exchange_strong(served, me);
+}
+
+// The library is free again once nothing is on and nothing is under way.
+void FreeIfIdle() {
+  if (g_pOverlay == nullptr && !g_bSwitching && g_nPendingToggles == 0) g_dwServedThread.store(0);
+}
 
 bool OwnedByThisThread(HWND hWnd) {
   return ::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId();
@@ -49,6 +69,7 @@ void SwitchOff() {
 // again, says. The object goes once its last message is done.
 void PanelDestroyedByHost(COverlayDlg* panel) {
   if (g_pOverlay == panel) g_pOverlay = nullptr;
+  FreeIfIdle();
   AfxCallWhenIdle([](void* p) { delete static_cast<COverlayDlg*>(p); }, panel);
 }
 
@@ -80,16 +101,20 @@ void TogglePending(void*) {
     --g_nPendingToggles;
     Toggle(g_hPendingReference, g_hPendingSource);
   }
+  FreeIfIdle();
 }
 
 // The live panel, when the calling thread may act on it.
 COverlayDlg* OverlayOfThisThread() {
+  if (!ServesThisThread(false)) return nullptr;
   return g_pOverlay != nullptr && OwnedByThisThread(g_pOverlay->m_hWnd) ? g_pOverlay : nullptr;
 }
 
 }  // namespace
 
 extern "C" int __stdcall kslCreateHook(HWND hReference, HWND hSource) {
+  // Another thread's overlay, or its switch under way, is not this thread's to touch.
+  if (!ServesThisThread(true)) return 0;
   // The panel's template and the default tile are this library's resources, not the host's.
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (g_bSwitching) {
@@ -99,6 +124,7 @@ extern "C" int __stdcall kslCreateHook(HWND hReference, HWND hSource) {
     return 0;
   }
   Toggle(hReference, hSource);
+  FreeIfIdle();
   return 0;
 }
 

@@ -510,8 +510,10 @@ int CSourceLink::ForwardSelection() {
   if (source.pfn == nullptr) return 0;
 
   FollowMirrorScroll();
+  // A row the source cannot place (a subclass of the host's answering otherwise) gets no click
+  // somewhere else.
   RECT row = {};
-  RowWithinPointsReach(source, sel, &row);
+  if (!RowWithinPointsReach(source, sel, &row)) return LB_ERR;
   const HWND hFocusBefore = ::GetFocus();
   const LPARAM point = MAKELPARAM(static_cast<WORD>(row.left), static_cast<WORD>(row.top));
   source(WM_LBUTTONDOWN, MK_LBUTTON, point);

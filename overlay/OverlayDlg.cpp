@@ -58,7 +58,8 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   RECT rcReference = {};
   ::GetWindowRect(hReference, &rcReference);
   const bool sourceHadFocus = hSource != nullptr && ::GetFocus() == hSource;
-  m_bSourceWasVisible = ::IsWindowVisible(hSource) != FALSE;
+  // The host's own intent: under a dialog not shown yet, its shown list is not visible yet.
+  m_bSourceWasVisible = (::GetWindowLongA(hSource, GWL_STYLE) & WS_VISIBLE) != 0;
   // The panel is part of its parent's keyboard navigation: Tab reaches the mirror inside it.
   ::SetWindowLongA(m_hWnd, GWL_EXSTYLE,
                    ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);

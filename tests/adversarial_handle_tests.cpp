@@ -300,26 +300,44 @@ CHILD_TEST(WrongThread, SettersFromAWorkerChangeNothingAndAnswerOne) {
   EXPECT_TRUE(::IsWindowVisible(h.list));
 }
 
-// The GUI thread switched on; a worker switches off (with the GUI thread's loop turning fully, the
-// outcome varies from run to run with what the GUI thread is doing at that moment). Either the library does it (the skin goes,
-// the list comes back) or it refuses (the skin stays, and the GUI thread's next call switches it
-// off); it must not leave the skin's windows behind, forgotten.
-CHILD_TEST(WrongThread, ASwitchOffFromAWorkerLeavesNoForgottenSkin) {
+namespace {
+WNDPROC g_topProc = nullptr;
+bool g_workerRan = false;
+// The host's parent starts a worker that calls the library while the GUI thread is switching on
+// (the library asks the parent for the list's colours on the way).
+LRESULT CALLBACK WorkerDuringSwitchOn(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_CTLCOLORLISTBOX && !g_workerRan) {
+    g_workerRan = OnWorkerLettingSentMessagesThrough([] {
+      Lib().CreateHook(nullptr, nullptr);
+      Lib().SetBkColor(RGB(1, 2, 3));
+    });
+  }
+  return ::CallWindowProcA(g_topProc, h, m, w, l);
+}
+}  // namespace
+
+// The GUI thread switched on; a worker switches off, once while the GUI thread is switching on and
+// once with the skin on. The library refuses both: the skin stays, and the GUI thread's next call
+// switches it off. No skin's windows are left behind, forgotten.
+CHILD_TEST(WrongThread, ASwitchOffFromAWorkerIsRefusedAndLeavesNoForgottenSkin) {
   HostScene h;
   const LONG_PTR ownProc = ProcOf(h.list);
   const int windowsBefore = CountThreadWindows();
+  g_topProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+      h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WorkerDuringSwitchOn)));
   h.On();
   Pump();
+  ASSERT_TRUE(g_workerRan);
+  EXPECT_FALSE(::IsWindowVisible(h.list)) << "the worker's call inside the switch-on was refused";
   // The GUI thread waits for its worker the way a careful host does: it lets the messages other
   // threads send it through, and nothing else, until the worker is done.
   ASSERT_TRUE(OnWorkerLettingSentMessagesThrough([] { Lib().CreateHook(nullptr, nullptr); }));
   Pump();
-  if (!::IsWindowVisible(h.list)) {
-    // Refused: the GUI thread switches off.
-    EXPECT_TRUE(h.IsOn()) << "the list is hidden but no skin shows";
-    Lib().CreateHook(nullptr, nullptr);
-  }
+  EXPECT_FALSE(::IsWindowVisible(h.list)) << "the worker's call with the skin on was refused";
+  EXPECT_TRUE(h.IsOn());
+  Lib().CreateHook(nullptr, nullptr);
   Pump();
+  ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_topProc));
   EXPECT_EQ(PanelsIn(h.container), 0) << "skins in the host's container after switch-off";
   EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
   EXPECT_EQ(SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";

@@ -199,6 +199,14 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
   EXPECT_EQ(ItemsOf(MirrorOf(second)).back(), "added while off");
   Lib().CreateHook(nullptr, nullptr);
   EXPECT_EQ(::GetWindowLongPtrA(scene.list, GWLP_WNDPROC), hostProc);
+
+  // On and off while the host's window is not shown yet (a dialog's WM_INITDIALOG): the list the
+  // host meant to show is shown with its window.
+  ::ShowWindow(scene.top.hWnd(), SW_HIDE);
+  Lib().CreateHook(scene.reference, scene.list);
+  Lib().CreateHook(nullptr, nullptr);
+  ::ShowWindow(scene.top.hWnd(), SW_SHOW);
+  EXPECT_TRUE(::IsWindowVisible(scene.list)) << "switched on and off under a hidden window";
 }
 
 TEST(Lifecycle, PanelGoesToTheParentsOriginWherEverTheReferenceLies) {
