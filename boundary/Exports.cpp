@@ -58,6 +58,8 @@ void DestroyPanel(void* pPanel) {
 void SwitchOff() {
   COverlayDlg* panel = g_pOverlay;
   g_pOverlay = nullptr;
+  // The panel is the library's to end now, whoever destroys its window.
+  panel->m_pfnDestroyedByHost = nullptr;
   panel->GiveBack();
   if (panel->IsBusy())
     AfxCallWhenIdle(&DestroyPanel, panel);

@@ -132,5 +132,7 @@ void COverlayDlg::PostNcDestroy() {
   m_link.LetGo();
   // Nothing is drawn any more: the picture and its canvas need not wait for the object's end.
   m_wndList.ReleaseTile();
-  if (destroyedByHost && m_pfnDestroyedByHost != nullptr) m_pfnDestroyedByHost(this);
+  // Whatever went first, the list or the panel (a dialog's children go from the top of the z-order
+  // down), a panel the library did not end itself leaves the overlay off.
+  if (m_pfnDestroyedByHost != nullptr) m_pfnDestroyedByHost(this);
 }

@@ -24,7 +24,8 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
 
   CSkinListBox m_wndList;
   CSourceLink m_link;
-  // Called when the host destroyed the panel's window (with its parent) while the overlay was on.
+  // Called when the panel's window goes while the overlay is on: the host destroyed it, with its
+  // parent. Cleared once the library ends the panel itself.
   void (*m_pfnDestroyedByHost)(COverlayDlg* pPanel) = nullptr;
 
  protected:

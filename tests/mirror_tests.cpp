@@ -258,6 +258,19 @@ TEST(Teardown, ASourceDestroyedWhileHookedIsSurvived) {
   EXPECT_FALSE(::IsWindow(h.list));
   EXPECT_EQ(Lib().CreateHook(nullptr, nullptr), 0);
   EXPECT_FALSE(h.IsOn());
+
+  // The host closes its whole window with the skin on: its list goes first, then the skin's place
+  // after it in z-order. The overlay is off, and the host's next call skins its next list.
+  {
+    HostScene closing(ListOf(5));
+    closing.On();
+    ::DestroyWindow(closing.top.hWnd());
+    Pump();
+  }
+  HostScene next(ListOf(5));
+  next.On();
+  EXPECT_FALSE(::IsWindowVisible(next.list)) << "one call skins the next list";
+  EXPECT_TRUE(next.IsOn());
 }
 
 namespace {
