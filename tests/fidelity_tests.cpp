@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "GdiCounter.h"
 #include "HostKit.h"
 #include "Screenshot.h"
 #include "TextPixels.h"
@@ -774,6 +775,8 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       {"a host leaving the DC changed", base | LBS_OWNERDRAWFIXED, Drawing::kLeavingTheDcChanged},
       {"a host drawing nothing", base | LBS_OWNERDRAWFIXED, Drawing::kNothing},
   };
+  GdiCount& count = CountLibraryGdi(Lib().hModule);
+  const GdiCount start = count;
   for (const auto& kind : kHosts) {
     HostScene h(Options(0, 20, {20, 20, 320, 220}, false, kind.style));
     g_hostProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
@@ -815,4 +818,5 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
     ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_hostProc));
   }
   g_drawing = Drawing::kAsUsual;
+  EXPECT_EQ(count.created - start.created, count.deleted - start.deleted) << "the rows' pictures went";
 }
