@@ -267,6 +267,9 @@ void CSourceLink::NeedCatchUp(unsigned what) {
   if (!IsHooked()) return;
   m_pending |= what;
   if (!m_bCatchUpPosted) m_bCatchUpPosted = m_pOwner->ScheduleCatchUp();
+  // Without a catch-up to come (the host's queue is full), the mirror catches up now: nothing may
+  // stay held that nothing will release.
+  if (!m_bCatchUpPosted) CatchUp();
 }
 
 LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM wParam,
@@ -274,7 +277,6 @@ LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM
   const LRESULT answer = next(message, wParam, lParam);
   // The host may have switched the overlay off from whatever the source's handling set off.
   if (answer < 0 || !IsHooked()) return answer;
-  NeedCatchUp(kRowsChanged);
   switch (message) {
     case LB_DELETESTRING:  // answers the rows left
       if (static_cast<LRESULT>(wParam) >= m_nMirrorRows) break;
@@ -301,6 +303,7 @@ LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM
       break;
     }
   }
+  NeedCatchUp(kRowsChanged);
   return answer;
 }
 
@@ -385,7 +388,7 @@ LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const
   return SendInCharacterSet(m_hSourceList, message, wParam, lParam);
 }
 
-void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) const {
+void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) {
   const HWND hOwner = ::GetParent(m_hHookedList);
   if (hOwner == nullptr) return;
   DRAWITEMSTRUCT draw = {ODT_LISTBOX,
@@ -434,12 +437,18 @@ void CSourceLink::ShowSourceState() {
       want.RemoveAll();
       have.RemoveAll();
     }
+    // A visible list repaints and scrolls to every row it selects: thousands of them (a Shift+End)
+    // are shown in one repaint instead, when the catch-up releases the mirror's painting.
+    auto select = [this](BOOL selected, int row) {
+      HoldMirrorPainting();
+      ToMirror(LB_SETSEL, selected, row);
+    };
     int w = 0, h = 0;
     while (w < want.GetSize() || h < have.GetSize()) {
       if (h == have.GetSize() || (w < want.GetSize() && want[w] < have[h])) {
-        ToMirror(LB_SETSEL, TRUE, want[w++]);
+        select(TRUE, want[w++]);
       } else if (w == want.GetSize() || have[h] < want[w]) {
-        ToMirror(LB_SETSEL, FALSE, have[h++]);
+        select(FALSE, have[h++]);
       } else {
         ++w, ++h;
       }

@@ -92,7 +92,8 @@ class CSourceLink : private CSubclassClient {
   bool HostDrawsRows() const { return m_bHostDrawsRows && IsHooked(); }
   // Asks the host to draw row `row` of its list as it draws it there: WM_DRAWITEM to the list's
   // parent, naming the list, its id and the row's item data, with `state`, into hDC at rc.
-  void HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) const;
+  // The host's code runs meanwhile, and may do anything, switching the overlay off included.
+  void HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc);
 
  private:
   // The source window procedure: every message the source list receives while hooked.

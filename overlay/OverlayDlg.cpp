@@ -9,7 +9,7 @@ namespace {
 constexpr DWORD kStylesOfTheSource =
     LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | WS_TABSTOP | WS_DISABLED;
 
-// Posted to the panel: the host's loop has run since the link held the mirror's painting.
+// Posted to the panel: the host's loop has run since the host changed what the mirror shows.
 constexpr UINT kCatchUpMessage = WM_APP + 0x4B5;
 
 }  // namespace

@@ -29,9 +29,11 @@ LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case LB_GETTEXTLEN:
     case LB_FINDSTRING:
     case LB_FINDSTRINGEXACT:
-      // The mirror holds no texts: whoever reads it (a screen reader reads a list through these)
-      // reads the host's list.
-      return m_pLink != nullptr ? m_pLink->AskSourceText(message, wParam, lParam) : LB_ERR;
+      // The mirror holds no texts: a reader on the host's thread reads the host's list. A question
+      // from another thread or process is refused: the system sized its answer's room for a list
+      // without texts, a pointer's worth, and its pointers may not be the host's.
+      if (m_pLink == nullptr || ::InSendMessage()) return LB_ERR;
+      return m_pLink->AskSourceText(message, wParam, lParam);
     default:
       break;
   }

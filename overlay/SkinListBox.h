@@ -1,6 +1,6 @@
-// CSkinListBox: the mirror list. An owner-drawn copy of the host's list box that paints its rows
-// over a tiled background picture, follows the host's list through the link and hands the user's
-// input back to it.
+// CSkinListBox: the mirror list. An owner-drawn view of the host's list box that keeps no rows of
+// its own: it paints the host's rows (their texts, or what the host draws) over a tiled background
+// picture, follows the host's list through the link and hands the user's input back to it.
 #pragma once
 #include "framework/Framework.h"
 
@@ -57,7 +57,7 @@ class CSkinListBox : public CListBox {
   COLORREF SetFgColor(COLORREF crColor);
 
   CBitmap m_bmpBack;          // the tile
-  CDC m_dcMem;                // the canvas: a memory DC with the tile selected
+  CDC m_dcMem;                // a memory DC with the tile selected, to paint and read the tile
   CBrush m_brTile;            // the tile as a pattern brush, made anew whenever the tile changes
   int m_nBrushHeight = 0;     // the height of the picture in m_brTile: the tile's, or a multiple
   COLORREF m_crText;          // item text colour
@@ -83,6 +83,8 @@ class CSkinListBox : public CListBox {
   void FollowTile();
   // The text colour of a selected row: the text colour where it is readable on the selection fill.
   COLORREF SelectedTextColour() const;
+  // Invalidates, erases and repaints the whole list before returning.
+  void RepaintNow();
   void DrawText(CDC* pDC, const RECT& rcItem, UINT itemID);
   // A row the host draws itself: drawn by the host into a picture of its own, then shown over the
   // tile, the tile (lightened or dimmed for the host's ink) where the host painted its background.
@@ -90,6 +92,4 @@ class CSkinListBox : public CListBox {
 
   CRowCanvas m_hostRow;    // what the host drew
   CRowCanvas m_skinRow;    // what the skin shows under it
-  // Invalidates, erases and repaints the whole list before returning.
-  void RepaintNow();
 };

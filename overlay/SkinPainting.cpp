@@ -3,8 +3,6 @@
 
 #include <limits.h>
 
-#include <cstdlib>
-
 #include "bridge/SourceLink.h"
 #include "framework/PlainArray.h"
 #include "overlay/Contrast.h"
@@ -127,22 +125,15 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
   const HDC hSkin = m_skinRow.Prepare(cx, cy);
   const RECT row = {0, 0, cx, cy};
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
-  {
-    CDC skin;
-    skin.Attach(hSkin);
-    if (hSkin != nullptr) FillWithTile(hSkin, row, -GetItemHeight(0) * GetTopIndex() - rcItem.top);
-    if (hSkin != nullptr && selected) {
-      CBrush selection(m_crSelect);
-      skin.FillRect(&row, &selection);
-    }
-    skin.Detach();
-  }
   if (hHost == nullptr || hSkin == nullptr) {
-    CDC dc;
-    dc.Attach(item.hDC);
-    PaintBackground(&dc, &rcItem);
-    dc.Detach();
+    // No memory for the pictures: the row shows the tile.
+    FillWithTile(item.hDC, rcItem, -GetItemHeight(0) * GetTopIndex());
     return;
+  }
+  FillWithTile(hSkin, row, -GetItemHeight(0) * GetTopIndex() - rcItem.top);
+  if (selected) {
+    CBrush selection(m_crSelect);
+    ::FillRect(hSkin, &row, selection);
   }
   // The host draws on its own background, on a picture of the row's size: whatever it draws past
   // the row is cut off, and whatever it leaves of the DC's state is undone.
@@ -159,20 +150,25 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
   ::RestoreDC(hHost, saved);
   ::GdiFlush();
 
-  // The host's background, and its highlight on a selected row, are the skin's picture instead.
-  const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+  // The host's background is the skin's picture instead: on a selected row the host painted with
+  // its highlight, that is the background (its text on it is often the window colour itself).
   RGBQUAD* host = m_hostRow.Pixels();
   const RGBQUAD* skin = m_skinRow.Pixels();
   const int count = cx * cy;
-  auto isBackground = [&](const RGBQUAD& pixel) {
-    const COLORREF colour = ColourOf(pixel);
-    return colour == m_crHostBack || (selected && colour == highlight);
-  };
+  COLORREF background = m_crHostBack;
+  const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+  for (int i = 0; selected && i < count; ++i) {
+    if (ColourOf(host[i]) == highlight) {
+      background = highlight;
+      break;
+    }
+  }
+  auto isBackground = [&](const RGBQUAD& pixel) { return ColourOf(pixel) == background; };
   // The ink keeps the contrast it had on the host's own background, up to what readable text
   // needs: the picture under the row is lightened or dimmed as far as that takes. The ink is its
   // core, the pixel that stood out most on the host's background, not the smoothed edges of its
   // letters.
-  const double back = RelativeLuminance(m_crHostBack);
+  const double back = RelativeLuminance(background);
   double ink = back, under[3] = {};
   int underPixels = 0;
   for (int i = 0; i < count; ++i) {
