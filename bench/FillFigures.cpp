@@ -19,6 +19,16 @@ namespace {
 constexpr double kMs = 1e3;
 constexpr double kUs = 1e6;
 
+// The switch-on figures' anchor: the host filling a hidden list of its list's style with the rows.
+Phases HiddenFill(const host::HostScene& scene, int rows) {
+  const HWND top = scene.top.hWnd();
+  const HWND hidden = HiddenTwin(scene);
+  const Phases phases = Timed(top, [&] { AddRows(hidden, rows); });
+  ::DestroyWindow(hidden);
+  Settle(top);
+  return phases;
+}
+
 struct SwitchOnResult {
   Figure total;
   Figure perRow;
@@ -39,13 +49,7 @@ SwitchOnResult SwitchOn(int rows, int reps) {
     Settle(top);
     return phases;
   };
-  auto anchor = [&] {
-    const HWND hidden = HiddenTwin(scene);
-    const Phases phases = Timed(top, [&] { AddRows(hidden, rows); });
-    ::DestroyWindow(hidden);
-    Settle(top);
-    return phases;
-  };
+  auto anchor = [&] { return HiddenFill(scene, rows); };
   Progress(("switch-on, " + LongCount(rows) + " rows").c_str());
   const Paired paired = Interleave(reps, hooked, anchor);
 
@@ -110,13 +114,7 @@ Figure SwitchOnFloor(int rows, int reps) {
     Settle(top);
     return phases;
   };
-  auto anchor = [&] {
-    const HWND hidden = HiddenTwin(scene);
-    const Phases phases = Timed(top, [&] { AddRows(hidden, rows); });
-    ::DestroyWindow(hidden);
-    Settle(top);
-    return phases;
-  };
+  auto anchor = [&] { return HiddenFill(scene, rows); };
   Progress(("a plain view of " + LongCount(rows) + " rows, without the library").c_str());
   const Paired paired = Interleave(reps, floor, anchor);
   Figure figure;
