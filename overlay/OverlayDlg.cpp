@@ -4,10 +4,11 @@
 
 namespace {
 
-// What a mirror takes from its source: its selection mode, reached by Tab where the source was,
-// usable as far as the source is. A list reads its styles once, when it is made.
+// What a mirror takes from its source: its selection mode, a scroll bar shown whether needed or not,
+// reached by Tab where the source was, usable as far as the source is. A list reads its styles
+// once, when it is made.
 constexpr DWORD kStylesOfTheSource =
-    LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | WS_TABSTOP | WS_DISABLED;
+    LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | LBS_DISABLENOSCROLL | WS_TABSTOP | WS_DISABLED;
 
 // Posted to the panel: the host's loop has run since the host changed what the mirror shows.
 constexpr UINT kCatchUpMessage = WM_APP + 0x4B5;
@@ -41,10 +42,13 @@ void COverlayDlg::FitMirrorTo(HWND hSource) {
   const DWORD current = static_cast<DWORD>(::GetWindowLongA(hTemplateList, GWL_STYLE));
   const DWORD source = static_cast<DWORD>(::GetWindowLongA(hSource, GWL_STYLE));
   // A list without data: it holds no rows, only their number, and draws each row from the source.
-  // It shows its scroll bar only while it needs it, and says so in its style.
+  // It has a vertical scroll bar where the source has one. A list shows its bar only while it
+  // needs it, and says so in its style; a bar it was made with answers for its range all the same.
+  SCROLLINFO bar = {sizeof bar, SIF_RANGE, 0, 0, 0, 0, 0};
+  const bool scrolls = (source & WS_VSCROLL) || ::GetScrollInfo(hSource, SB_VERT, &bar);
   const DWORD wanted =
-      ((current | WS_VSCROLL | LBS_NODATA) & ~(kStylesOfTheSource | LBS_HASSTRINGS)) |
-      (source & kStylesOfTheSource);
+      ((current | LBS_NODATA) & ~(kStylesOfTheSource | LBS_HASSTRINGS | WS_VSCROLL)) |
+      (source & kStylesOfTheSource) | (scrolls ? WS_VSCROLL : 0);
   RECT rc = {};
   ::GetWindowRect(hTemplateList, &rc);
   ScreenToClient(&rc);

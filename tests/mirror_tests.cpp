@@ -122,6 +122,19 @@ TEST(Resize, ThePanelTakesTheSourcesClientSizeAtTheParentsOrigin) {
   ::GetClientRect(many.list, &client);
   EXPECT_EQ(many.PanelSize().cx, client.right + ::GetSystemMetrics(SM_CXVSCROLL));
   EXPECT_EQ(many.PanelSize().cy, client.bottom);
+
+  // A list made without a scroll bar: the skin has none either, its rows are as wide as the list's,
+  // and it stays inside the list's place once the host resizes it.
+  HostScene bare(ListOf(200, WS_CHILD | WS_VISIBLE | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT));
+  Lib().CreateHook(nullptr, nullptr);
+  bare.On();
+  EXPECT_FALSE(::GetWindowLongA(bare.mirror, GWL_STYLE) & WS_VSCROLL);
+  ::MoveWindow(bare.list, 90, 60, 250, 150, TRUE);
+  ::GetClientRect(bare.list, &client);
+  EXPECT_EQ(bare.PanelSize().cx, client.right);
+  RECT row = {};
+  bare.ToMirror(LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+  EXPECT_EQ(row.right, client.right) << "rows as wide as the host's";
 }
 
 TEST(Resize, TheSizeComesFromTheClientRectangleNotFromTheMessage) {
