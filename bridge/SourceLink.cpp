@@ -26,6 +26,7 @@ enum class Repeat {
   kFontAfter,             // the source takes the font, then the mirror takes it and the row height
   kEnableAfter,           // the mirror is enabled or disabled with the source
   kResizePanel,           // the panel takes the source's new client size, then the source
+  kMovePanel,             // the source moved: the panel may follow it
   kHostRedraw,            // the host's own redraw switch: the mirror's follows it
   kStateAfter,            // the user's input: the source decides, then the mirror shows its state
   kStateAfterIfCaptured,  // as kStateAfter while the source holds the mouse (a drag), else kNone
@@ -65,6 +66,7 @@ constexpr UINT kSystemTimer = 0x0118;
 // The other messages the link acts on. Everything else passes untouched.
 constexpr RepeatRule kOtherPolicy[] = {
     {WM_SIZE, Repeat::kResizePanel},
+    {WM_MOVE, Repeat::kMovePanel},
     {WM_ENABLE, Repeat::kEnableAfter},
     {WM_SETREDRAW, Repeat::kHostRedraw},
     {WM_SETFONT, Repeat::kFontAfter},
@@ -222,6 +224,11 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       break;
     case Repeat::kRowsAfter:
       return RepeatRowChange(next, message, wParam, lParam);
+    case Repeat::kMovePanel: {
+      const LRESULT answer = next(message, wParam, lParam);
+      if (IsHooked()) m_pOwner->OnSourceMoved();
+      return answer;
+    }
     case Repeat::kResizePanel:
       // The size depends on the mirror's scroll bar: up to date once the mirror has caught up,
       // unless the host's own batch holds the mirror's redraw off.

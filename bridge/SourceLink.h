@@ -20,6 +20,8 @@ class CSourceLink : private CSubclassClient {
    public:
     // The source's client area is now cx by cy pixels.
     virtual void OnSourceResized(int cx, int cy) = 0;
+    // The source moved in its parent.
+    virtual void OnSourceMoved() = 0;
     // The host destroyed its list: nothing is left to show.
     virtual void OnSourceGone() = 0;
     // Call CatchUp once the host's message loop runs again; FALSE when that cannot be arranged.

@@ -69,15 +69,23 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
                    ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
   // Everything is put in place while the panel is hidden: a visible window pays for every change
   // of its size and of its scroll bar, and the mirror's rows bring its scroll bar.
-  MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top, TRUE);
+  // A list that is its own reference gives the skin its own place; any other reference, its size
+  // at its parent's origin.
+  m_bInListsPlace = hReference == hSource && ::IsWindow(hSource);
+  if (m_bInListsPlace)
+    PlaceOverList(hSource, 0);
+  else
+    MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top,
+               TRUE);
   FitMirrorTo(hSource);
   m_wndList.TakeColoursOf(hSource);
   m_link.HookSource(hSource);
   // A list with the focus is hidden once the mirror has taken the focus over from it: hiding it
   // first would take the focus from the host.
   if (!sourceHadFocus) ::ShowWindow(hSource, SW_HIDE);
-  // A new child window starts below its siblings; the overlay must be seen above them.
-  ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0,
+  // A new child window starts below its siblings; the overlay must be seen above them, or in the
+  // list's own place, where the list was.
+  ::SetWindowPos(m_hWnd, m_bInListsPlace ? hSource : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   if (sourceHadFocus) {
     m_link.MoveFocus(m_wndList.GetSafeHwnd());
@@ -109,7 +117,25 @@ void COverlayDlg::OnSize(UINT nType, int cx, int cy) {
 
 void COverlayDlg::OnSelchangeList() { m_link.ForwardSelection(); }
 
-void COverlayDlg::OnSourceResized(int cx, int cy) { MoveWindow(0, 0, cx, cy, TRUE); }
+void COverlayDlg::OnSourceResized(int cx, int cy) {
+  if (m_bInListsPlace)
+    PlaceOverList(m_link.SourceList(), SWP_NOZORDER);
+  else
+    MoveWindow(0, 0, cx, cy, TRUE);
+}
+
+void COverlayDlg::OnSourceMoved() {
+  if (m_bInListsPlace) PlaceOverList(m_link.SourceList(), SWP_NOZORDER);
+}
+
+void COverlayDlg::PlaceOverList(HWND hSource, UINT flags) {
+  RECT rc = {};
+  ::GetWindowRect(hSource, &rc);
+  ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rc), 2);
+  // Just after the list in z-order, which is its place in the tab order too.
+  ::SetWindowPos(m_hWnd, hSource, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOACTIVATE | flags);
+}
 
 bool COverlayDlg::ScheduleCatchUp() {
   // Posted, so that any message loop of the host delivers it, its modal loops included.

@@ -41,11 +41,15 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
 
  private:
   bool m_bSourceWasVisible = true;  // the host showed its list when the overlay went on
+  bool m_bInListsPlace = false;     // the list is its own reference: the panel lies on it
 
   // Makes the mirror a view of the source: a list without data of the source's selection mode,
   // tab stop, character set, enabled or not.
   void FitMirrorTo(HWND hSource);
   void OnSourceResized(int cx, int cy) override;
+  void OnSourceMoved() override;
+  // In the list's own place: over the list's window rectangle in the list's parent.
+  void PlaceOverList(HWND hSource, UINT flags);
   void OnSourceGone() override;
   bool ScheduleCatchUp() override;
 };

@@ -33,3 +33,34 @@ TEST(Layout, TheListStaysInItsParentAndTheSkinTakesExactlyItsPlace) {
   EXPECT_TRUE(::IsWindowVisible(list));
   EXPECT_EQ(PixelAt(top.hWnd(), empty.x, empty.y), listBackground) << "the list is back on top";
 }
+
+// The list as its own reference: the skin takes the list's place in the list's own parent, just
+// after it in z-order, and follows it wherever the host's layout code moves or sizes it.
+TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesIt) {
+  TopWindow top;
+  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 30, 40, 300, 200);
+  AddItems(list, 30);
+  Lib().CreateHook(list, list);
+  HWND panel = FindPanel(top.hWnd());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(::GetWindow(list, GW_HWNDNEXT), panel) << "next to the list in the tab order";
+  auto expectOnTheList = [&](const char* after) {
+    RECT listRect, panelRect;
+    ::GetWindowRect(list, &listRect);
+    ::GetWindowRect(panel, &panelRect);
+    EXPECT_TRUE(::EqualRect(&listRect, &panelRect)) << after;
+    POINT centre = {(listRect.left + listRect.right) / 2, (listRect.top + listRect.bottom) / 2};
+    EXPECT_EQ(::GetParent(::WindowFromPoint(centre)), panel) << after << ": the user meets the skin";
+  };
+  expectOnTheList("switch-on");
+  ::SetWindowPos(list, nullptr, 60, 50, 360, 260, SWP_NOZORDER | SWP_NOACTIVATE);
+  expectOnTheList("SetWindowPos");
+  HDWP layout = ::BeginDeferWindowPos(1);
+  layout = ::DeferWindowPos(layout, list, nullptr, 10, 20, 200, 150, SWP_NOZORDER);
+  ::EndDeferWindowPos(layout);
+  expectOnTheList("DeferWindowPos");
+  ::MoveWindow(list, 10, 80, 200, 150, TRUE);
+  expectOnTheList("a move alone");
+  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_TRUE(::IsWindowVisible(list));
+}
