@@ -17,7 +17,6 @@ enum ControlId {
   kViewButton,
   kList = 201,
   kStatus,
-  kSkinPlace,
 };
 
 constexpr char kFrameClass[] = "kslHookDemoHost";
@@ -75,7 +74,7 @@ std::string PicturesFolder() {
 
 HostWindow::HostWindow(HINSTANCE hInstance, int x, int y) {
   RegisterFrameClass(hInstance, FrameProc);
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  const DWORD style = WS_OVERLAPPEDWINDOW;
   RECT rc = {0, 0, kClientWidth, kClientHeight};
   ::AdjustWindowRect(&rc, style, FALSE);
   m_hWnd = ::CreateWindowExA(0, kFrameClass, "kslHook demo host", style, x, y, rc.right - rc.left,
@@ -116,7 +115,6 @@ void HostWindow::CreateControls(HINSTANCE hInstance) {
   m_hStatus = child(0, "STATIC", "", SS_SUNKEN | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 10, 406, 580,
                     24, m_hWnd, kStatus);
   CreateList(false);
-  LaySkinPlace(hInstance);
 }
 
 void HostWindow::CreateList(bool iconView) {
@@ -134,14 +132,31 @@ void HostWindow::CreateList(bool iconView) {
   m_bIconView = iconView;
 }
 
+void HostWindow::Layout() {
+  // The list takes what the buttons and the status line leave; the skin follows the list.
+  RECT client = {};
+  ::GetClientRect(m_hWnd, &client);
+  if (m_hList == nullptr || client.right < 200 || client.bottom < 150) return;
+  ::MoveWindow(m_hList, 10, 46, client.right - 20, client.bottom - 46 - 44, TRUE);
+  ::MoveWindow(m_hStatus, 10, client.bottom - 34, client.right - 20, 24, TRUE);
+}
+
+void HostWindow::Resize(int width, int height) {
+  RECT rc = {0, 0, width, height};
+  ::AdjustWindowRect(&rc, static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)), FALSE);
+  ::SetWindowPos(m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowStatus("The host's window is now " + std::to_string(width) + " x " + std::to_string(height) +
+             ": its layout code moved the list, the skin followed");
+}
+
 void HostWindow::UseIconView() {
   const bool skinned = m_bSkinned;
   SetSkin(false);
   ::DestroyWindow(m_hList);
   CreateList(true);
   FillList();
-  // The skin's place stays just after the list, in z-order and in the tab order.
-  ::SetWindowPos(m_hSkinPlace, m_hList, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  Layout();
   if (skinned) SetSkin(true);
   ShowStatus("View: the host draws its rows itself, a picture of each row's kind and two columns");
 }
@@ -174,29 +189,6 @@ void HostWindow::DrawRow(const DRAWITEMSTRUCT& item) const {
   ::DrawTextA(item.hDC, time, -1, &column, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
 }
 
-// The skin's place, laid once: a container at the list's rectangle, just after the list in
-// z-order, with the list's sunken edge, and a reference window filling the container's client
-// area, where the skin will lie. The list itself stays a child of this window under its own id:
-// moved into the container, it would no longer be found by GetDlgItem on this window.
-void HostWindow::LaySkinPlace(HINSTANCE hInstance) {
-  RECT rc;
-  ::GetWindowRect(m_hList, &rc);
-  ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-  // WS_EX_CONTROLPARENT: the dialog keyboard interface looks inside the container for the skin.
-  // WS_CLIPSIBLINGS: while the skin is off, the container does not paint over the list above it.
-  m_hSkinPlace = ::CreateWindowExA(WS_EX_CONTROLPARENT | WS_EX_CLIENTEDGE, "STATIC", "",
-                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                                   rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, m_hWnd,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSkinPlace)),
-                                   hInstance, nullptr);
-  // Under the list while the skin is off, and next to it in the tab order.
-  ::SetWindowPos(m_hSkinPlace, m_hList, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  RECT inside;
-  ::GetClientRect(m_hSkinPlace, &inside);
-  m_hSkinReference = ::CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, inside.right,
-                                       inside.bottom, m_hSkinPlace, nullptr, hInstance, nullptr);
-}
-
 void HostWindow::FillList() {
   // Tab stops are in quarters of the font's average letter width.
   HDC hdc = ::GetDC(m_hList);
@@ -224,8 +216,8 @@ void HostWindow::FillList() {
 void HostWindow::SetSkin(bool on) {
   if (on == m_bSkinned) return;
   // One call switches the skin on and the next switches it off; the arguments of the second are
-  // not read. The skin goes into the reference window's parent, at the reference's size.
-  kslCreateHook(m_hSkinReference, m_hList);
+  // not read. The list as its own reference: the skin lies on the list's place and follows it.
+  kslCreateHook(m_hList, m_hList);
   // The library answers 0 either way; a hidden list is how a host sees that the skin is on.
   m_bSkinned = !::IsWindowVisible(m_hList);
   ::SetWindowTextA(m_hSkinButton, m_bSkinned ? "Skin off" : "Skin on");
@@ -361,6 +353,9 @@ LRESULT CALLBACK HostWindow::FrameProc(HWND hWnd, UINT message, WPARAM wParam, L
       if (self != nullptr) {
         self->OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       }
+      return 0;
+    case WM_SIZE:
+      if (self != nullptr) self->Layout();
       return 0;
     case WM_DRAWITEM:
       if (self != nullptr) self->DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));

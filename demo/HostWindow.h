@@ -38,6 +38,8 @@ class HostWindow {
   // kind, the title and the time in columns. The list is made anew in that kind, skinned again
   // when the skin was on.
   void UseIconView();
+  // The user makes the window width by height pixels of client area: the host lays it out anew.
+  void Resize(int width, int height);
 
   // Called with every line the status line shows.
   std::function<void(const std::string&)> onStatus;
@@ -47,7 +49,8 @@ class HostWindow {
   void CreateControls(HINSTANCE hInstance);
   void CreateList(bool iconView);
   void DrawRow(const DRAWITEMSTRUCT& item) const;
-  void LaySkinPlace(HINSTANCE hInstance);
+  // Lays the list and the status line out in the window's client area.
+  void Layout();
   void FillList();
   void OnCommand(int id, int code, HWND hFrom);
   void OnListNotification(int code);
@@ -60,8 +63,6 @@ class HostWindow {
 
   HWND m_hWnd = nullptr;
   HWND m_hList = nullptr;
-  HWND m_hSkinPlace = nullptr;      // the container the skin goes into
-  HWND m_hSkinReference = nullptr;  // fills the container: the skin's size
   HWND m_hSkinButton = nullptr;
   HWND m_hStatus = nullptr;
   bool m_bSkinned = false;

@@ -113,6 +113,8 @@ int RunTour(HostWindow& host, const std::string& folder) {
        [&] { host.UseTextColour(RGB(0xFF, 0xE0, 0x8A)); }},
       {"icon-view", "press \"Icon view\": the host draws its rows itself", "View:",
        [&] { host.UseIconView(); }},
+      {"window-resized", "make the window larger: the host's layout moves its list", "now 720",
+       [&] { host.Resize(720, 520); }},
       {"skin-off", "press \"Skin off\"", "skin off",
        [&] { ::SendMessageA(host.skinButton(), BM_CLICK, 0, 0); }},
   };

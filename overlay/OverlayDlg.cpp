@@ -111,8 +111,11 @@ void COverlayDlg::OnSize(UINT nType, int cx, int cy) {
   RECT rc;
   GetWindowRect(&rc);
   ScreenToClient(&rc);
-  if (m_wndList.m_hWnd != nullptr)
-    m_wndList.MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+  if (m_wndList.m_hWnd == nullptr) return;
+  m_wndList.MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+  // A list repaints only what a resize uncovers, but rows drawn to the row's width (a host's
+  // right-aligned column) change all over.
+  ::InvalidateRect(m_wndList, nullptr, TRUE);
 }
 
 void COverlayDlg::OnSelchangeList() { m_link.ForwardSelection(); }
