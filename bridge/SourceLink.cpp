@@ -27,6 +27,7 @@ enum class Repeat {
   kEnableAfter,           // the mirror is enabled or disabled with the source
   kResizePanel,           // the panel takes the source's new client size, then the source
   kMovePanel,             // the source moved: the panel may follow it
+  kHostShows,             // the host shows or hides its list: the panel instead
   kHostRedraw,            // the host's own redraw switch: the mirror's follows it
   kStateAfter,            // the user's input: the source decides, then the mirror shows its state
   kStateAfterIfCaptured,  // as kStateAfter while the source holds the mouse (a drag), else kNone
@@ -67,6 +68,7 @@ constexpr UINT kSystemTimer = 0x0118;
 constexpr RepeatRule kOtherPolicy[] = {
     {WM_SIZE, Repeat::kResizePanel},
     {WM_MOVE, Repeat::kMovePanel},
+    {WM_WINDOWPOSCHANGING, Repeat::kHostShows},
     {WM_ENABLE, Repeat::kEnableAfter},
     {WM_SETREDRAW, Repeat::kHostRedraw},
     {WM_SETFONT, Repeat::kFontAfter},
@@ -176,6 +178,12 @@ void CSourceLink::LetGo() {
   m_hSourceList = nullptr;
 }
 
+void CSourceLink::ShowSource(bool shown) {
+  m_bShowingSource = true;
+  ::ShowWindow(m_hSourceList, shown ? SW_SHOW : SW_HIDE);
+  m_bShowingSource = false;
+}
+
 void CSourceLink::MoveFocus(HWND hTo) {
   if (!IsHooked()) return;
   m_bMovingFocus = true;
@@ -224,6 +232,19 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       break;
     case Repeat::kRowsAfter:
       return RepeatRowChange(next, message, wParam, lParam);
+    case Repeat::kHostShows:
+      // The list stays hidden under the skin; the skin is shown or hidden as the list would be.
+      // (A list hidden already hears nothing of a ShowWindow that hides it again.)
+      if (!m_bShowingSource && lParam != 0) {
+        auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+        if (pos->flags & SWP_SHOWWINDOW) {
+          pos->flags &= ~SWP_SHOWWINDOW;
+          m_pOwner->OnSourceShown(true);
+        } else if (pos->flags & SWP_HIDEWINDOW) {
+          m_pOwner->OnSourceShown(false);
+        }
+      }
+      break;
     case Repeat::kMovePanel: {
       const LRESULT answer = next(message, wParam, lParam);
       if (IsHooked()) m_pOwner->OnSourceMoved();

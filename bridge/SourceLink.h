@@ -22,6 +22,8 @@ class CSourceLink : private CSubclassClient {
     virtual void OnSourceResized(int cx, int cy) = 0;
     // The source moved in its parent.
     virtual void OnSourceMoved() = 0;
+    // The host showed or hid its list: the skin is seen where the list would be.
+    virtual void OnSourceShown(bool shown) = 0;
     // The host destroyed its list: nothing is left to show.
     virtual void OnSourceGone() = 0;
     // Call CatchUp once the host's message loop runs again; FALSE when that cannot be arranged.
@@ -47,6 +49,9 @@ class CSourceLink : private CSubclassClient {
   void Unhook();
   // Unhooks and forgets the source altogether: nothing of it is shown again.
   void LetGo();
+  // Shows or hides the source for the library: the host's own showing of its list, which the
+  // link keeps off the screen while the skin is on, goes to the panel instead.
+  void ShowSource(bool shown);
   // Moves the keyboard focus between the source and the mirror without telling the host: for the
   // host, the focus on the mirror is its list's own.
   void MoveFocus(HWND hTo);
@@ -159,4 +164,5 @@ class CSourceLink : private CSubclassClient {
   LRESULT m_nMirrorRows = 0;           // the rows the link gave the mirror
   int m_nDepth = 0;                    // messages of the source the link is handling now
   bool m_bMovingFocus = false;         // MoveFocus is at work
+  bool m_bShowingSource = false;       // ShowSource is at work
 };

@@ -82,14 +82,14 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   m_link.HookSource(hSource);
   // A list with the focus is hidden once the mirror has taken the focus over from it: hiding it
   // first would take the focus from the host.
-  if (!sourceHadFocus) ::ShowWindow(hSource, SW_HIDE);
+  if (!sourceHadFocus) m_link.ShowSource(false);
   // A new child window starts below its siblings; the overlay must be seen above them, or in the
   // list's own place, where the list was.
   ::SetWindowPos(m_hWnd, m_bInListsPlace ? hSource : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   if (sourceHadFocus) {
     m_link.MoveFocus(m_wndList.GetSafeHwnd());
-    ::ShowWindow(hSource, SW_HIDE);
+    m_link.ShowSource(false);
   }
   return m_link.IsHooked() || !::IsWindow(hSource);
 }
@@ -98,7 +98,7 @@ void COverlayDlg::GiveBack() {
   const HWND hSource = m_link.SourceList();
   const HWND hMirror = m_wndList.GetSafeHwnd();
   if (hSource != nullptr && m_bSourceWasVisible) {
-    ::ShowWindow(hSource, SW_SHOW);
+    m_link.ShowSource(true);
     // The focus the user gave the mirror was the list's own all along: it goes back quietly.
     if (hMirror != nullptr && ::GetFocus() == hMirror) m_link.MoveFocus(hSource);
   }
@@ -125,6 +125,12 @@ void COverlayDlg::OnSourceResized(int cx, int cy) {
     PlaceOverList(m_link.SourceList(), SWP_NOZORDER);
   else
     MoveWindow(0, 0, cx, cy, TRUE);
+}
+
+void COverlayDlg::OnSourceShown(bool shown) {
+  // What the host asks of its list is what the host will find at switch-off.
+  m_bSourceWasVisible = shown;
+  ::ShowWindow(m_hWnd, shown ? SW_SHOWNA : SW_HIDE);
 }
 
 void COverlayDlg::OnSourceMoved() {
@@ -159,9 +165,8 @@ void COverlayDlg::PostNcDestroy() {
   // Still linked: the host destroyed the panel's parent with the overlay on. Its list comes back as
   // it was, and the library lets go of it.
   const bool destroyedByHost = m_link.IsHooked();
-  if (HWND hSource = m_link.SourceList()) {
-    if (destroyedByHost && m_bSourceWasVisible) ::ShowWindow(hSource, SW_SHOW);
-  }
+  if (m_link.SourceList() != nullptr && destroyedByHost && m_bSourceWasVisible)
+    m_link.ShowSource(true);
   m_link.LetGo();
   // Nothing is drawn any more: the picture and its canvas need not wait for the object's end.
   m_wndList.ReleaseTile();

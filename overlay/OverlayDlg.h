@@ -48,6 +48,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   void FitMirrorTo(HWND hSource);
   void OnSourceResized(int cx, int cy) override;
   void OnSourceMoved() override;
+  void OnSourceShown(bool shown) override;
   // In the list's own place: over the list's window rectangle in the list's parent.
   void PlaceOverList(HWND hSource, UINT flags);
   void OnSourceGone() override;

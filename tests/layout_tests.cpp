@@ -61,6 +61,16 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
   expectOnTheList("DeferWindowPos");
   ::MoveWindow(list, 10, 80, 200, 150, TRUE);
   expectOnTheList("a move alone");
+  // A file manager opening a folder: its list emptied, filled again and shown. The skin stays on
+  // it; hidden by the host's layout code, the skin goes with it, and comes back with it.
+  ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
+  AddItems(list, 5);
+  ::ShowWindow(list, SW_SHOW);
+  expectOnTheList("the host showed its list");
+  ::SetWindowPos(list, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+  EXPECT_FALSE(::IsWindowVisible(panel)) << "hidden with the host's list";
+  ::ShowWindow(list, SW_SHOW);
+  expectOnTheList("shown again");
   Lib().CreateHook(nullptr, nullptr);
   EXPECT_TRUE(::IsWindowVisible(list));
 }
