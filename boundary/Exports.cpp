@@ -93,7 +93,7 @@ void Toggle(HWND hReference, HWND hSource) {
   g_bSwitching = true;
   if (g_pOverlay == nullptr)
     SwitchOn(hReference, hSource);
-  else if (OwnedByThisThread(g_pOverlay->m_hWnd) || !::IsWindow(g_pOverlay->m_hWnd))
+  else
     SwitchOff();
   g_bSwitching = false;
 }
@@ -108,8 +108,8 @@ void TogglePending(void*) {
 
 // The live panel, when the calling thread may act on it.
 COverlayDlg* OverlayOfThisThread() {
-  if (!ServesThisThread(false)) return nullptr;
-  return g_pOverlay != nullptr && OwnedByThisThread(g_pOverlay->m_hWnd) ? g_pOverlay : nullptr;
+  // The panel was made on the thread served, which only that thread may touch.
+  return ServesThisThread(false) ? g_pOverlay : nullptr;
 }
 
 }  // namespace

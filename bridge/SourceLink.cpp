@@ -251,10 +251,12 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       return answer;
     }
     case Repeat::kResizePanel:
-      // The size depends on the mirror's scroll bar: up to date once the mirror has caught up,
-      // unless the host's own batch holds the mirror's redraw off.
-      m_pending |= kResized;
-      CatchUp();
+      // The source's scroll bar is part of its size, and waits while the host's own batch holds the
+      // list's redraw off: the panel then follows when the host switches redraw on again.
+      if (m_bHostRedrawOff)
+        m_pending |= kResized;
+      else
+        ResizeOwnerToSource();
       break;
     case Repeat::kHostRedraw:
       // The host's batch is its own: the mirror paints when the host switches redraw on again.
@@ -319,7 +321,7 @@ LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM
       ToMirror(message, wParam, 0);
       m_nMirrorRows = ToMirror(LB_GETCOUNT, 0, 0);
       break;
-    default: {  // a row added at `answer`, where the source's sorting or a subclass of the host's put it
+    default: {  // a row added at `answer`, where the source's sorting or a host's subclass put it
       // Past the mirror's rows it moves nothing the mirror shows: the catch-up adds it.
       if (answer >= m_nMirrorRows) break;
       const LRESULT countAfter = next(LB_GETCOUNT, 0, 0);
@@ -369,8 +371,7 @@ void CSourceLink::CatchUp() {
   // Changed rows are all drawn afresh, in one repaint; a list whose redraw comes back on is not
   // bound to repaint by itself.
   if (held || (pending & kRowsChanged)) ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
-  // The panel's size depends on the mirror's scroll bar, up to date now unless the host's batch
-  // still holds the mirror's redraw off: then it waits for the host's redraw.
+  // A resize the host's batch held back waits for the host's redraw.
   if (pending & kResized) {
     if (m_bHostRedrawOff)
       m_pending |= kResized;

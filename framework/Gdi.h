@@ -86,3 +86,28 @@ class CBorrowedWindowDC : public CDC {
  private:
   HWND m_hWnd;
 };
+
+// A top-down picture of 32 bits a pixel, selected into a memory DC of its own, both owned; kept
+// while the next picture asked for has the same size.
+class CDibCanvas {
+ public:
+  CDibCanvas() = default;
+  ~CDibCanvas() { Release(); }
+  CDibCanvas(const CDibCanvas&) = delete;
+  CDibCanvas& operator=(const CDibCanvas&) = delete;
+
+  // The DC, holding a picture of cx by cy pixels; null when none can be made.
+  HDC Prepare(int cx, int cy);
+  RGBQUAD* Pixels() const { return m_pPixels; }
+  // Lets go of a DC that someone else deleted: it is not deleted again.
+  void Forget();
+  void Release();
+
+ private:
+  CDC m_dc;
+  CBitmap m_bitmap;
+  HGDIOBJ m_hPrevious = nullptr;
+  RGBQUAD* m_pPixels = nullptr;
+  int m_cx = 0;
+  int m_cy = 0;
+};

@@ -48,28 +48,16 @@ double MeanLuminance(HDC hDC, int width, int height) {
   // The picture shrunk to a few points in one copy: enough to tell dark from light, and one call
   // instead of one per point.
   constexpr int kSide = 16;
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  CDC picture;
-  picture.Attach(hDC);
-  CDC small;
-  CBitmap points;
-  void* bits = nullptr;
-  if (!small.CreateCompatibleDC(&picture) ||
-      !points.Attach(::CreateDIBSection(small, &info, DIB_RGB_COLORS, &bits, nullptr, 0)))
-    return 0.0;
-  const HGDIOBJ previous = small.SelectObject(&points);
+  CDibCanvas points;
+  const HDC small = points.Prepare(kSide, kSide);
+  if (small == nullptr) return 0.0;
   ::SetStretchBltMode(small, COLORONCOLOR);
+  if (!::StretchBlt(small, 0, 0, kSide, kSide, hDC, 0, 0, width, height, SRCCOPY)) return 0.0;
+  ::GdiFlush();
   double sum = 0;
-  int samples = 0;
-  if (::StretchBlt(small, 0, 0, kSide, kSide, picture, 0, 0, width, height, SRCCOPY)) {
-    ::GdiFlush();
-    for (const RGBQUAD& point : *static_cast<const RGBQUAD(*)[kSide * kSide]>(bits)) {
-      sum += RelativeLuminance(RGB(point.rgbRed, point.rgbGreen, point.rgbBlue));
-      ++samples;
-    }
+  for (int i = 0; i < kSide * kSide; ++i) {
+    const RGBQUAD& point = points.Pixels()[i];
+    sum += RelativeLuminance(RGB(point.rgbRed, point.rgbGreen, point.rgbBlue));
   }
-  // The small DC lets go of the points before both go.
-  ::SelectObject(small, previous);
-  return samples > 0 ? sum / samples : 0.0;
+  return sum / (kSide * kSide);
 }

@@ -4,9 +4,9 @@
 
 namespace {
 
-// What a mirror takes from its source: its selection mode, a scroll bar shown whether needed or not,
-// reached by Tab where the source was, usable as far as the source is. A list reads its styles
-// once, when it is made.
+// What a mirror takes from its source: its selection mode, a scroll bar shown whether needed or
+// not, reached by Tab where the source was, usable as far as the source is. A list reads its
+// styles once, when it is made.
 constexpr DWORD kStylesOfTheSource =
     LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | LBS_DISABLENOSCROLL | WS_TABSTOP | WS_DISABLED;
 

@@ -143,40 +143,6 @@ void CSkinListBox::MakeTileBrush() {
   m_brTile.Attach(::CreatePatternBrush(widened));
 }
 
-HDC CRowCanvas::Prepare(int cx, int cy) {
-  if (cx <= 0 || cy <= 0) return nullptr;
-  if (m_dc.GetSafeHdc() != nullptr && m_cx == cx && m_cy == cy) return m_dc;
-  Release();
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* pBits = nullptr;
-  if (!m_dc.CreateCompatibleDC(nullptr) ||
-      !m_bitmap.Attach(::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &pBits, nullptr, 0))) {
-    Release();
-    return nullptr;
-  }
-  m_hPrevious = m_dc.SelectObject(&m_bitmap);
-  m_pPixels = static_cast<RGBQUAD*>(pBits);
-  m_cx = cx;
-  m_cy = cy;
-  return m_dc;
-}
-
-void CRowCanvas::Forget() {
-  m_dc.Detach();
-  Release();
-}
-
-void CRowCanvas::Release() {
-  // The DC lets go of the picture before both go.
-  if (m_dc.GetSafeHdc() != nullptr && m_hPrevious != nullptr) ::SelectObject(m_dc, m_hPrevious);
-  m_dc.DeleteDC();
-  m_bitmap.DeleteObject();
-  m_hPrevious = nullptr;
-  m_pPixels = nullptr;
-  m_cx = m_cy = 0;
-}
-
 void CSkinListBox::ReleaseTile() {
   m_hostRow.Release();
   m_skinRow.Release();

@@ -6,30 +6,6 @@
 
 class CSourceLink;
 
-// A picture of one row, top-down, 32 bits a pixel, in a DC of its own; kept for the next row of
-// the same size.
-class CRowCanvas {
- public:
-  CRowCanvas() = default;
-  ~CRowCanvas() { Release(); }
-  CRowCanvas(const CRowCanvas&) = delete;
-  CRowCanvas& operator=(const CRowCanvas&) = delete;
-
-  // The DC, holding a picture of cx by cy pixels; null when none can be made.
-  HDC Prepare(int cx, int cy);
-  RGBQUAD* Pixels() const { return m_pPixels; }
-  // Lets go of a DC that someone else deleted: it is not deleted again.
-  void Forget();
-  void Release();
-
- private:
-  CDC m_dc;
-  CBitmap m_bitmap;
-  HGDIOBJ m_hPrevious = nullptr;
-  RGBQUAD* m_pPixels = nullptr;
-  int m_cx = 0;
-  int m_cy = 0;
-};
 
 class CSkinListBox : public CListBox {
  public:
@@ -90,6 +66,6 @@ class CSkinListBox : public CListBox {
   // tile, the tile (lightened or dimmed for the host's ink) where the host painted its background.
   void DrawHostRow(const DRAWITEMSTRUCT& item);
 
-  CRowCanvas m_hostRow;    // what the host drew
-  CRowCanvas m_skinRow;    // what the skin shows under it
+  CDibCanvas m_hostRow;    // what the host drew
+  CDibCanvas m_skinRow;    // what the skin shows under it
 };

@@ -99,17 +99,21 @@ namespace {
 
 COLORREF ColourOf(const RGBQUAD& pixel) { return RGB(pixel.rgbRed, pixel.rgbGreen, pixel.rgbBlue); }
 
-// The veil that keeps ink readable over the picture: how far (in eighths) the picture under a row
-// is lightened (dark ink) or dimmed (light ink) so that the ink stands out from it at least as
-// much as `needed`. 0 when it does already; 8 at most, where the picture gives way to white or
-// black.
+// A channel under the veil that keeps ink readable over the picture: lightened (towards white)
+// or dimmed (towards black) by `eighths` of the way.
+BYTE Veiled(BYTE channel, int eighths, bool lighten) {
+  return static_cast<BYTE>(lighten ? channel + (255 - channel) * eighths / 8
+                                   : channel * (8 - eighths) / 8);
+}
+
+// How far (in eighths) the picture under a row is veiled so that the ink stands out from it at
+// least as much as `needed`: 0 when it does already, 8 at most, where the picture gives way to
+// white or black.
 int VeilFor(double inkLuminance, COLORREF picture, double needed, bool lighten) {
   for (int eighths = 0; eighths < 8; ++eighths) {
-    auto veiled = [&](BYTE c) {
-      return static_cast<BYTE>(lighten ? c + (255 - c) * eighths / 8 : c * (8 - eighths) / 8);
-    };
-    const COLORREF under =
-        RGB(veiled(GetRValue(picture)), veiled(GetGValue(picture)), veiled(GetBValue(picture)));
+    const COLORREF under = RGB(Veiled(GetRValue(picture), eighths, lighten),
+                               Veiled(GetGValue(picture), eighths, lighten),
+                               Veiled(GetBValue(picture), eighths, lighten));
     if (ContrastRatio(inkLuminance, RelativeLuminance(under)) >= needed) return eighths;
   }
   return 8;
@@ -194,12 +198,9 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
   for (int i = 0; i < count; ++i) {
     if (!isBackground(host[i])) continue;
     RGBQUAD pixel = skin[i];
-    auto veiled = [&](BYTE c) {
-      return static_cast<BYTE>(lighten ? c + (255 - c) * veil / 8 : c * (8 - veil) / 8);
-    };
-    pixel.rgbRed = veiled(pixel.rgbRed);
-    pixel.rgbGreen = veiled(pixel.rgbGreen);
-    pixel.rgbBlue = veiled(pixel.rgbBlue);
+    pixel.rgbRed = Veiled(pixel.rgbRed, veil, lighten);
+    pixel.rgbGreen = Veiled(pixel.rgbGreen, veil, lighten);
+    pixel.rgbBlue = Veiled(pixel.rgbBlue, veil, lighten);
     host[i] = pixel;
   }
   ::BitBlt(item.hDC, rcItem.left, rcItem.top, cx, cy, hHost, 0, 0, SRCCOPY);

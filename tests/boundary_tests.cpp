@@ -204,6 +204,7 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
   // host meant to show is shown with its window.
   ::ShowWindow(scene.top.hWnd(), SW_HIDE);
   Lib().CreateHook(scene.reference, scene.list);
+  EXPECT_NE(FindPanel(scene.top.hWnd()), nullptr) << "switched on under a hidden window";
   Lib().CreateHook(nullptr, nullptr);
   ::ShowWindow(scene.top.hWnd(), SW_SHOW);
   EXPECT_TRUE(::IsWindowVisible(scene.list)) << "switched on and off under a hidden window";

@@ -742,7 +742,8 @@ LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (g_drawing == Drawing::kNothing) return TRUE;
   const bool selected = (d->itemState & ODS_SELECTED) != 0;
   ::FillRect(d->hDC, &d->rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-  const RECT icon = {d->rcItem.left + 2, d->rcItem.top + 2, d->rcItem.left + 12, d->rcItem.top + 12};
+  const RECT& rc = d->rcItem;
+  const RECT icon = {rc.left + 2, rc.top + 2, rc.left + 12, rc.top + 12};
   HBRUSH red = ::CreateSolidBrush(kIcon);
   ::FillRect(d->hDC, &icon, red);
   ::DeleteObject(red);
@@ -823,5 +824,6 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
     ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_hostProc));
   }
   g_drawing = Drawing::kAsUsual;
-  EXPECT_EQ(count.created - start.created, count.deleted - start.deleted) << "the rows' pictures went";
+  EXPECT_EQ(count.created - start.created, count.deleted - start.deleted)
+      << "the rows' pictures went";
 }

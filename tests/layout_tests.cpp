@@ -50,7 +50,7 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
     ::GetWindowRect(panel, &panelRect);
     EXPECT_TRUE(::EqualRect(&listRect, &panelRect)) << after;
     POINT centre = {(listRect.left + listRect.right) / 2, (listRect.top + listRect.bottom) / 2};
-    EXPECT_EQ(::GetParent(::WindowFromPoint(centre)), panel) << after << ": the user meets the skin";
+    EXPECT_EQ(::GetParent(::WindowFromPoint(centre)), panel) << after << ": the user meets it";
   };
   expectOnTheList("switch-on");
   ::SetWindowPos(list, nullptr, 60, 50, 360, 260, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -67,7 +67,8 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
   AddItems(list, 5);
   ::ShowWindow(list, SW_SHOW);
   expectOnTheList("the host showed its list");
-  ::SetWindowPos(list, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+  const UINT hide = SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
+  ::SetWindowPos(list, nullptr, 0, 0, 0, 0, hide);
   EXPECT_FALSE(::IsWindowVisible(panel)) << "hidden with the host's list";
   ::ShowWindow(list, SW_SHOW);
   expectOnTheList("shown again");
