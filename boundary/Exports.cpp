@@ -86,7 +86,8 @@ void SwitchOn(HWND hReference, HWND hSource) {
   if (!panel || !panel->Create(IDD_OVERLAY, hParent)) return;
   panel->m_pfnDestroyedByHost = &PanelDestroyedByHost;
   g_pOverlay = panel.release();
-  if (!g_pOverlay->ShowOver(hReference, hSource)) SwitchOff();
+  // A panel the host ended meanwhile (with its parent) has left the overlay off already.
+  if (!g_pOverlay->ShowOver(hReference, hSource) && g_pOverlay != nullptr) SwitchOff();
 }
 
 void Toggle(HWND hReference, HWND hSource) {

@@ -56,10 +56,11 @@ constexpr UINT kLastListBoxMessage = 0x01B0;
 constexpr UINT kRowChanges[] = {LB_ADDSTRING,    LB_INSERTSTRING, LB_ADDFILE,
                                 LB_DELETESTRING, LB_RESETCONTENT, LB_SETCOUNT};
 
-// The messages that set the selection, the caret, the anchor or the top row.
+// The messages that set the selection, the caret, the anchor, the top row or how far the rows
+// scroll sideways.
 constexpr UINT kStateChanges[] = {LB_SETSEL,         LB_SETCURSEL,      LB_SELITEMRANGEEX,
                                   LB_SELITEMRANGE,   LB_SETANCHORINDEX, LB_SETCARETINDEX,
-                                  LB_SETTOPINDEX};
+                                  LB_SETTOPINDEX,    LB_SETHORIZONTALEXTENT};
 
 // The list's system timer scrolls it while the user drags past its edge.
 constexpr UINT kSystemTimer = 0x0118;
@@ -157,6 +158,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
     m_pfnOldListProc = m_subclass.Next().pfn;
   }
   FollowFont(static_cast<WPARAM>(AskSource(WM_GETFONT, 0, 0)), TRUE);
+  ToMirror(LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(AskSource(LB_GETHORIZONTALEXTENT, 0, 0)), 0);
   m_pending = kRowsChanged;
   CatchUp();
   // Looked at again once the host's loop runs: the host may have switched the overlay on from
@@ -398,8 +400,9 @@ SIZE CSourceLink::SourceSize() const {
   // so the rows keep the source's width, and a bar coming or going changes nothing.
   RECT rc = {};
   ::GetClientRect(m_hSourceList, &rc);
-  if (::GetWindowLongA(m_hSourceList, GWL_STYLE) & WS_VSCROLL)
-    rc.right += ::GetSystemMetrics(SM_CXVSCROLL);
+  const LONG style = ::GetWindowLongA(m_hSourceList, GWL_STYLE);
+  if (style & WS_VSCROLL) rc.right += ::GetSystemMetrics(SM_CXVSCROLL);
+  if (style & WS_HSCROLL) rc.bottom += ::GetSystemMetrics(SM_CYHSCROLL);
   return {rc.right, rc.bottom};
 }
 
@@ -511,6 +514,9 @@ void CSourceLink::FollowMirrorScroll() {
   const LRESULT top = ToMirror(LB_GETTOPINDEX, 0, 0);
   if (top >= 0 && CallSourceProc(LB_GETTOPINDEX, 0, 0) != top)
     CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+  const int across = ::GetScrollPos(m_hMirrorList, SB_HORZ);
+  if (across != ::GetScrollPos(m_hHookedList, SB_HORZ))
+    CallSourceProc(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, across), 0);
 }
 
 POINT CSourceLink::ToSourcePoint(POINT at) {

@@ -217,7 +217,7 @@ bool CWindowSubclass::Install(HWND hWnd, CSubclassClient* pClient) {
   FreeDeadPassThroughs();
   size_t n = 0;
   while (n < kSlotCount && g_slots[n].bInUse) ++n;
-  if (n == kSlotCount) return false;
+  if (n == kSlotCount) return TakeBackPassThrough(hWnd, pClient);
 
   Slot& slot = g_slots[n];
   const bool bUnicode = ::IsWindowUnicode(hWnd) != FALSE;
@@ -232,6 +232,22 @@ bool CWindowSubclass::Install(HWND hWnd, CSubclassClient* pClient) {
   m_nSlot = static_cast<int>(n);
   if (g_nLive++ == 0) ModuleHold::Acquire();
   return true;
+}
+
+bool CWindowSubclass::TakeBackPassThrough(HWND hWnd, CSubclassClient* pClient) {
+  // A window switched on and off again under someone else's subclass keeps a pass-through of ours
+  // each time: with every slot taken, the window's own pass-through serves the new install, where
+  // it is in the chain, so that installs on one window never run out.
+  for (size_t n = 0; n < kSlotCount; ++n) {
+    Slot& slot = g_slots[n];
+    if (!slot.bInUse || slot.pClient != nullptr || slot.hWnd != hWnd) continue;
+    slot.pClient = pClient;
+    slot.pOwner = this;
+    ++slot.generation;
+    m_nSlot = static_cast<int>(n);
+    return true;
+  }
+  return false;
 }
 
 bool CWindowSubclass::Remove() {

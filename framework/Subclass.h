@@ -51,7 +51,7 @@ class CWindowSubclass {
 
   // Puts a procedure in front of hWnd's current one and calls pClient for each of its messages
   // from then on. FALSE, with nothing changed, when hWnd is no window, this object is installed
-  // already, or every procedure slot is taken.
+  // already, or every procedure slot is taken and none of them is a pass-through in hWnd's chain.
   bool Install(HWND hWnd, CSubclassClient* pClient);
   // Stops calling the client. TRUE when the procedure was the window's current one and has been
   // taken out; FALSE when it stays behind as a pass-through (or nothing was installed).
@@ -66,5 +66,6 @@ class CWindowSubclass {
 
  private:
   friend struct SubclassSlots;
+  bool TakeBackPassThrough(HWND hWnd, CSubclassClient* pClient);
   int m_nSlot = -1;
 };

@@ -4,21 +4,28 @@
 
 namespace {
 
-// What a mirror takes from its source: its selection mode, a scroll bar shown whether needed or
-// not, reached by Tab where the source was, usable as far as the source is. A list reads its
-// styles once, when it is made.
-constexpr DWORD kStylesOfTheSource =
-    LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL | LBS_DISABLENOSCROLL | WS_TABSTOP | WS_DISABLED;
+// What a mirror takes from its source: its selection mode, its horizontal scroll bar, a scroll bar
+// shown whether needed or not, reached by Tab where the source was, usable as far as the source is.
+// A list reads its styles once, when it is made.
+constexpr DWORD kStylesOfTheSource = LBS_EXTENDEDSEL | LBS_MULTIPLESEL | LBS_NOSEL |
+                                     LBS_DISABLENOSCROLL | WS_HSCROLL | WS_TABSTOP | WS_DISABLED;
+// In the list's own place, the mirror has the list's frame too, and so exactly its client area.
+constexpr DWORD kFrameStyles = WS_BORDER;
+constexpr DWORD kFrameExStyles = WS_EX_CLIENTEDGE | WS_EX_STATICEDGE;
 
-// Posted to the panel: the host's loop has run since the host changed what the mirror shows.
-constexpr UINT kCatchUpMessage = WM_APP + 0x4B5;
+// Posted to the panel: the host's loop has run since the host changed what the mirror shows. A
+// registered number: a host's loop that clears its own range of messages leaves it be.
+UINT CatchUpMessage() {
+  static const UINT message = ::RegisterWindowMessageA("kslHook.CatchUp");
+  return message;
+}
 
 }  // namespace
 
 BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
   ON_WM_SIZE()
   ON_LBN_SELCHANGE(IDC_MIRROR_LIST, OnSelchangeList)
-  ON_MESSAGE(kCatchUpMessage, OnCatchUp)
+  ON_MESSAGE(CatchUpMessage(), OnCatchUp)
 END_MESSAGE_MAP()
 
 COverlayDlg::COverlayDlg() : CDialog(IDD_OVERLAY), m_link(this, &m_wndList) {
@@ -46,15 +53,17 @@ void COverlayDlg::FitMirrorTo(HWND hSource) {
   // needs it, and says so in its style; a bar it was made with answers for its range all the same.
   SCROLLINFO bar = {sizeof bar, SIF_RANGE, 0, 0, 0, 0, 0};
   const bool scrolls = (source & WS_VSCROLL) || ::GetScrollInfo(hSource, SB_VERT, &bar);
+  const DWORD frame = m_bInListsPlace ? source & kFrameStyles : 0;
   const DWORD wanted =
       ((current | LBS_NODATA) & ~(kStylesOfTheSource | LBS_HASSTRINGS | WS_VSCROLL)) |
-      (source & kStylesOfTheSource) | (scrolls ? WS_VSCROLL : 0);
+      (source & kStylesOfTheSource) | (scrolls ? WS_VSCROLL : 0) | frame;
+  const DWORD edges = m_bInListsPlace ? ::GetWindowLongA(hSource, GWL_EXSTYLE) & kFrameExStyles : 0;
   RECT rc = {};
   ::GetWindowRect(hTemplateList, &rc);
   ScreenToClient(&rc);
   // The source's font follows when the list is linked to it.
   m_wndList.DestroyWindow();
-  m_wndList.CreateEx(0, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST,
+  m_wndList.CreateEx(edges, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST,
                      ::IsWindowUnicode(hSource) != FALSE);
 }
 
@@ -74,19 +83,26 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   m_bInListsPlace = hReference == hSource && ::IsWindow(hSource);
   if (m_bInListsPlace)
     PlaceOverList(hSource, 0);
-  else
+  else {
     MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top,
                TRUE);
+  }
   FitMirrorTo(hSource);
   m_wndList.TakeColoursOf(hSource);
+  // The host's answer may have ended the panel with its parent: the overlay is off, and the list
+  // stays the host's, untouched.
+  if (m_hWnd == nullptr) return TRUE;
   m_link.HookSource(hSource);
   // A list with the focus is hidden once the mirror has taken the focus over from it: hiding it
   // first would take the focus from the host.
   if (!sourceHadFocus) m_link.ShowSource(false);
   // A new child window starts below its siblings; the overlay must be seen above them, or in the
   // list's own place, where the list was.
+  // A list the host keeps hidden gets a skin that waits until the host shows it.
   ::SetWindowPos(m_hWnd, m_bInListsPlace ? hSource : HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE |
+                     (m_bSourceWasVisible ? SWP_SHOWWINDOW : 0));
+  UnclipContainer(m_bSourceWasVisible);
   if (sourceHadFocus) {
     m_link.MoveFocus(m_wndList.GetSafeHwnd());
     m_link.ShowSource(false);
@@ -104,6 +120,27 @@ void COverlayDlg::GiveBack() {
   }
   ShowWindow(SW_HIDE);
   m_link.Unhook();
+  UnclipContainer(false);
+}
+
+void COverlayDlg::UnclipContainer(bool unclip) {
+  // A container keeps off the list with WS_CLIPSIBLINGS while the skin is off; while the skin is
+  // seen, a group box or a label above the container would hide it where they do not hide the list.
+  // Once the skin is not seen, the container keeps off whatever the host shows there instead.
+  if (!unclip) {
+    if (::IsWindow(m_hUnclippedContainer))
+      ::SetWindowLongA(m_hUnclippedContainer, GWL_STYLE,
+                       ::GetWindowLongA(m_hUnclippedContainer, GWL_STYLE) | WS_CLIPSIBLINGS);
+    m_hUnclippedContainer = nullptr;
+    return;
+  }
+  const HWND hContainer = ::GetParent(m_hWnd);
+  const LONG style = ::GetWindowLongA(hContainer, GWL_STYLE);
+  if (m_bInListsPlace || (style & (WS_CHILD | WS_CLIPSIBLINGS)) != (WS_CHILD | WS_CLIPSIBLINGS) ||
+      (::GetWindowLongA(m_link.SourceList(), GWL_STYLE) & WS_CLIPSIBLINGS))
+    return;
+  ::SetWindowLongA(hContainer, GWL_STYLE, style & ~WS_CLIPSIBLINGS);
+  m_hUnclippedContainer = hContainer;
 }
 
 void COverlayDlg::OnSize(UINT nType, int cx, int cy) {
@@ -131,6 +168,7 @@ void COverlayDlg::OnSourceShown(bool shown) {
   // What the host asks of its list is what the host will find at switch-off.
   m_bSourceWasVisible = shown;
   ::ShowWindow(m_hWnd, shown ? SW_SHOWNA : SW_HIDE);
+  UnclipContainer(shown);
 }
 
 void COverlayDlg::OnSourceMoved() {
@@ -148,7 +186,7 @@ void COverlayDlg::PlaceOverList(HWND hSource, UINT flags) {
 
 bool COverlayDlg::ScheduleCatchUp() {
   // Posted, so that any message loop of the host delivers it, its modal loops included.
-  return ::PostMessageA(m_hWnd, kCatchUpMessage, 0, 0) != FALSE;
+  return ::PostMessageA(m_hWnd, CatchUpMessage(), 0, 0) != FALSE;
 }
 
 LRESULT COverlayDlg::OnCatchUp(WPARAM, LPARAM) {
@@ -159,6 +197,7 @@ LRESULT COverlayDlg::OnCatchUp(WPARAM, LPARAM) {
 void COverlayDlg::OnSourceGone() {
   // Nothing of the old list may stay on screen over whatever the host puts there next.
   ShowWindow(SW_HIDE);
+  UnclipContainer(false);
 }
 
 void COverlayDlg::PostNcDestroy() {

@@ -42,6 +42,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
  private:
   bool m_bSourceWasVisible = true;  // the host showed its list when the overlay went on
   bool m_bInListsPlace = false;     // the list is its own reference: the panel lies on it
+  HWND m_hUnclippedContainer = nullptr;  // the host's container, unclipped while the skin is on
 
   // Makes the mirror a view of the source: a list without data of the source's selection mode,
   // tab stop, character set, enabled or not.
@@ -52,5 +53,8 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   // In the list's own place: over the list's window rectangle in the list's parent.
   void PlaceOverList(HWND hSource, UINT flags);
   void OnSourceGone() override;
+  // Lets the host's container paint under its siblings as the list does while the skin is seen;
+  // with false, gives the container back its own clipping.
+  void UnclipContainer(bool unclip);
   bool ScheduleCatchUp() override;
 };

@@ -339,3 +339,44 @@ CHILD_TEST(SwitchOn, AToggleFromInsideTheSwitchOnNeverMakesTwoSkins) {
   ::SetWindowLongPtrA(h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_found));
   EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
 }
+
+// A host handler that destroys the skin's container while the skin goes on: asked for its list's
+// colours (before the library has linked the list), or asked its list's row count (after). The
+// overlay is off, the list shown and its own, and the host's next call skins it.
+CHILD_TEST(SwitchOn, AContainerDestroyedMeanwhileLeavesTheListShownAndItsOwn) {
+  static HostScene* s_host = nullptr;
+  static UINT s_destroyOn = 0;
+  static WNDPROC s_found[2] = {};
+  struct Destroyer {
+    static LRESULT Run(int n, HWND w, UINT m, WPARAM wp, LPARAM lp) {
+      if (m == s_destroyOn && s_host->container != nullptr) {
+        ::DestroyWindow(s_host->container);
+        s_host->container = nullptr;
+      }
+      return ::CallWindowProcA(s_found[n], w, m, wp, lp);
+    }
+    static LRESULT CALLBACK Parent(HWND w, UINT m, WPARAM wp, LPARAM lp) { return Run(0, w, m, wp, lp); }
+    static LRESULT CALLBACK List(HWND w, UINT m, WPARAM wp, LPARAM lp) { return Run(1, w, m, wp, lp); }
+  };
+  for (UINT destroyOn : {UINT{WM_CTLCOLORLISTBOX}, UINT{LB_GETCOUNT}}) {
+    ReentryHost h(kPlainListStyle | LBS_NOINTEGRALHEIGHT);
+    const LONG_PTR ownProc = ProcOf(h.list);
+    s_host = &h;
+    s_destroyOn = destroyOn;
+    s_found[0] = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+        h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Destroyer::Parent)));
+    s_found[1] = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Destroyer::List)));
+    Lib().CreateHook(h.reference, h.list);
+    Pump();
+    ASSERT_EQ(h.container, nullptr) << "destroyed on message " << destroyOn;
+    EXPECT_TRUE(::IsWindowVisible(h.list)) << destroyOn;
+    s_destroyOn = 0;
+    Lib().CreateHook(h.list, h.list);
+    EXPECT_NE(FindPanel(h.top.hWnd()), nullptr) << "one call skins the list again";
+    Lib().CreateHook(nullptr, nullptr);
+    ::SetWindowLongPtrA(h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_found[1]));
+    ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_found[0]));
+    EXPECT_EQ(HowTheListFails(h.list, ownProc), "") << destroyOn;
+  }
+}

@@ -231,6 +231,17 @@ TEST(Subclass, EveryInstallHasItsOwnProcedureAndInstallsRunOutCleanly) {
   EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end()) << "no two alike";
   ::SendMessageA(lists.front(), LB_GETCOUNT, 0, 0);
   EXPECT_GE(client.messages, 1);
+  // Switched off and on again under someone else's subclass, again and again, with no slot free.
+  g_laterFound = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(lists.back(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProc)));
+  for (int again = 0; again < 3; ++again) {
+    EXPECT_FALSE(subclasses.back()->Remove()) << "a pass-through stays";
+    ASSERT_TRUE(subclasses.back()->Install(lists.back(), &client)) << "and serves again";
+  }
+  client.messages = 0;
+  ::SendMessageA(lists.back(), LB_GETCOUNT, 0, 0);
+  EXPECT_EQ(client.messages, 1);
+  ::SetWindowLongPtrA(lists.back(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_laterFound));
 
   subclasses.clear();  // each was on top: all leave at once
   EXPECT_EQ(CWindowSubclass::LiveCount(), before);

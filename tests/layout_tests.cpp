@@ -49,6 +49,10 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
     ::GetWindowRect(list, &listRect);
     ::GetWindowRect(panel, &panelRect);
     EXPECT_TRUE(::EqualRect(&listRect, &panelRect)) << after;
+    RECT listClient, mirrorClient;  // its frame too: rows exactly as wide as the list's
+    ::GetClientRect(list, &listClient);
+    ::GetClientRect(MirrorOf(panel), &mirrorClient);
+    EXPECT_TRUE(::EqualRect(&listClient, &mirrorClient)) << after;
     POINT centre = {(listRect.left + listRect.right) / 2, (listRect.top + listRect.bottom) / 2};
     EXPECT_EQ(::GetParent(::WindowFromPoint(centre)), panel) << after << ": the user meets it";
   };
@@ -74,4 +78,30 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
   expectOnTheList("shown again");
   Lib().CreateHook(nullptr, nullptr);
   EXPECT_TRUE(::IsWindowVisible(list));
+}
+
+// Siblings the host drew over its list (a group box around it, a label reaching into it, both
+// above it in z-order) hide no more of the skin than of the list.
+TEST(Layout, AGroupBoxAroundTheListAndALabelReachingIntoItLeaveTheSkinSeen) {
+  TopWindow top;
+  MakeChild(top.hWnd(), 98, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 20, 25, 320, 225, "BUTTON");
+  HWND label = MakeChild(top.hWnd(), 99, WS_CHILD | WS_VISIBLE, 30, 20, 200, 25, "STATIC");
+  ::SetWindowTextA(label, "Songs");
+  HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 30, 40, 300, 200);
+  AddItems(list, 3);
+  const COLORREF dialog = PixelAt(top.hWnd(), 5, 5);
+  const POINT empty = {30 + 150, 40 + 180}, underLabel = {30 + 150, 40 + 2};
+  for (const POINT& at : {empty, underLabel})
+    EXPECT_EQ(PixelAt(top.hWnd(), at.x, at.y), ::GetSysColor(COLOR_WINDOW)) << "unskinned";
+  const SkinSite site(list);
+  Lib().CreateHook(site.reference(), list);
+  ::RedrawWindow(top.hWnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  for (const POINT& at : {empty, underLabel})
+    EXPECT_NE(PixelAt(top.hWnd(), at.x, at.y), dialog) << "skinned, at " << at.x << "," << at.y;
+  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_TRUE(::GetWindowLongA(site.container(), GWL_STYLE) & WS_CLIPSIBLINGS) << "given back";
+  Lib().CreateHook(list, list);
+  for (const POINT& at : {empty, underLabel})
+    EXPECT_NE(PixelAt(top.hWnd(), at.x, at.y), dialog) << "in the list's place";
+  Lib().CreateHook(nullptr, nullptr);
 }

@@ -135,6 +135,17 @@ TEST(Resize, ThePanelTakesTheSourcesClientSizeAtTheParentsOrigin) {
   RECT row = {};
   bare.ToMirror(LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
   EXPECT_EQ(row.right, client.right) << "rows as wide as the host's";
+
+  // A list that scrolls sideways: so does the skin, as far, and the host's list goes along.
+  HostScene wide(ListOf(5, WS_CHILD | WS_VISIBLE | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT));
+  wide.ToList(LB_SETHORIZONTALEXTENT, 900);
+  Lib().CreateHook(nullptr, nullptr);
+  wide.On();
+  ::GetClientRect(wide.list, &client);
+  EXPECT_EQ(wide.PanelSize().cy, client.bottom + ::GetSystemMetrics(SM_CYHSCROLL));
+  EXPECT_EQ(wide.ToMirror(LB_GETHORIZONTALEXTENT), 900);
+  ::SendMessageA(wide.mirror, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 200), 0);
+  EXPECT_EQ(::GetScrollPos(wide.list, SB_HORZ), 200);
 }
 
 TEST(Resize, TheSizeComesFromTheClientRectangleNotFromTheMessage) {
@@ -381,6 +392,26 @@ TEST(Coalescing, AModalLoopOfTheHostStillLetsTheMirrorCatchUp) {
   ::MessageBoxA(h.top.hWnd(), "waiting", "kslHook coalescing", MB_OK);
   g_modalScene = nullptr;
   EXPECT_TRUE(g_shownInsideModalLoop);
+}
+
+TEST(Coalescing, AHostLoopThatThrowsMessagesAwayStillLetsTheMirrorCatchUp) {
+  HostScene h(ListOf(3));
+  h.On();
+  Pump();
+  MSG msg;
+  AddRows(h, 60, "app messages flushed ");
+  while (::PeekMessageA(&msg, nullptr, WM_APP, 0xBFFF, PM_REMOVE)) {
+  }
+  Pump();
+  EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 63) << "the host's own range of messages thrown away";
+  AddRows(h, 10, "all flushed ");
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  Lib().SetFgColor(RGB(1, 2, 3));
+  EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 73) << "at the next setter";
+  AddRows(h, 10, "and later ");
+  Pump();
+  EXPECT_EQ(h.ToMirror(LB_GETCOUNT), 83) << "and from then on";
 }
 
 TEST(Coalescing, SwitchingOffBeforeTheLoopRunsLeavesNothingPending) {
