@@ -177,13 +177,45 @@ void CSourceLink::Unhook() {
 
 void CSourceLink::LetGo() {
   Unhook();
+  VeilSource(false);
   m_hSourceList = nullptr;
 }
 
-void CSourceLink::ShowSource(bool shown) {
-  m_bShowingSource = true;
-  ::ShowWindow(m_hSourceList, shown ? SW_SHOW : SW_HIDE);
-  m_bShowingSource = false;
+void CSourceLink::VeilSource(bool veiled) {
+  if (m_hSourceList == nullptr || veiled == m_bVeiled) return;
+  m_bVeiled = veiled;
+  // The list keeps its place and the visibility the host gives it, so that the host's showing and
+  // hiding of it, and its own IsWindowVisible, work as ever. Veiled, it shows nothing, the mouse
+  // goes through it to the skin, and Tab stops on the skin instead.
+  m_bVeiling = true;
+  const LONG style = ::GetWindowLongA(m_hSourceList, GWL_STYLE);
+  if (veiled) {
+    m_bSourceTabStop = (style & WS_TABSTOP) != 0;
+    ::SetWindowLongA(m_hSourceList, GWL_STYLE, style & ~WS_TABSTOP);
+    RECT bounds;
+    if (::GetWindowRgnBox(m_hSourceList, &bounds) != ERROR &&
+        m_hostRegion.Attach(::CreateRectRgn(0, 0, 0, 0)))
+      ::GetWindowRgn(m_hSourceList, static_cast<HRGN>(m_hostRegion.GetSafeHandle()));
+    ::SetWindowRgn(m_hSourceList, ::CreateRectRgn(0, 0, 0, 0), TRUE);
+    // A shown list updates its scroll bar for every row it gains, which shows nothing here: its
+    // redraw stays off under the veil, whatever the host switches. The system's handling of a
+    // redraw switch takes WS_VISIBLE with it, which stays the host's.
+    SetSourceRedraw(false);
+  } else {
+    if (m_bSourceTabStop) ::SetWindowLongA(m_hSourceList, GWL_STYLE, style | WS_TABSTOP);
+    // The system owns a region it was given; none gives the list its whole rectangle back.
+    ::SetWindowRgn(m_hSourceList, static_cast<HRGN>(m_hostRegion.Detach()), TRUE);
+    if (!m_bHostRedrawOff) SetSourceRedraw(true);
+  }
+  m_bVeiling = false;
+}
+
+void CSourceLink::SetSourceRedraw(bool redraw) {
+  const LONG visible = ::GetWindowLongA(m_hSourceList, GWL_STYLE) & WS_VISIBLE;
+  ::SendMessageA(m_hSourceList, WM_SETREDRAW, redraw, 0);
+  const LONG style = ::GetWindowLongA(m_hSourceList, GWL_STYLE);
+  if ((style & WS_VISIBLE) != visible)
+    ::SetWindowLongA(m_hSourceList, GWL_STYLE, (style & ~WS_VISIBLE) | visible);
 }
 
 void CSourceLink::MoveFocus(HWND hTo) {
@@ -195,6 +227,8 @@ void CSourceLink::MoveFocus(HWND hTo) {
 
 void CSourceLink::OnSubclassedWindowGone() {
   // The host destroyed its list: there is nothing left to give back or to show again.
+  m_hostRegion.DeleteObject();
+  m_bVeiled = false;
   m_hHookedList = nullptr;
   m_pfnOldListProc = nullptr;
   m_hSourceList = nullptr;
@@ -235,16 +269,11 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
     case Repeat::kRowsAfter:
       return RepeatRowChange(next, message, wParam, lParam);
     case Repeat::kHostShows:
-      // The list stays hidden under the skin; the skin is shown or hidden as the list would be.
-      // (A list hidden already hears nothing of a ShowWindow that hides it again.)
-      if (!m_bShowingSource && lParam != 0) {
-        auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-        if (pos->flags & SWP_SHOWWINDOW) {
-          pos->flags &= ~SWP_SHOWWINDOW;
-          m_pOwner->OnSourceShown(true);
-        } else if (pos->flags & SWP_HIDEWINDOW) {
-          m_pOwner->OnSourceShown(false);
-        }
+      // The veiled list is shown and hidden as the host asks; the skin with it.
+      if (!m_bVeiling && lParam != 0) {
+        const UINT flags = reinterpret_cast<const WINDOWPOS*>(lParam)->flags;
+        if (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))
+          m_pOwner->OnSourceShown((flags & SWP_SHOWWINDOW) != 0);
       }
       break;
     case Repeat::kMovePanel: {
@@ -261,6 +290,7 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
         ResizeOwnerToSource();
       break;
     case Repeat::kHostRedraw:
+      if (m_bVeiling) break;
       // The host's batch is its own: the mirror paints when the host switches redraw on again.
       m_bHostRedrawOff = wParam == FALSE;
       ToMirror(message, wParam, lParam);
@@ -270,6 +300,8 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
         ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
         CatchUp();
       }
+      // The veiled list's own redraw stays off until the veil is lifted.
+      if (m_bVeiled) return 0;
       break;
     case Repeat::kFontAfter: {
       const LRESULT answer = next(message, wParam, lParam);

@@ -10,6 +10,7 @@
 #pragma once
 #include <windows.h>
 
+#include "framework/Gdi.h"
 #include "framework/Subclass.h"
 #include "framework/Wnd.h"
 
@@ -47,11 +48,13 @@ class CSourceLink : private CSubclassClient {
   // Takes the link out of the source's chain, or leaves a pass-through where someone subclassed
   // the source after it; from now on nothing reaches the mirror. No-op when nothing is hooked.
   void Unhook();
-  // Unhooks and forgets the source altogether: nothing of it is shown again.
+  // Unhooks, unveils and forgets the source.
   void LetGo();
-  // Shows or hides the source for the library: the host's own showing of its list, which the
-  // link keeps off the screen while the skin is on, goes to the panel instead.
-  void ShowSource(bool shown);
+  // Veils the source while the skin is on, or lifts the veil: the host's list goes on being shown
+  // and hidden as the host says, and is seen again only unveiled.
+  void VeilSource(bool veiled);
+  // The source's own redraw switch, its visibility kept as it is.
+  void SetSourceRedraw(bool redraw);
   // Moves the keyboard focus between the source and the mirror without telling the host: for the
   // host, the focus on the mirror is its list's own.
   void MoveFocus(HWND hTo);
@@ -164,5 +167,8 @@ class CSourceLink : private CSubclassClient {
   LRESULT m_nMirrorRows = 0;           // the rows the link gave the mirror
   int m_nDepth = 0;                    // messages of the source the link is handling now
   bool m_bMovingFocus = false;         // MoveFocus is at work
-  bool m_bShowingSource = false;       // ShowSource is at work
+  bool m_bVeiled = false;              // the source shows nothing and lets the mouse through
+  bool m_bVeiling = false;             // VeilSource is at work
+  bool m_bSourceTabStop = false;       // the source was a tab stop before its veil
+  CGdiObject m_hostRegion;             // the source's own window region, kept during its veil
 };

@@ -72,7 +72,8 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   ::GetWindowRect(hReference, &rcReference);
   const bool sourceHadFocus = hSource != nullptr && ::GetFocus() == hSource;
   // The host's own intent: under a dialog not shown yet, its shown list is not visible yet.
-  m_bSourceWasVisible = (::GetWindowLongA(hSource, GWL_STYLE) & WS_VISIBLE) != 0;
+  const bool shown =
+      !::IsWindow(hSource) || (::GetWindowLongA(hSource, GWL_STYLE) & WS_VISIBLE) != 0;
   // The panel is part of its parent's keyboard navigation: Tab reaches the mirror inside it.
   ::SetWindowLongA(m_hWnd, GWL_EXSTYLE,
                    ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
@@ -93,31 +94,25 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   // stays the host's, untouched.
   if (m_hWnd == nullptr) return TRUE;
   m_link.HookSource(hSource);
-  // A list with the focus is hidden once the mirror has taken the focus over from it: hiding it
-  // first would take the focus from the host.
-  if (!sourceHadFocus) m_link.ShowSource(false);
+  m_link.VeilSource(true);
   // A new child window starts below its siblings; the overlay must be seen above them, or in the
-  // list's own place, where the list was.
-  // A list the host keeps hidden gets a skin that waits until the host shows it.
+  // list's own place, where the list was. A list the host keeps hidden gets a skin that waits until
+  // the host shows it.
   ::SetWindowPos(m_hWnd, m_bInListsPlace ? hSource : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE |
-                     (m_bSourceWasVisible ? SWP_SHOWWINDOW : 0));
-  UnclipContainer(m_bSourceWasVisible);
-  if (sourceHadFocus) {
-    m_link.MoveFocus(m_wndList.GetSafeHwnd());
-    m_link.ShowSource(false);
-  }
+                     (shown ? SWP_SHOWWINDOW : 0));
+  UnclipContainer(shown);
+  if (sourceHadFocus) m_link.MoveFocus(m_wndList.GetSafeHwnd());
   return m_link.IsHooked() || !::IsWindow(hSource);
 }
 
 void COverlayDlg::GiveBack() {
   const HWND hSource = m_link.SourceList();
   const HWND hMirror = m_wndList.GetSafeHwnd();
-  if (hSource != nullptr && m_bSourceWasVisible) {
-    m_link.ShowSource(true);
-    // The focus the user gave the mirror was the list's own all along: it goes back quietly.
-    if (hMirror != nullptr && ::GetFocus() == hMirror) m_link.MoveFocus(hSource);
-  }
+  m_link.VeilSource(false);
+  // The focus the user gave the mirror was the list's own all along: it goes back quietly.
+  if (hSource != nullptr && hMirror != nullptr && ::GetFocus() == hMirror)
+    m_link.MoveFocus(hSource);
   ShowWindow(SW_HIDE);
   m_link.Unhook();
   UnclipContainer(false);
@@ -165,8 +160,6 @@ void COverlayDlg::OnSourceResized(int cx, int cy) {
 }
 
 void COverlayDlg::OnSourceShown(bool shown) {
-  // What the host asks of its list is what the host will find at switch-off.
-  m_bSourceWasVisible = shown;
   ::ShowWindow(m_hWnd, shown ? SW_SHOWNA : SW_HIDE);
   UnclipContainer(shown);
 }
@@ -201,11 +194,8 @@ void COverlayDlg::OnSourceGone() {
 }
 
 void COverlayDlg::PostNcDestroy() {
-  // Still linked: the host destroyed the panel's parent with the overlay on. Its list comes back as
-  // it was, and the library lets go of it.
-  const bool destroyedByHost = m_link.IsHooked();
-  if (m_link.SourceList() != nullptr && destroyedByHost && m_bSourceWasVisible)
-    m_link.ShowSource(true);
+  // The host destroyed the panel's parent with the overlay on, or the library ended it: the list
+  // is seen again as the host last showed it, and the library lets go of it.
   m_link.LetGo();
   // Nothing is drawn any more: the picture and its canvas need not wait for the object's end.
   m_wndList.ReleaseTile();

@@ -40,7 +40,6 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   DECLARE_MESSAGE_MAP()
 
  private:
-  bool m_bSourceWasVisible = true;  // the host showed its list when the overlay went on
   bool m_bInListsPlace = false;     // the list is its own reference: the panel lies on it
   HWND m_hUnclippedContainer = nullptr;  // the host's container, unclipped while the skin is on
 

@@ -114,6 +114,8 @@ std::string HowTheListFails(HWND hList, LONG_PTR ownProc) {
   if (!::IsWindow(hList)) return "the list is gone";
   std::string fails;
   if (!::IsWindowVisible(hList)) fails += " not visible;";
+  RECT shape;
+  if (::GetWindowRgnBox(hList, &shape) == NULLREGION) fails += " shows nothing of itself;";
   const LRESULT count = Ask(hList, LB_GETCOUNT);
   if (count < 0) return fails + " answers no count";
   if (::GetWindowLongA(hList, GWL_STYLE) & LBS_NODATA) {

@@ -23,6 +23,12 @@ COLORREF PixelAt(HWND hWnd, int x, int y) {
   return color;
 }
 
+bool UserMeets(HWND hWnd) {
+  RECT rc = {};
+  ::GetWindowRect(hWnd, &rc);
+  return ::WindowFromPoint({(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}) == hWnd;
+}
+
 TopWindow::TopWindow(int x, int y, int width, int height) {
   static ATOM atom = [] {
     WNDCLASSA wc = {};

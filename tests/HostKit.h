@@ -17,6 +17,9 @@ void Pump();
 // painting is done.
 COLORREF PixelAt(HWND hWnd, int x, int y);
 
+// TRUE when the user, pointing at the middle of hWnd, would meet hWnd itself.
+bool UserMeets(HWND hWnd);
+
 struct Notification {
   HWND hFrom;
   int nCode;

@@ -234,7 +234,7 @@ void RunGone(const GoneCase& c) {
       }
     }
     // The README's switch-off: one call while the list is hidden under a skin.
-    if (!::IsWindow(h->list) || !::IsWindowVisible(h->list)) Lib().CreateHook(nullptr, nullptr);
+    if (!::IsWindow(h->list) || !UserMeets(h->list)) Lib().CreateHook(nullptr, nullptr);
     Pump();
     if (::IsWindow(h->list)) {
       EXPECT_EQ(HowTheListFails(h->list, ownProc), "") << "the host's list after switch-off";
@@ -328,12 +328,12 @@ CHILD_TEST(WrongThread, ASwitchOffFromAWorkerIsRefusedAndLeavesNoForgottenSkin) 
   h.On();
   Pump();
   ASSERT_TRUE(g_workerRan);
-  EXPECT_FALSE(::IsWindowVisible(h.list)) << "the worker's call inside the switch-on was refused";
+  EXPECT_FALSE(UserMeets(h.list)) << "the worker's call inside the switch-on was refused";
   // The GUI thread waits for its worker the way a careful host does: it lets the messages other
   // threads send it through, and nothing else, until the worker is done.
   ASSERT_TRUE(OnWorkerLettingSentMessagesThrough([] { Lib().CreateHook(nullptr, nullptr); }));
   Pump();
-  EXPECT_FALSE(::IsWindowVisible(h.list)) << "the worker's call with the skin on was refused";
+  EXPECT_FALSE(UserMeets(h.list)) << "the worker's call with the skin on was refused";
   EXPECT_TRUE(h.IsOn());
   Lib().CreateHook(nullptr, nullptr);
   Pump();
@@ -354,7 +354,7 @@ CHILD_TEST(WrongThread, ASwitchOnFromAWorkerThatEndsLeavesTheListSkinnedOrShown)
   const LONG_PTR ownProc = ProcOf(h.list);
   ASSERT_TRUE(OnWorkerWhilePumping([&] { Lib().CreateHook(h.reference, h.list); }));
   Pump();
-  const bool skinned = h.IsOn() && !::IsWindowVisible(h.list);
+  const bool skinned = h.IsOn() && !UserMeets(h.list);
   if (skinned) {
     h.ToList(LB_ADDSTRING, 0, Text("after the worker ended"));
     EXPECT_EQ(HowTheSkinDiffers(MirrorOf(FindPanel(h.container)), h.list), "");
@@ -364,7 +364,7 @@ CHILD_TEST(WrongThread, ASwitchOnFromAWorkerThatEndsLeavesTheListSkinnedOrShown)
         << PanelsIn(h.container) << ")";
   }
   // Whatever happened, the GUI thread's next call leaves the list as it was.
-  if (!::IsWindowVisible(h.list)) Lib().CreateHook(nullptr, nullptr);
+  if (!UserMeets(h.list)) Lib().CreateHook(nullptr, nullptr);
   Pump();
   EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
 }

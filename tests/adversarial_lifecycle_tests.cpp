@@ -112,7 +112,7 @@ TEST(ManyCycles, AHundredAndFiftyOnOffWithTheListChangingBetweenLeaveNothingBehi
       if (!d.empty()) firstDifference = "cycle " + std::to_string(i) + ": " + d;
     }
     h.Off();
-    if (!::IsWindowVisible(h.list) || PanelsIn(h.container) != 0) {
+    if (!UserMeets(h.list) || PanelsIn(h.container) != 0) {
       ADD_FAILURE() << "cycle " << i << ": the list is not back, or a skin stayed";
       break;
     }
@@ -170,7 +170,7 @@ CHILD_TEST(Reload, FreeLibraryWhileOnThenLoadLibraryAgainAndSwitchOffAndOnThroug
     HMODULE first = ::LoadLibraryA("kslHook.dll");
     ASSERT_NE(first, nullptr) << "round " << round;
     ExportOf<CreateHookFn>(first, "kslCreateHook")(list, list);
-    ASSERT_FALSE(::IsWindowVisible(list)) << "round " << round << ": on";
+    ASSERT_FALSE(UserMeets(list)) << "round " << round << ": on";
     ASSERT_TRUE(::FreeLibrary(first));
     Pump();
     // The host loads it again, as a plug-in manager would, and goes on with the new handle.
@@ -185,7 +185,7 @@ CHILD_TEST(Reload, FreeLibraryWhileOnThenLoadLibraryAgainAndSwitchOffAndOnThroug
     createHook(nullptr, nullptr);  // off
     EXPECT_TRUE(::IsWindowVisible(list)) << "round " << round << ": off";
     createHook(list, list);  // on again, through the new handle
-    EXPECT_FALSE(::IsWindowVisible(list)) << "round " << round << ": on again";
+    EXPECT_FALSE(UserMeets(list)) << "round " << round << ": on again";
     createHook(nullptr, nullptr);
     EXPECT_EQ(HowTheListFails(list, ownProc), "") << "round " << round;
     ASSERT_TRUE(::FreeLibrary(second));
@@ -201,7 +201,7 @@ CHILD_TEST(Reload, TheTopWindowDestroyedAfterFreeLibraryWhileOnLetsTheLibraryGoA
     AddItems(list, 10);
     HMODULE module = ::LoadLibraryA("kslHook.dll");
     ExportOf<CreateHookFn>(module, "kslCreateHook")(list, list);
-    ASSERT_FALSE(::IsWindowVisible(list));
+    ASSERT_FALSE(UserMeets(list));
     ::FreeLibrary(module);
     Pump();
     ASSERT_NE(::GetModuleHandleA("kslHook.dll"), nullptr) << "the skin keeps its code loaded";
@@ -213,7 +213,7 @@ CHILD_TEST(Reload, TheTopWindowDestroyedAfterFreeLibraryWhileOnLetsTheLibraryGoA
   HMODULE fresh = ::LoadLibraryA("kslHook.dll");
   const auto createHook = ExportOf<CreateHookFn>(fresh, "kslCreateHook");
   createHook(list, list);
-  EXPECT_FALSE(::IsWindowVisible(list)) << "a fresh load's first call switches on";
+  EXPECT_FALSE(UserMeets(list)) << "a fresh load's first call switches on";
   EXPECT_EQ(ItemsOf(MirrorOf(FindPanel(top.hWnd()))), ItemsOf(list));
   createHook(nullptr, nullptr);
   EXPECT_TRUE(::IsWindowVisible(list));
@@ -234,7 +234,7 @@ CHILD_TEST(StayingSubclasses, ASwitchOnEitherWorksOrChangesNothingHoweverManyThe
   for (int round = 0; round < 80; ++round) {
     const LONG_PTR procBefore = ProcOf(list);
     Lib().CreateHook(list, list);
-    if (::IsWindowVisible(list)) {
+    if (UserMeets(list)) {
       // Refused: nothing of the host's changed, and nothing is on.
       ASSERT_EQ(ProcOf(list), procBefore) << "round " << round;
       ASSERT_EQ(FindPanel(top.hWnd()), nullptr) << "round " << round;
@@ -260,7 +260,7 @@ CHILD_TEST(StayingSubclasses, ManyListsEachSkinnedOnceAndKeptSubclassedStillGetW
     AddItems(list, 3);
     const LONG_PTR procBefore = ProcOf(list);
     Lib().CreateHook(list, list);
-    if (::IsWindowVisible(list)) {
+    if (UserMeets(list)) {
       ASSERT_EQ(ProcOf(list), procBefore) << "list " << i;
       break;
     }

@@ -209,7 +209,7 @@ void RunReentry(Moment moment, Toggle toggle) {
 
   if (toggle == Toggle::kOffAndOn) {
     EXPECT_EQ(PanelsIn(h.container), 1) << "one skin, the new one";
-    EXPECT_FALSE(::IsWindowVisible(h.list)) << "the list hidden under the new skin";
+    EXPECT_FALSE(UserMeets(h.list)) << "the list hidden under the new skin";
     HWND mirror = MirrorOf(FindPanel(h.container));
     EXPECT_EQ(HowTheSkinDiffers(mirror, h.list), "") << "the new skin at once";
     h.ToList(LB_ADDSTRING, 0, Text("added after the new skin went on"));

@@ -174,7 +174,7 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
   EXPECT_EQ(Lib().CreateHook(scene.reference, scene.list), 0);
   HWND panel = FindPanel(scene.top.hWnd());
   ASSERT_NE(panel, nullptr);
-  EXPECT_FALSE(::IsWindowVisible(scene.list));
+  EXPECT_FALSE(UserMeets(scene.list));
   EXPECT_TRUE(::IsWindowVisible(panel));
   const RECT placed = RectInParent(panel);
   EXPECT_EQ(placed.left, 0);
@@ -208,6 +208,23 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
   Lib().CreateHook(nullptr, nullptr);
   ::ShowWindow(scene.top.hWnd(), SW_SHOW);
   EXPECT_TRUE(::IsWindowVisible(scene.list)) << "switched on and off under a hidden window";
+
+  // The host's own ShowWindow, whatever the skin's state: the skin is seen exactly when the list
+  // would be, the host reads its list as it set it, and the list comes back so.
+  ::ShowWindow(scene.list, SW_HIDE);
+  Lib().CreateHook(scene.reference, scene.list);
+  HWND hidden = FindPanel(scene.top.hWnd());
+  for (bool show : {false, true, false, false, true, true}) {
+    ::ShowWindow(scene.list, show ? SW_SHOW : SW_HIDE);
+    EXPECT_EQ(::IsWindowVisible(hidden) != FALSE, show) << "the skin";
+    EXPECT_EQ(::IsWindowVisible(scene.list) != FALSE, show) << "the host's reading";
+  }
+  ::ShowWindow(scene.list, SW_HIDE);
+  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_FALSE(::IsWindowVisible(scene.list)) << "hidden by the host, hidden after switch-off";
+  ::ShowWindow(scene.list, SW_SHOW);
+  RECT shape;
+  EXPECT_EQ(::GetWindowRgnBox(scene.list, &shape), ERROR) << "the list is whole again";
 }
 
 TEST(Lifecycle, PanelGoesToTheParentsOriginWherEverTheReferenceLies) {

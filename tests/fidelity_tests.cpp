@@ -665,7 +665,7 @@ TEST(DestroyedList, TheSkinHidesAtOnceAndTheHostsNextListIsSeenThenSkinnedAsUsua
     Lib().CreateHook(where == Reference::kList ? fresh : h.reference, fresh);
     const HWND mirror = MirrorOf(FindPanel(h.container));
     ASSERT_NE(mirror, nullptr) << context;
-    EXPECT_FALSE(::IsWindowVisible(fresh)) << context;
+    EXPECT_FALSE(UserMeets(fresh)) << context;
     EXPECT_EQ(ItemsOf(mirror), ItemsOf(fresh)) << context;
     Lib().CreateHook(nullptr, nullptr);
     EXPECT_TRUE(::IsWindowVisible(fresh)) << context;

@@ -272,7 +272,7 @@ TEST(HandBackTeardown, TheHostSwitchesOffAndOnAgainFromItsSelectionHandler) {
   HWND fresh = FindPanel(s.container);
   ASSERT_NE(fresh, nullptr);
   EXPECT_EQ(ItemsOf(MirrorOf(fresh)), ItemsOf(s.list));
-  EXPECT_FALSE(::IsWindowVisible(s.list));
+  EXPECT_FALSE(UserMeets(s.list));
 }
 
 TEST(HandBackTeardown, TheHostSwitchesOffFromItsDoubleClickHandler) {

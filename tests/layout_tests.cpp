@@ -21,7 +21,7 @@ TEST(Layout, TheListStaysInItsParentAndTheSkinTakesExactlyItsPlace) {
   HWND panel = FindPanel(site.container());
   ASSERT_NE(panel, nullptr);
   EXPECT_EQ(::GetDlgItem(top.hWnd(), 100), list);
-  EXPECT_FALSE(::IsWindowVisible(list));
+  EXPECT_FALSE(UserMeets(list));
   RECT listRect, panelRect;
   ::GetWindowRect(list, &listRect);
   ::GetWindowRect(panel, &panelRect);
@@ -49,14 +49,15 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
     ::GetWindowRect(list, &listRect);
     ::GetWindowRect(panel, &panelRect);
     EXPECT_TRUE(::EqualRect(&listRect, &panelRect)) << after;
-    RECT listClient, mirrorClient;  // its frame too: rows exactly as wide as the list's
-    ::GetClientRect(list, &listClient);
-    ::GetClientRect(MirrorOf(panel), &mirrorClient);
-    EXPECT_TRUE(::EqualRect(&listClient, &mirrorClient)) << after;
     POINT centre = {(listRect.left + listRect.right) / 2, (listRect.top + listRect.bottom) / 2};
     EXPECT_EQ(::GetParent(::WindowFromPoint(centre)), panel) << after << ": the user meets it";
+    EXPECT_TRUE(::IsWindowVisible(list)) << after << ": for the host, its list is shown";
   };
   expectOnTheList("switch-on");
+  RECT listClient, mirrorClient;  // its frame too: rows exactly as wide as the list's
+  ::GetClientRect(list, &listClient);
+  ::GetClientRect(MirrorOf(panel), &mirrorClient);
+  EXPECT_TRUE(::EqualRect(&listClient, &mirrorClient));
   ::SetWindowPos(list, nullptr, 60, 50, 360, 260, SWP_NOZORDER | SWP_NOACTIVATE);
   expectOnTheList("SetWindowPos");
   HDWP layout = ::BeginDeferWindowPos(1);

@@ -145,6 +145,7 @@ TEST(Resize, ThePanelTakesTheSourcesClientSizeAtTheParentsOrigin) {
   EXPECT_EQ(wide.PanelSize().cy, client.bottom + ::GetSystemMetrics(SM_CYHSCROLL));
   EXPECT_EQ(wide.ToMirror(LB_GETHORIZONTALEXTENT), 900);
   ::SendMessageA(wide.mirror, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 200), 0);
+  wide.Off();
   EXPECT_EQ(::GetScrollPos(wide.list, SB_HORZ), 200);
 }
 
@@ -269,7 +270,7 @@ TEST(Teardown, WhenTheHostDestroysTheSkinsPlaceItsListComesBackAndTheOverlayIsOf
   HWND place = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200,
                                  h.top.hWnd(), nullptr, nullptr, nullptr);
   EXPECT_EQ(Lib().CreateHook(place, h.list), 0);
-  EXPECT_FALSE(::IsWindowVisible(h.list)) << "switched on";
+  EXPECT_FALSE(UserMeets(h.list)) << "switched on";
   EXPECT_EQ(ItemsOf(MirrorOf(FindPanel(h.top.hWnd()))), ItemsOf(h.list));
   Lib().CreateHook(nullptr, nullptr);
   EXPECT_TRUE(::IsWindowVisible(h.list));
@@ -293,7 +294,7 @@ TEST(Teardown, ASourceDestroyedWhileHookedIsSurvived) {
   }
   HostScene next(ListOf(5));
   next.On();
-  EXPECT_FALSE(::IsWindowVisible(next.list)) << "one call skins the next list";
+  EXPECT_FALSE(UserMeets(next.list)) << "one call skins the next list";
   EXPECT_TRUE(next.IsOn());
 }
 
