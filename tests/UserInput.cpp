@@ -82,7 +82,7 @@ void Press(POINT screen, unsigned mods, DWORD down, DWORD up, int times) {
   PressModifiers(mods, false);
   for (int i = 0; i < times; ++i) {
     SendMouse(down);
-    SendMouse(up);
+    if (up != 0) SendMouse(up);
   }
   PressModifiers(mods, true);
   g_last.buttonDown = down;
@@ -146,6 +146,14 @@ void DoubleClick(POINT screen, unsigned mods) {
 
 void RightClick(POINT screen, unsigned mods) {
   Press(screen, mods, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 1);
+}
+
+void Drag(POINT from, POINT to, int steps) {
+  Press(from, kNone, MOUSEEVENTF_LEFTDOWN, 0, 1);
+  for (int i = 1; i <= steps; ++i)
+    MoveTo({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+  SendMouse(MOUSEEVENTF_LEFTUP);
+  Settle();
 }
 
 void Wheel(POINT screen, int notches) {

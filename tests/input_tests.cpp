@@ -2,6 +2,9 @@
 // and keyboard input (SendInput) on skinned lists, checked against the same host unskinned wherever
 // the host's own list is the reference, and the skin checked to show what the host's list holds.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <functional>
@@ -436,6 +439,58 @@ TEST(RowShapes, AClickOnARowPastTheFirstColumnOfAMultiColumnListSelectsIt) {
     EXPECT_EQ(s.ToMirror(LB_GETCURSEL), row) << "the skin's selection, row " << row;
   }
   EXPECT_GT(pastTheFirstColumn, 0) << "a row past the first column was clicked";
+}
+
+// ---- Drag lists --------------------------------------------------------------------------------
+
+// A playlist the user reorders (MakeDragList before or after switch-on): a drag of row 3 to row 8
+// and a plain click on row 12. The host moves the row it heard dropped elsewhere.
+TEST(DragList, TheHostHearsTheDragAtTheRowsTheUserMeantAndTheSkinShowsTheNewOrder) {
+  const UINT dragMessage = ::RegisterWindowMessage(DRAGLISTMSGSTRING);
+  for (bool madeFirst : {true, false}) {
+    SCOPED_TRACE(madeFirst ? "MakeDragList before switch-on" : "MakeDragList after switch-on");
+    std::vector<Outcome> runs;
+    std::vector<std::string> heard(1);
+    for (bool skinned : {false, true}) {
+      SceneOptions o = ListOf(20);
+      o.reference = Reference::kList;
+      InputScene s(o, skinned);
+      int from = -1;
+      ParentAnswers parent(s.top.hWnd(), [&](UINT m, WPARAM, LPARAM l, LRESULT* result) {
+        const auto* info = reinterpret_cast<const DRAGLISTINFO*>(l);
+        if (m != dragMessage || info->hWnd != s.list) return false;
+        const int row = LBItemFromPt(s.list, info->ptCursor, FALSE);
+        const UINT code = info->uNotification - DL_BEGINDRAG;
+        // The drag list repeats DL_DRAGGING on a timer: a row heard again in a row counts once.
+        const char* const kNames[] = {"begin ", "drag ", "drop ", "cancel "};
+        const std::string step = kNames[code & 3] + std::to_string(row) + ", ";
+        const std::string& so = heard.back();
+        if (so.size() < step.size() || so.substr(so.size() - step.size()) != step) heard.back() += step;
+        if (code == 0) from = row;
+        if (code == 2 && row >= 0 && row != from) {
+          char text[32] = {};
+          s.ToList(LB_GETTEXT, from, reinterpret_cast<LPARAM>(text));
+          s.ToList(LB_DELETESTRING, from);
+          s.ToList(LB_INSERTSTRING, row, reinterpret_cast<LPARAM>(text));
+          s.ToList(LB_SETCURSEL, row);
+        }
+        *result = code == 0 ? row >= 0 : code == 1 ? DL_MOVECURSOR : 0;
+        return true;
+      });
+      auto makeDragList = [&] { EXPECT_TRUE(MakeDragList(s.list)); };
+      if (madeFirst) makeDragList();
+      s.Start();
+      if (!madeFirst) makeDragList();
+      user::Drag(s.Row(3), s.Row(8), 5);
+      s.ClickRow(12);
+      runs.push_back(s.Result());
+      heard.emplace_back();
+    }
+    EXPECT_EQ(heard[0], "begin 3, drag 4, drag 5, drag 6, drag 7, drag 8, drop 8, begin 12, drop 12, ") << "reference";
+    EXPECT_EQ(heard[1], heard[0]) << "the drag list's messages and rows (skinned, unskinned)";
+    EXPECT_EQ(runs[0].list.texts[8], "Item 3") << "the reference run moved the row";
+    ExpectAsUnskinned("a drag of row 3 to row 8, a click on row 12", runs);
+  }
 }
 
 // ---- Keys the host handles ---------------------------------------------------------------------
