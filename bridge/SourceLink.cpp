@@ -222,8 +222,8 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
   // The source gains or loses the real focus only as the mirror's stand-in: it already holds the
   // focus the mirror has, and the host hears nothing of the move.
   if (m_bMovingFocus && (message == WM_SETFOCUS || message == WM_KILLFOCUS)) return 0;
-  if (message == WM_LBUTTONDOWN && m_offer == Offer::kOnItsWay) {
-    // The mirror's press has passed whatever stands in front of the link. Only the list's own
+  if ((message == WM_LBUTTONDOWN || message == WM_LBUTTONUP) && m_offer == Offer::kOnItsWay) {
+    // The mirror's button has passed whatever stands in front of the link. Only the list's own
     // procedure is behind it: the list leaves the press to the mirror unless the gesture was
     // taken. Someone else's procedure behind it may act on the press (a drag list does), and
     // which it is cannot be told: it gets the press as the user made it.
@@ -582,7 +582,7 @@ int CSourceLink::ForwardSelection() {
   return static_cast<int>(released);
 }
 
-bool CSourceLink::OfferPress(WPARAM wParam, LPARAM lParam) {
+bool CSourceLink::OfferButton(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!IsHooked()) return false;
   const HWND hSource = m_hHookedList;
   FollowMirrorScroll();
@@ -592,7 +592,7 @@ bool CSourceLink::OfferPress(WPARAM wParam, LPARAM lParam) {
   // focus already: the move is the library's, and the host hears nothing of it.
   m_offer = Offer::kOnItsWay;
   m_bMovingFocus = true;
-  SendInCharacterSet(hSource, WM_LBUTTONDOWN, wParam, point);
+  SendInCharacterSet(hSource, message, wParam, point);
   m_bMovingFocus = false;
   const bool heldAtLink = m_offer == Offer::kHeldAtLink;
   m_offer = Offer::kNone;
@@ -600,8 +600,8 @@ bool CSourceLink::OfferPress(WPARAM wParam, LPARAM lParam) {
   // Whoever took the mouse at the press follows the gesture from here (a drag list does once its
   // parent agreed to a drag): the list gets the press it would have got, and the rest is the
   // source's own.
-  if (!IsHooked() || ::GetCapture() != hSource) return false;
-  if (heldAtLink) CallSourceProc(WM_LBUTTONDOWN, wParam, point);
+  if (message != WM_LBUTTONDOWN || !IsHooked() || ::GetCapture() != hSource) return false;
+  if (heldAtLink) CallSourceProc(message, wParam, point);
   m_pending |= kStateChanged;
   CatchUp();
   return true;

@@ -72,7 +72,7 @@ bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
       // list); any other list hands the click over as it is.
       if (message == WM_LBUTTONDOWN && ::GetFocus() != m_hWnd) ::SetFocus(m_hWnd);
       if (m_pLink->MirrorSelectsItself()) {
-        if (message == WM_LBUTTONUP || !m_pLink->OfferPress(wParam, lParam)) return false;
+        if (!m_pLink->OfferButton(message, wParam, lParam)) return false;
         *pResult = 0;
         return true;
       }

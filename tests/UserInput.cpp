@@ -81,7 +81,7 @@ void Press(POINT screen, unsigned mods, DWORD down, DWORD up, int times) {
   MoveTo(screen);
   PressModifiers(mods, false);
   for (int i = 0; i < times; ++i) {
-    SendMouse(down);
+    if (down != 0) SendMouse(down);
     if (up != 0) SendMouse(up);
   }
   PressModifiers(mods, true);
@@ -150,10 +150,8 @@ void RightClick(POINT screen, unsigned mods) {
 
 void Drag(POINT from, POINT to, int steps) {
   Press(from, kNone, MOUSEEVENTF_LEFTDOWN, 0, 1);
-  for (int i = 1; i <= steps; ++i)
-    MoveTo({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
-  SendMouse(MOUSEEVENTF_LEFTUP);
-  Settle();
+  for (int i = 1; i <= steps; ++i) MoveTo({to.x, from.y + (to.y - from.y) * i / steps});
+  Press(to, kNone, 0, MOUSEEVENTF_LEFTUP, 1);
 }
 
 void Wheel(POINT screen, int notches) {

@@ -52,7 +52,7 @@ void MoveTo(POINT screen);
 void Click(POINT screen, unsigned mods = kNone);
 void DoubleClick(POINT screen, unsigned mods = kNone);
 void RightClick(POINT screen, unsigned mods = kNone);
-// Press at `from`, `steps` moves to `to` with the button held, release there.
+// The left button pressed at `from`, held through `steps` moves down or up to `to`, released there.
 void Drag(POINT from, POINT to, int steps);
 // `notches` turns of the wheel over `screen`: positive away from the user (up), negative down.
 void Wheel(POINT screen, int notches);

@@ -3,7 +3,6 @@
 // the host's own list is the reference, and the skin checked to show what the host's list holds.
 #include <gtest/gtest.h>
 #include <windows.h>
-
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -443,50 +442,44 @@ TEST(RowShapes, AClickOnARowPastTheFirstColumnOfAMultiColumnListSelectsIt) {
 
 // ---- Drag lists --------------------------------------------------------------------------------
 
-// A playlist the user reorders (MakeDragList before or after switch-on): a drag of row 3 to row 8
-// and a plain click on row 12. The host moves the row it heard dropped elsewhere.
-TEST(DragList, TheHostHearsTheDragAtTheRowsTheUserMeantAndTheSkinShowsTheNewOrder) {
-  const UINT dragMessage = ::RegisterWindowMessage(DRAGLISTMSGSTRING);
+// A drag list made before or after switch-on: row 3 dragged to row 8, a plain click on row 12. The
+// host moves a row dropped elsewhere. What it hears (B begin, G dragging, D dropped, C cancel, each
+// with its row) counts a DL_DRAGGING the drag list's timer repeats on one row once.
+TEST(DragList, TheHostHearsTheDragAtTheRowsMeantAndTheSkinShowsTheNewOrder) {
+  SceneOptions o = ListOf(20);
+  o.reference = Reference::kList;
   for (bool madeFirst : {true, false}) {
     SCOPED_TRACE(madeFirst ? "MakeDragList before switch-on" : "MakeDragList after switch-on");
     std::vector<Outcome> runs;
-    std::vector<std::string> heard(1);
+    std::string heard[2];
     for (bool skinned : {false, true}) {
-      SceneOptions o = ListOf(20);
-      o.reference = Reference::kList;
       InputScene s(o, skinned);
+      std::string last;
       int from = -1;
-      ParentAnswers parent(s.top.hWnd(), [&](UINT m, WPARAM, LPARAM l, LRESULT* result) {
+      ParentAnswers host(s.top.hWnd(), [&](UINT m, WPARAM, LPARAM l, LRESULT* result) {
         const auto* info = reinterpret_cast<const DRAGLISTINFO*>(l);
-        if (m != dragMessage || info->hWnd != s.list) return false;
-        const int row = LBItemFromPt(s.list, info->ptCursor, FALSE);
-        const UINT code = info->uNotification - DL_BEGINDRAG;
-        // The drag list repeats DL_DRAGGING on a timer: a row heard again in a row counts once.
-        const char* const kNames[] = {"begin ", "drag ", "drop ", "cancel "};
-        const std::string step = kNames[code & 3] + std::to_string(row) + ", ";
-        const std::string& so = heard.back();
-        if (so.size() < step.size() || so.substr(so.size() - step.size()) != step) heard.back() += step;
-        if (code == 0) from = row;
-        if (code == 2 && row >= 0 && row != from) {
-          char text[32] = {};
-          s.ToList(LB_GETTEXT, from, reinterpret_cast<LPARAM>(text));
+        if (m != ::RegisterWindowMessage(DRAGLISTMSGSTRING)) return false;
+        const int row = LBItemFromPt(s.list, info->ptCursor, FALSE), code = info->uNotification;
+        const std::string step = "BGDC"[(code - DL_BEGINDRAG) & 3] + std::to_string(row) + " ";
+        if (step != last) heard[skinned] += last = step;
+        if (code == DL_BEGINDRAG) from = row;
+        char text[32] = {};
+        if (code == DL_DROPPED && row >= 0 && row != from &&
+            s.ToList(LB_GETTEXT, from, reinterpret_cast<LPARAM>(text)) > 0) {
           s.ToList(LB_DELETESTRING, from);
-          s.ToList(LB_INSERTSTRING, row, reinterpret_cast<LPARAM>(text));
-          s.ToList(LB_SETCURSEL, row);
+          s.ToList(LB_SETCURSEL, s.ToList(LB_INSERTSTRING, row, reinterpret_cast<LPARAM>(text)));
         }
-        *result = code == 0 ? row >= 0 : code == 1 ? DL_MOVECURSOR : 0;
+        *result = code == DL_BEGINDRAG ? row >= 0 : code == DL_DRAGGING ? DL_MOVECURSOR : 0;
         return true;
       });
-      auto makeDragList = [&] { EXPECT_TRUE(MakeDragList(s.list)); };
-      if (madeFirst) makeDragList();
+      if (madeFirst) MakeDragList(s.list);
       s.Start();
-      if (!madeFirst) makeDragList();
+      if (!madeFirst) MakeDragList(s.list);
       user::Drag(s.Row(3), s.Row(8), 5);
       s.ClickRow(12);
       runs.push_back(s.Result());
-      heard.emplace_back();
     }
-    EXPECT_EQ(heard[0], "begin 3, drag 4, drag 5, drag 6, drag 7, drag 8, drop 8, begin 12, drop 12, ") << "reference";
+    EXPECT_EQ(heard[0], "B3 G4 G5 G6 G7 G8 D8 B12 D12 ") << "the reference run";
     EXPECT_EQ(heard[1], heard[0]) << "the drag list's messages and rows (skinned, unskinned)";
     EXPECT_EQ(runs[0].list.texts[8], "Item 3") << "the reference run moved the row";
     ExpectAsUnskinned("a drag of row 3 to row 8, a click on row 12", runs);
