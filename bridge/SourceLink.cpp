@@ -132,6 +132,11 @@ bool RowWithinPointsReach(const CNextProc& source, int row, RECT* pRow) {
 
 int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
 
+WNDPROC ClassProcOf(HWND hWnd, bool bUnicode) {
+  return reinterpret_cast<WNDPROC>(bUnicode ? ::GetClassLongPtrW(hWnd, GCLP_WNDPROC)
+                                            : ::GetClassLongPtrA(hWnd, GCLP_WNDPROC));
+}
+
 }  // namespace
 
 CSourceLink::CSourceLink(Owner* pOwner, const CWnd* pMirror) : m_pOwner(pOwner), m_pMirror(pMirror) {}
@@ -156,6 +161,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   if (m_subclass.Install(hSource, this)) {
     m_hHookedList = hSource;
     m_pfnOldListProc = m_subclass.Next().pfn;
+    m_bProcedureBehind = m_pfnOldListProc != ClassProcOf(hSource, m_subclass.Next().bUnicode);
   }
   FollowFont(static_cast<WPARAM>(AskSource(WM_GETFONT, 0, 0)), TRUE);
   ToMirror(LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(AskSource(LB_GETHORIZONTALEXTENT, 0, 0)), 0);
@@ -252,6 +258,17 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
   // The source gains or loses the real focus only as the mirror's stand-in: it already holds the
   // focus the mirror has, and the host hears nothing of the move.
   if (m_bMovingFocus && (message == WM_SETFOCUS || message == WM_KILLFOCUS)) return 0;
+  if ((message == WM_LBUTTONDOWN || message == WM_LBUTTONUP) && m_offer == Offer::kOnItsWay) {
+    // The mirror's button has passed whatever stands in front of the link. Only the list's own
+    // procedure is behind it: the list leaves the press to the mirror unless the gesture was
+    // taken. Someone else's procedure behind it may act on the press (a drag list does), and
+    // which it is cannot be told: it gets the press as the user made it.
+    if (!m_bProcedureBehind) {
+      m_offer = Offer::kHeldAtLink;
+      return 0;
+    }
+    m_offer = Offer::kNone;
+  }
   switch (RuleFor(message)) {
     case Repeat::kNone:
       break;
@@ -601,6 +618,31 @@ int CSourceLink::ForwardSelection() {
     ::SetFocus(m_hMirrorList);
   if (IsHooked()) ShowSourceState();
   return static_cast<int>(released);
+}
+
+bool CSourceLink::OfferButton(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!IsHooked()) return false;
+  const HWND hSource = m_hHookedList;
+  FollowMirrorScroll();
+  const POINT at = ToSourcePoint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+  const LPARAM point = MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
+  // A drag list gives its list the focus at the press. For the host the list has the mirror's
+  // focus already: the move is the library's, and the host hears nothing of it.
+  m_offer = Offer::kOnItsWay;
+  m_bMovingFocus = true;
+  SendInCharacterSet(hSource, message, wParam, point);
+  m_bMovingFocus = false;
+  const bool heldAtLink = m_offer == Offer::kHeldAtLink;
+  m_offer = Offer::kNone;
+  if (::GetFocus() == hSource) MoveFocus(m_hMirrorList);
+  // Whoever took the mouse at the press follows the gesture from here (a drag list does once its
+  // parent agreed to a drag): the list gets the press it would have got, and the rest is the
+  // source's own.
+  if (message != WM_LBUTTONDOWN || !IsHooked() || ::GetCapture() != hSource) return false;
+  if (heldAtLink) CallSourceProc(message, wParam, point);
+  m_pending |= kStateChanged;
+  CatchUp();
+  return true;
 }
 
 LRESULT CSourceLink::HandBackMouse(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -76,6 +76,12 @@ class CSourceLink : private CSubclassClient {
   // Replays the mirror's selection on the source as a click on the same row's own rectangle, past
   // the link. LB_ERR when the mirror has no selection, else the source's answer to the release.
   int ForwardSelection();
+  // A press or release of the left button on the mirror of a list that selects rows by itself,
+  // offered to the source first at the same place of the same row. TRUE when the source took the
+  // gesture at the press (a drag list whose parent agreed to a drag): the rest of it is the
+  // source's, and the mirror leaves the press alone. FALSE when the mirror handles the button
+  // itself, as it does for a plain list.
+  bool OfferButton(UINT message, WPARAM wParam, LPARAM lParam);
   // A mouse message of the mirror's, at the same place of the same row of the source.
   LRESULT HandBackMouse(UINT message, WPARAM wParam, LPARAM lParam);
   // A key or character message the mirror received.
@@ -150,6 +156,10 @@ class CSourceLink : private CSubclassClient {
   bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
   bool m_bHostDrawsRows = false;       // the source is owner-drawn
   bool m_bMultiSelect = false;         // extended or multiple selection
+  bool m_bProcedureBehind = false;     // the link replaced someone's procedure, not the list's own
+  // How far a button offered to the source has come through its window procedures.
+  enum class Offer { kNone, kOnItsWay, kHeldAtLink };
+  Offer m_offer = Offer::kNone;
   bool m_bMirrorSelectsItself = true;
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
   // What the mirror has yet to catch up with, once the host's loop runs.

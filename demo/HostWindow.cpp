@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <utility>
 
 #include <kslHook.h>
 
@@ -35,6 +36,12 @@ const char* const kAdjectives[] = {"Quiet", "Northern", "Golden", "Paper", "Late
 const char* const kNouns[] = {"Harbour", "Lanterns", "Orchard", "Engines", "Rooftops", "Tide",
                               "Letters", "Meadow", "Signals", "Staircase", "Comet", "Bridges",
                               "Rain"};
+
+// The message a drag list sends its parent.
+UINT DragListMessage() {
+  static const UINT message = ::RegisterWindowMessage(DRAGLISTMSGSTRING);
+  return message;
+}
 
 template <size_t N>
 const char* Pick(const char* const (&words)[N], int i) {
@@ -129,6 +136,7 @@ void HostWindow::CreateList(bool iconView) {
   ::SendMessageA(m_hList, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);
   if (iconView) ::SendMessageA(m_hList, LB_SETITEMHEIGHT, 0, kIconRowHeight);
+  ::MakeDragList(m_hList);
   m_bIconView = iconView;
 }
 
@@ -289,6 +297,8 @@ void HostWindow::OnCommand(int id, int code, HWND hFrom) {
 void HostWindow::OnListNotification(int code) {
   const int row = static_cast<int>(::SendMessageA(m_hList, LB_GETCURSEL, 0, 0));
   const std::string where = "row " + std::to_string(row + 1) + " \"" + SelectedRowText() + "\"";
+  // The list selects the row a drag moved as the button comes up: the move's line says it already.
+  if (code == LBN_SELCHANGE && std::exchange(m_movedTo, -1) == row) return;
   if (code == LBN_SELCHANGE) ShowStatus("LBN_SELCHANGE: " + where + " selected");
   if (code == LBN_DBLCLK) ShowStatus("LBN_DBLCLK: " + where + " opened");
 }
@@ -297,6 +307,39 @@ void HostWindow::OnRightClick() {
   const int row = static_cast<int>(::SendMessageA(m_hList, LB_GETCURSEL, 0, 0));
   ShowStatus("WM_CONTEXTMENU: right click on the list, row " + std::to_string(row + 1) +
              " selected");
+}
+
+LRESULT HostWindow::OnDragList(const DRAGLISTINFO& drag) {
+  // The list scrolls when the pointer is dragged past its top or bottom edge.
+  const int row = LBItemFromPt(m_hList, drag.ptCursor, TRUE);
+  switch (drag.uNotification) {
+    case DL_BEGINDRAG:
+      m_dragFrom = row;
+      return row >= 0;
+    case DL_DRAGGING:
+      return row >= 0 ? DL_MOVECURSOR : DL_STOPCURSOR;
+    case DL_DROPPED:
+      if (row >= 0 && m_dragFrom >= 0 && row != m_dragFrom) MoveRow(m_dragFrom, row);
+      m_dragFrom = -1;
+      return 0;
+    default:
+      m_dragFrom = -1;
+      return 0;
+  }
+}
+
+void HostWindow::MoveRow(int from, int to) {
+  const LRESULT length = ::SendMessageA(m_hList, LB_GETTEXTLEN, static_cast<WPARAM>(from), 0);
+  if (length == LB_ERR) return;
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  ::SendMessageA(m_hList, LB_GETTEXT, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&text[0]));
+  ::SendMessageA(m_hList, LB_DELETESTRING, static_cast<WPARAM>(from), 0);
+  ::SendMessageA(m_hList, LB_INSERTSTRING, static_cast<WPARAM>(to),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+  ::SendMessageA(m_hList, LB_SETCURSEL, static_cast<WPARAM>(to), 0);
+  m_movedTo = to;
+  ShowStatus("DL_DROPPED: moved row " + std::to_string(from + 1) + " to " + std::to_string(to + 1) +
+             " \"" + SelectedRowText() + "\"");
 }
 
 std::string HostWindow::SelectedRowText() const {
@@ -348,6 +391,8 @@ LRESULT CALLBACK HostWindow::FrameProc(HWND hWnd, UINT message, WPARAM wParam, L
     ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* self = reinterpret_cast<HostWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+  if (message == DragListMessage() && self != nullptr)
+    return self->OnDragList(*reinterpret_cast<const DRAGLISTINFO*>(lParam));
   switch (message) {
     case WM_COMMAND:
       if (self != nullptr) {

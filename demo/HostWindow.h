@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <functional>
 #include <string>
 
@@ -55,6 +57,10 @@ class HostWindow {
   void OnCommand(int id, int code, HWND hFrom);
   void OnListNotification(int code);
   void OnRightClick();
+  // The list is a playlist the user reorders by dragging a row (a comctl32 drag list): the host
+  // answers the drag list's notifications and moves the row where it is dropped.
+  LRESULT OnDragList(const DRAGLISTINFO& drag);
+  void MoveRow(int from, int to);
   void ApplyLook();
   void ChoosePicture();
   bool ChooseColour(COLORREF* colour);
@@ -67,6 +73,8 @@ class HostWindow {
   HWND m_hStatus = nullptr;
   bool m_bSkinned = false;
   bool m_bIconView = false;
+  int m_dragFrom = -1;               // the row the user is dragging; -1 when none
+  int m_movedTo = -1;                // the row the last drag put a row in, until another is selected
   std::string m_picture;             // the background picture, when it was chosen last
   COLORREF m_background = kNotChosen;  // the background colour, when it was chosen last
   // The library starts with the list's own black text; this host reads better in light letters on

@@ -57,6 +57,20 @@ void ClickAt(POINT at, DWORD down, DWORD up, int times = 1) {
   }
 }
 
+// Presses at `from`, moves to `to` in a few steps with the button held, and lets go there.
+void DragAt(POINT from, POINT to) {
+  Settle(::GetDoubleClickTime() + 50);
+  ::SetCursorPos(from.x, from.y);
+  Settle(20);
+  SendMouse(MOUSEEVENTF_LEFTDOWN);
+  for (int i = 1; i <= 4; ++i) {
+    Settle(20);
+    ::SetCursorPos(to.x, from.y + (to.y - from.y) * i / 4);
+  }
+  Settle(20);
+  SendMouse(MOUSEEVENTF_LEFTUP);
+}
+
 int CALLBACK NoteFontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
@@ -103,6 +117,8 @@ int RunTour(HostWindow& host, const std::string& folder) {
        [&] { ClickAt(RowOnScreen(host, row), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 2); }},
       {"row-right-clicked", "right-click row 6", "WM_CONTEXTMENU",
        [&] { ClickAt(RowOnScreen(host, row), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }},
+      {"row-dragged", "drag row 6 down to row 9 on the skin", "moved row 6 to 9",
+       [&] { DragAt(RowOnScreen(host, row), RowOnScreen(host, row + 3)); }},
       {"scrolled-down", "turn the mouse wheel five notches down", nullptr,
        [&] { SendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(-5 * WHEEL_DELTA)); }},
       {"picture", "choose the background picture dusk.bmp", "kslHookSetBkBmp",

@@ -68,9 +68,14 @@ bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
       // A single-selection list selects the row itself, and its selection is replayed on the
-      // host's list as a click; any other list hands the click over as it is.
-      if (m_pLink->MirrorSelectsItself()) return false;
+      // host's list as a click, unless the host's list takes the gesture at the press (a drag
+      // list); any other list hands the click over as it is.
       if (message == WM_LBUTTONDOWN && ::GetFocus() != m_hWnd) ::SetFocus(m_hWnd);
+      if (m_pLink->MirrorSelectsItself()) {
+        if (!m_pLink->OfferButton(message, wParam, lParam)) return false;
+        *pResult = 0;
+        return true;
+      }
       *pResult = m_pLink->HandBackMouse(message, wParam, lParam);
       return true;
     case WM_LBUTTONDBLCLK:

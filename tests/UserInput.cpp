@@ -81,8 +81,8 @@ void Press(POINT screen, unsigned mods, DWORD down, DWORD up, int times) {
   MoveTo(screen);
   PressModifiers(mods, false);
   for (int i = 0; i < times; ++i) {
-    SendMouse(down);
-    SendMouse(up);
+    if (down != 0) SendMouse(down);
+    if (up != 0) SendMouse(up);
   }
   PressModifiers(mods, true);
   g_last.buttonDown = down;
@@ -146,6 +146,12 @@ void DoubleClick(POINT screen, unsigned mods) {
 
 void RightClick(POINT screen, unsigned mods) {
   Press(screen, mods, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 1);
+}
+
+void Drag(POINT from, POINT to, int steps) {
+  Press(from, kNone, MOUSEEVENTF_LEFTDOWN, 0, 1);
+  for (int i = 1; i <= steps; ++i) MoveTo({to.x, from.y + (to.y - from.y) * i / steps});
+  Press(to, kNone, 0, MOUSEEVENTF_LEFTUP, 1);
 }
 
 void Wheel(POINT screen, int notches) {

@@ -2,6 +2,8 @@
 // and keyboard input (SendInput) on skinned lists, checked against the same host unskinned wherever
 // the host's own list is the reference, and the skin checked to show what the host's list holds.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <functional>
@@ -436,6 +438,52 @@ TEST(RowShapes, AClickOnARowPastTheFirstColumnOfAMultiColumnListSelectsIt) {
     EXPECT_EQ(s.ToMirror(LB_GETCURSEL), row) << "the skin's selection, row " << row;
   }
   EXPECT_GT(pastTheFirstColumn, 0) << "a row past the first column was clicked";
+}
+
+// ---- Drag lists --------------------------------------------------------------------------------
+
+// A drag list made before or after switch-on: row 3 dragged to row 8, a plain click on row 12. The
+// host moves a row dropped elsewhere. What it hears (B begin, G dragging, D dropped, C cancel, each
+// with its row) counts a DL_DRAGGING the drag list's timer repeats on one row once.
+TEST(DragList, TheHostHearsTheDragAtTheRowsMeantAndTheSkinShowsTheNewOrder) {
+  SceneOptions o = ListOf(20);
+  o.reference = Reference::kList;
+  for (bool madeFirst : {true, false}) {
+    SCOPED_TRACE(madeFirst ? "MakeDragList before switch-on" : "MakeDragList after switch-on");
+    std::vector<Outcome> runs;
+    std::string heard[2];
+    for (bool skinned : {false, true}) {
+      InputScene s(o, skinned);
+      std::string last;
+      int from = -1;
+      ParentAnswers host(s.top.hWnd(), [&](UINT m, WPARAM, LPARAM l, LRESULT* result) {
+        const auto* info = reinterpret_cast<const DRAGLISTINFO*>(l);
+        if (m != ::RegisterWindowMessage(DRAGLISTMSGSTRING)) return false;
+        const int row = LBItemFromPt(s.list, info->ptCursor, FALSE), code = info->uNotification;
+        const std::string step = "BGDC"[(code - DL_BEGINDRAG) & 3] + std::to_string(row) + " ";
+        if (step != last) heard[skinned] += last = step;
+        if (code == DL_BEGINDRAG) from = row;
+        char text[32] = {};
+        if (code == DL_DROPPED && row >= 0 && row != from &&
+            s.ToList(LB_GETTEXT, from, reinterpret_cast<LPARAM>(text)) > 0) {
+          s.ToList(LB_DELETESTRING, from);
+          s.ToList(LB_SETCURSEL, s.ToList(LB_INSERTSTRING, row, reinterpret_cast<LPARAM>(text)));
+        }
+        *result = code == DL_BEGINDRAG ? row >= 0 : code == DL_DRAGGING ? DL_MOVECURSOR : 0;
+        return true;
+      });
+      if (madeFirst) MakeDragList(s.list);
+      s.Start();
+      if (!madeFirst) MakeDragList(s.list);
+      user::Drag(s.Row(3), s.Row(8), 5);
+      s.ClickRow(12);
+      runs.push_back(s.Result());
+    }
+    EXPECT_EQ(heard[0], "B3 G4 G5 G6 G7 G8 D8 B12 D12 ") << "the reference run";
+    EXPECT_EQ(heard[1], heard[0]) << "the drag list's messages and rows (skinned, unskinned)";
+    EXPECT_EQ(runs[0].list.texts[8], "Item 3") << "the reference run moved the row";
+    ExpectAsUnskinned("a drag of row 3 to row 8, a click on row 12", runs);
+  }
 }
 
 // ---- Keys the host handles ---------------------------------------------------------------------
