@@ -154,7 +154,9 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bHostDrawsRows = ::IsWindow(hSource) && ownerDrawn;
   m_bKeepsStrings = ::IsWindow(hSource) && (!ownerDrawn || (style & LBS_HASSTRINGS) != 0);
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
-  m_bMirrorSelectsItself = !m_bMultiSelect && (style & LBS_NOSEL) == 0;
+  m_bFocusGoesElsewhere = (style & LBS_COMBOBOX) != 0;
+  // A combo box's list is clicked as it is: the list, not the mirror, knows where its focus goes.
+  m_bMirrorSelectsItself = !m_bMultiSelect && !m_bFocusGoesElsewhere && (style & LBS_NOSEL) == 0;
   m_sourceSize = SourceSize();
 
   // A source whose procedure cannot be replaced (not a window) is not hooked.
@@ -408,6 +410,11 @@ void CSourceLink::CatchUp() {
   m_pending = kNothingPending;
   m_bCatchUpPosted = false;
   if (pending == kNothingPending || !IsHooked()) return;
+  // The user's click on a mirror that selects rows itself ends with the row the user chose, not
+  // with what the host did to its list meanwhile: the source's state waits until the click has
+  // been replayed on it.
+  const bool userClicking = m_bMirrorSelectsItself && ::GetCapture() == m_hMirrorList;
+  if (userClicking) m_pending |= kStateChanged;
   if (pending & (kRowsChanged | kRowsToCheck)) {
     // As many rows as the source, whoever else may have sent the mirror rows, at its row height:
     // one scroll-bar update for the whole burst.
@@ -415,7 +422,7 @@ void CSourceLink::CatchUp() {
     if (SyncRowCount(AskSource(LB_GETCOUNT, 0, 0))) pending |= kRowsChanged;
     FollowRowHeight();
   }
-  ShowSourceState();
+  if (!userClicking) ShowSourceState();
   const bool held = m_bMirrorHeld;
   m_bMirrorHeld = false;
   if (held) ToMirror(WM_SETREDRAW, TRUE, 0);

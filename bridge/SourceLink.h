@@ -67,6 +67,9 @@ class CSourceLink : private CSubclassClient {
   // TRUE when the mirror may select rows by itself (a list with single selection): its selection
   // is then replayed on the source as a click. Other lists get the user's raw input.
   bool MirrorSelectsItself() const { return m_bMirrorSelectsItself; }
+  // TRUE when the source's clicks give the keyboard focus to another window (a combo box's list
+  // gives it to the combo box's edit box).
+  bool FocusGoesElsewhere() const { return m_bFocusGoesElsewhere; }
 
   // Hand-back. Each reaches the source as the user's own action would have reached it.
 
@@ -161,6 +164,7 @@ class CSourceLink : private CSubclassClient {
   enum class Offer { kNone, kOnItsWay, kHeldAtLink };
   Offer m_offer = Offer::kNone;
   bool m_bMirrorSelectsItself = true;
+  bool m_bFocusGoesElsewhere = false;
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
   // What the mirror has yet to catch up with, once the host's loop runs.
   enum : unsigned {

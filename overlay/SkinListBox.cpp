@@ -44,8 +44,13 @@ LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   switch (message) {
-    case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
+      // A mirror that selects rows itself ends the user's click with the row the user chose, not
+      // with what the host did to its list meanwhile (a handler clearing its selection as the
+      // click took the focus): the click is replayed first, and the catch-up follows it.
+      if (m_pLink->MirrorSelectsItself()) break;
+      [[fallthrough]];
+    case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
@@ -70,10 +75,15 @@ bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
       // A single-selection list selects the row itself, and its selection is replayed on the
       // host's list as a click, unless the host's list takes the gesture at the press (a drag
       // list); any other list hands the click over as it is.
-      if (message == WM_LBUTTONDOWN && ::GetFocus() != m_hWnd) ::SetFocus(m_hWnd);
+      // The focus goes where the host's list would put it: on the list, or the list's combo box.
+      if (message == WM_LBUTTONDOWN && !m_pLink->FocusGoesElsewhere() && ::GetFocus() != m_hWnd)
+        ::SetFocus(m_hWnd);
       if (m_pLink->MirrorSelectsItself()) {
-        if (!m_pLink->OfferButton(message, wParam, lParam)) return false;
         *pResult = 0;
+        if (m_pLink->OfferButton(message, wParam, lParam)) return true;
+        *pResult = CListBox::WindowProc(message, wParam, lParam);
+        // The click is replayed: what the host did meanwhile shows now.
+        if (message == WM_LBUTTONUP) m_pLink->CatchUp();
         return true;
       }
       *pResult = m_pLink->HandBackMouse(message, wParam, lParam);

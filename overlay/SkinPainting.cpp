@@ -30,7 +30,12 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   CDC dc;
   dc.Attach(lpDrawItemStruct->hDC);
   const RECT& rcItem = lpDrawItemStruct->rcItem;
-  const UINT state = lpDrawItemStruct->itemState;
+  UINT state = lpDrawItemStruct->itemState;
+  // A row repainted for its selection is drawn whole here, over its focus rectangle: the caret row
+  // of a focused list keeps it.
+  if (lpDrawItemStruct->itemAction == ODA_SELECT && ::GetFocus() == m_hWnd &&
+      static_cast<LRESULT>(lpDrawItemStruct->itemID) == SendMessage(LB_GETCARETINDEX, 0, 0))
+    state |= ODS_FOCUS;
 
   const UINT row = lpDrawItemStruct->itemID;
   PaintBackground(&dc, &rcItem);

@@ -902,3 +902,67 @@ TEST(FocusNotifications, KeysWhileTheHostGaveItsHiddenListTheFocusSelectOnceEach
       << "the reference run";
   ExpectAsUnskinned("the host focuses its list, Down x3", runs);
 }
+
+// Where the host's own handlers, or the host's list, put the focus and the selection: a host that
+// clears this list's selection when its other list loses the focus (before the click selects, as
+// unskinned); a simple combo box's list, whose clicks leave the focus in the combo's edit box; and
+// the caret row's focus rectangle after keys, as a repaint shows it.
+TEST(FocusNotifications, FocusAndSelectionEndWhereTheHostAndItsListPutThem) {
+  std::vector<std::string> ends;
+  for (bool skinned : {false, true}) {
+    std::string end;
+    {
+      InputScene s(ListOf(20), skinned);
+      const HWND other = MakeChild(s.top.hWnd(), 12, kSingle, 330, 10, 120, 120);
+      AddItems(other, 3);
+      s.top.OnCommand = [&](const Notification& n) {
+        if (n.hFrom == other && n.nCode == LBN_KILLFOCUS) s.ToList(LB_SETCURSEL, -1);
+      };
+      s.Start();
+      user::Click(user::RowPoint(other, 1));
+      s.ClickRow(4);
+      end += "cleared by the other list: selection " + std::to_string(s.ToList(LB_GETCURSEL)) +
+             (::GetFocus() == s.view() ? ", focus on the list; " : ", focus elsewhere; ");
+      // The caret row after keys shows what a repaint shows: its focus rectangle.
+      user::Key(VK_DOWN, user::kNone, 2);
+      auto caretRow = [&s] {
+        RECT row = {};
+        ::SendMessageA(s.view(), LB_GETITEMRECT, 6, reinterpret_cast<LPARAM>(&row));
+        const ClientPixels pixels(s.view());
+        std::vector<COLORREF> shown;
+        for (int y = row.top; y < row.bottom; ++y)
+          for (int x = row.left; x < row.right; ++x) shown.push_back(pixels.At(x, y));
+        return shown;
+      };
+      const std::vector<COLORREF> afterKeys = caretRow();
+      ::InvalidateRect(s.view(), nullptr, TRUE);
+      end += afterKeys == caretRow() ? "keys draw the caret as a repaint; "
+                                     : "keys draw the caret otherwise; ";
+    }
+    TopWindow top;
+    const HWND combo = MakeChild(top.hWnd(), 20, WS_CHILD | WS_VISIBLE | CBS_SIMPLE, 10, 10, 200,
+                                 200, "COMBOBOX");
+    for (const char* font : {"Arial", "Courier", "Tahoma", "Verdana"})
+      ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(font));
+    COMBOBOXINFO parts = {};
+    parts.cbSize = sizeof parts;
+    ASSERT_TRUE(::GetComboBoxInfo(combo, &parts));
+    if (skinned) Lib().CreateHook(parts.hwndList, parts.hwndList);
+    user::TakeForeground(top.hWnd());
+    ::SetFocus(parts.hwndItem);
+    user::Settle();
+    const HWND view = skinned ? MirrorOf(FindPanel(combo)) : parts.hwndList;
+    user::Click(user::RowPoint(view, 2));
+    char typed[32] = {};
+    ::GetWindowTextA(parts.hwndItem, typed, sizeof typed);
+    end += std::string("combo: focus ") + (::GetFocus() == parts.hwndItem ? "in its edit" : "elsewhere") +
+           ", edit shows " + typed;
+    if (skinned) Lib().CreateHook(nullptr, nullptr);
+    ends.push_back(end);
+  }
+  EXPECT_EQ(ends[0],
+            "cleared by the other list: selection 4, focus on the list; keys draw the caret as a "
+            "repaint; combo: focus in its edit, edit shows Tahoma")
+      << "the reference run";
+  EXPECT_EQ(ends[1], ends[0]) << "skinned, unskinned";
+}
