@@ -84,10 +84,9 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   m_bInListsPlace = hReference == hSource && ::IsWindow(hSource);
   if (m_bInListsPlace)
     PlaceOverList(hSource, 0);
-  else {
+  else
     MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top,
                TRUE);
-  }
   FitMirrorTo(hSource);
   m_wndList.TakeColoursOf(hSource);
   // The host's answer may have ended the panel with its parent: the overlay is off, and the list
