@@ -255,7 +255,7 @@ void RunGone(const GoneCase& c) {
            "as on, though the host's list came back visible";
     EXPECT_EQ(HowTheSkinDiffers(fresh.mirror, fresh.list), "");
     fresh.Off();
-    EXPECT_TRUE(::IsWindowVisible(fresh.list));
+    EXPECT_TRUE(UserMeets(fresh.list));
   }
   EXPECT_EQ(SettleWindowCount(windowsAtStart), windowsAtStart) << "windows left behind";
 }
@@ -297,7 +297,7 @@ CHILD_TEST(WrongThread, SettersFromAWorkerChangeNothingAndAnswerOne) {
   Lib().SetBkColor(RGB(39, 0, 0x40));  // the GUI thread's own call works
   EXPECT_EQ(PixelAt(h.mirror, 250, 190), RGB(39, 0, 0x40));
   h.Off();
-  EXPECT_TRUE(::IsWindowVisible(h.list));
+  EXPECT_TRUE(UserMeets(h.list));
 }
 
 namespace {
@@ -359,7 +359,7 @@ CHILD_TEST(WrongThread, ASwitchOnFromAWorkerThatEndsLeavesTheListSkinnedOrShown)
     h.ToList(LB_ADDSTRING, 0, Text("after the worker ended"));
     EXPECT_EQ(HowTheSkinDiffers(MirrorOf(FindPanel(h.container)), h.list), "");
   } else {
-    EXPECT_TRUE(::IsWindowVisible(h.list))
+    EXPECT_TRUE(UserMeets(h.list))
         << "the list is hidden, with no skin over it (skins in the container: "
         << PanelsIn(h.container) << ")";
   }

@@ -144,7 +144,7 @@ CHILD_TEST(NeverPumps, AHostWithoutALoopStillSwitchesOnAndOffCleanly) {
     EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list)) << "round " << round;
     EXPECT_EQ(h.ToMirror(LB_GETCURSEL), h.ToList(LB_GETCURSEL)) << "round " << round;
     h.Off();
-    ASSERT_TRUE(::IsWindowVisible(h.list)) << "round " << round;
+    ASSERT_TRUE(UserMeets(h.list)) << "round " << round;
   }
   EXPECT_EQ(PanelsIn(h.container), 0) << "skins left, before the loop ran";
   Pump();
@@ -183,7 +183,7 @@ CHILD_TEST(Reload, FreeLibraryWhileOnThenLoadLibraryAgainAndSwitchOffAndOnThroug
     EXPECT_EQ(::SendMessageA(MirrorOf(FindPanel(top.hWnd())), LB_GETCOUNT, 0, 0),
               ::SendMessageA(list, LB_GETCOUNT, 0, 0)) << "round " << round;
     createHook(nullptr, nullptr);  // off
-    EXPECT_TRUE(::IsWindowVisible(list)) << "round " << round << ": off";
+    EXPECT_TRUE(UserMeets(list)) << "round " << round << ": off";
     createHook(list, list);  // on again, through the new handle
     EXPECT_FALSE(UserMeets(list)) << "round " << round << ": on again";
     createHook(nullptr, nullptr);
@@ -216,7 +216,7 @@ CHILD_TEST(Reload, TheTopWindowDestroyedAfterFreeLibraryWhileOnLetsTheLibraryGoA
   EXPECT_FALSE(UserMeets(list)) << "a fresh load's first call switches on";
   EXPECT_EQ(ItemsOf(MirrorOf(FindPanel(top.hWnd()))), ItemsOf(list));
   createHook(nullptr, nullptr);
-  EXPECT_TRUE(::IsWindowVisible(list));
+  EXPECT_TRUE(UserMeets(list));
   ::FreeLibrary(fresh);
   EXPECT_TRUE(UnloadsWhileTheLoopRuns());
 }
@@ -246,7 +246,7 @@ CHILD_TEST(StayingSubclasses, ASwitchOnEitherWorksOrChangesNothingHoweverManyThe
         << "round " << round << ": the list is hidden under a skin that does not follow it";
     AddStayingSubclass(list);
     Lib().CreateHook(nullptr, nullptr);
-    ASSERT_TRUE(::IsWindowVisible(list)) << "round " << round;
+    ASSERT_TRUE(UserMeets(list)) << "round " << round;
   }
 }
 
@@ -320,7 +320,7 @@ TEST(SubclassOrders, ALaterSubclassRemovedBeforeOrAfterSwitchOffLeavesTheListIts
         EXPECT_EQ(HowTheSkinDiffers(h.mirror, h.list), "") << what;
       }
       h.Off();
-      EXPECT_TRUE(::IsWindowVisible(h.list)) << what;
+      EXPECT_TRUE(UserMeets(h.list)) << what;
       EXPECT_EQ(PanelsIn(h.container), 0) << what;
       if (!removedWhileOn) later.Remove();
       EXPECT_EQ(HowTheListFails(h.list, ownProc), "") << what;

@@ -349,7 +349,7 @@ TEST(HostsEarlierSubclass, OnceTheHostRemovedItWhileOnTheSkinNeverCallsItAgain) 
   Pump();
   EXPECT_EQ(h.ToList(LB_GETCURSEL), 3) << "the row below the clicked one, in the host's list";
   h.Off();
-  EXPECT_TRUE(::IsWindowVisible(h.list));
+  EXPECT_TRUE(UserMeets(h.list));
   EXPECT_EQ(HowTheListFails(h.list, ownProc), "");
   g_earlierRemoved = false;
 }

@@ -89,7 +89,7 @@ TEST(LaterSubclass, SurvivesSwitchOffStillSeesMessagesAndItsRemovalLeavesAWorkin
   h.On();
   ThirdParty later(h.list);
   h.Off();
-  EXPECT_TRUE(::IsWindowVisible(h.list));
+  EXPECT_TRUE(UserMeets(h.list));
 
   h.ToList(LB_ADDSTRING, 0, Text("after off"));
   EXPECT_EQ(later.Count(LB_ADDSTRING), 1) << "the later subclass is still in the chain";

@@ -30,7 +30,7 @@ TEST(Layout, TheListStaysInItsParentAndTheSkinTakesExactlyItsPlace) {
 
   Lib().CreateHook(nullptr, nullptr);
   Pump();
-  EXPECT_TRUE(::IsWindowVisible(list));
+  EXPECT_TRUE(UserMeets(list));
   EXPECT_EQ(PixelAt(top.hWnd(), empty.x, empty.y), listBackground) << "the list is back on top";
 }
 
@@ -78,7 +78,7 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
   ::ShowWindow(list, SW_SHOW);
   expectOnTheList("shown again");
   Lib().CreateHook(nullptr, nullptr);
-  EXPECT_TRUE(::IsWindowVisible(list));
+  EXPECT_TRUE(UserMeets(list));
 }
 
 // Siblings the host drew over its list (a group box around it, a label reaching into it, both

@@ -259,7 +259,7 @@ TEST(Teardown, WhenTheHostDestroysTheSkinsPlaceItsListComesBackAndTheOverlayIsOf
   Pump();
   ::DestroyWindow(h.container);  // the panel goes with it
   Pump();
-  EXPECT_TRUE(::IsWindowVisible(h.list)) << "the list is back";
+  EXPECT_TRUE(UserMeets(h.list)) << "the list is back";
   EXPECT_EQ(::GetWindowLongPtrA(h.list, GWLP_WNDPROC), hostProc);
   EXPECT_EQ(count.created - start.created, count.deleted - start.deleted)
       << "the picture and its canvas went with the panel";
@@ -273,7 +273,7 @@ TEST(Teardown, WhenTheHostDestroysTheSkinsPlaceItsListComesBackAndTheOverlayIsOf
   EXPECT_FALSE(UserMeets(h.list)) << "switched on";
   EXPECT_EQ(ItemsOf(MirrorOf(FindPanel(h.top.hWnd()))), ItemsOf(h.list));
   Lib().CreateHook(nullptr, nullptr);
-  EXPECT_TRUE(::IsWindowVisible(h.list));
+  EXPECT_TRUE(UserMeets(h.list));
 }
 
 TEST(Teardown, ASourceDestroyedWhileHookedIsSurvived) {
@@ -423,7 +423,7 @@ TEST(Coalescing, SwitchingOffBeforeTheLoopRunsLeavesNothingPending) {
   h.Off();
   Pump();
   EXPECT_FALSE(::IsWindow(panel));
-  EXPECT_TRUE(::IsWindowVisible(h.list));
+  EXPECT_TRUE(UserMeets(h.list));
   EXPECT_EQ(h.ToList(LB_GETCOUNT), 43);
   h.On();
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
