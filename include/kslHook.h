@@ -19,10 +19,12 @@
 extern "C" {
 #endif
 
-/* Switches the overlay on when none exists: hides hSource (the host's list box) and lays a skinned
- * copy over the parent of hReference, at that parent's client origin with hReference's size. When an
- * overlay exists, switches it off (arguments ignored): the list gets its window procedure back and is
- * shown again. Returns 0 either way. */
+/* Switches the overlay on when none exists: veils hSource (the host's list box: it keeps the
+ * visibility the host gives it, but shows nothing and lets the mouse through) and lays a skinned view
+ * of it in the list's own place when hReference is hSource, otherwise over the parent of hReference,
+ * at that parent's client origin with hReference's size. When an overlay exists, switches it off
+ * (arguments ignored): the list gets its window procedure back and is seen again as the host last
+ * set it. Returns 0 either way. */
 KSLHOOK_API int __stdcall kslCreateHook(HWND hReference, HWND hSource);
 
 /* Loads the Windows bitmap file at lpszPath as the new background tile and repaints. A path that is
