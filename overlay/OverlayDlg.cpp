@@ -128,10 +128,13 @@ void COverlayDlg::UnclipContainer(bool unclip) {
     m_hUnclippedContainer = nullptr;
     return;
   }
+  // Only a container beside the list, in the list's parent, stands in for the list.
   const HWND hContainer = ::GetParent(m_hWnd);
+  const HWND hSource = m_link.SourceList();
   const LONG style = ::GetWindowLongA(hContainer, GWL_STYLE);
-  if (m_bInListsPlace || (style & (WS_CHILD | WS_CLIPSIBLINGS)) != (WS_CHILD | WS_CLIPSIBLINGS) ||
-      (::GetWindowLongA(m_link.SourceList(), GWL_STYLE) & WS_CLIPSIBLINGS))
+  if (m_bInListsPlace || hSource == nullptr || ::GetParent(hContainer) != ::GetParent(hSource) ||
+      (style & (WS_CHILD | WS_CLIPSIBLINGS)) != (WS_CHILD | WS_CLIPSIBLINGS) ||
+      (::GetWindowLongA(hSource, GWL_STYLE) & WS_CLIPSIBLINGS))
     return;
   ::SetWindowLongA(hContainer, GWL_STYLE, style & ~WS_CLIPSIBLINGS);
   m_hUnclippedContainer = hContainer;
