@@ -28,6 +28,7 @@ enum class Repeat {
   kResizePanel,           // the panel takes the source's new client size, then the source
   kMovePanel,             // the source moved: the panel may follow it
   kHostShows,             // the host shows or hides its list: the panel instead
+  kHostReshapes,          // the host may have given its list a window region: the veil stays
   kHostRedraw,            // the host's own redraw switch: the mirror's follows it
   kStateAfter,            // the user's input: the source decides, then the mirror shows its state
   kStateAfterIfCaptured,  // as kStateAfter while the source holds the mouse (a drag), else kNone
@@ -70,6 +71,7 @@ constexpr RepeatRule kOtherPolicy[] = {
     {WM_SIZE, Repeat::kResizePanel},
     {WM_MOVE, Repeat::kMovePanel},
     {WM_WINDOWPOSCHANGING, Repeat::kHostShows},
+    {WM_WINDOWPOSCHANGED, Repeat::kHostReshapes},
     {WM_ENABLE, Repeat::kEnableAfter},
     {WM_SETREDRAW, Repeat::kHostRedraw},
     {WM_SETFONT, Repeat::kFontAfter},
@@ -200,11 +202,7 @@ void CSourceLink::VeilSource(bool veiled) {
   if (veiled) {
     m_bSourceTabStop = (style & WS_TABSTOP) != 0;
     ::SetWindowLongA(m_hSourceList, GWL_STYLE, style & ~WS_TABSTOP);
-    RECT bounds;
-    if (::GetWindowRgnBox(m_hSourceList, &bounds) != ERROR &&
-        m_hostRegion.Attach(::CreateRectRgn(0, 0, 0, 0)))
-      ::GetWindowRgn(m_hSourceList, static_cast<HRGN>(m_hostRegion.GetSafeHandle()));
-    ::SetWindowRgn(m_hSourceList, ::CreateRectRgn(0, 0, 0, 0), TRUE);
+    TakeHostRegion();
     // A shown list updates its scroll bar for every row it gains, which shows nothing here: its
     // redraw stays off under the veil, whatever the host switches. The system's handling of a
     // redraw switch takes WS_VISIBLE with it, which stays the host's.
@@ -216,6 +214,17 @@ void CSourceLink::VeilSource(bool veiled) {
     if (!m_bHostRedrawOff) SetSourceRedraw(true);
   }
   m_bVeiling = false;
+}
+
+void CSourceLink::TakeHostRegion() {
+  // The host's own region, if it gave its list one, comes back with the list; the veil takes its
+  // place meanwhile.
+  m_hostRegion.DeleteObject();
+  RECT bounds;
+  if (::GetWindowRgnBox(m_hSourceList, &bounds) != ERROR &&
+      m_hostRegion.Attach(::CreateRectRgn(0, 0, 0, 0)))
+    ::GetWindowRgn(m_hSourceList, static_cast<HRGN>(m_hostRegion.GetSafeHandle()));
+  ::SetWindowRgn(m_hSourceList, ::CreateRectRgn(0, 0, 0, 0), TRUE);
 }
 
 void CSourceLink::SetSourceRedraw(bool redraw) {
@@ -260,6 +269,13 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
   // The source gains or loses the real focus only as the mirror's stand-in: it already holds the
   // focus the mirror has, and the host hears nothing of the move.
   if (m_bMovingFocus && (message == WM_SETFOCUS || message == WM_KILLFOCUS)) return 0;
+  if (message == WM_SETFOCUS && m_bVeiled) {
+    // The host gave its veiled list the focus: the list hears of it, and the user's keys go to
+    // the skin, which for the host is its list.
+    const LRESULT answer = next(message, wParam, lParam);
+    if (IsHooked()) MoveFocus(m_hMirrorList);
+    return answer;
+  }
   if ((message == WM_LBUTTONDOWN || message == WM_LBUTTONUP) && m_offer == Offer::kOnItsWay) {
     // The mirror's button has passed whatever stands in front of the link. Only the list's own
     // procedure is behind it: the list leaves the press to the mirror unless the gesture was
@@ -295,6 +311,17 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
           m_pOwner->OnSourceShown((flags & SWP_SHOWWINDOW) != 0);
       }
       break;
+    case Repeat::kHostReshapes: {
+      const LRESULT answer = next(message, wParam, lParam);
+      RECT bounds;
+      if (m_bVeiled && !m_bVeiling &&
+          ::GetWindowRgnBox(m_hSourceList, &bounds) != NULLREGION) {
+        m_bVeiling = true;
+        TakeHostRegion();
+        m_bVeiling = false;
+      }
+      return answer;
+    }
     case Repeat::kMovePanel: {
       const LRESULT answer = next(message, wParam, lParam);
       if (IsHooked()) m_pOwner->OnSourceMoved();

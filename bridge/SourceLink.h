@@ -53,8 +53,6 @@ class CSourceLink : private CSubclassClient {
   // Veils the source while the skin is on, or lifts the veil: the host's list goes on being shown
   // and hidden as the host says, and is seen again only unveiled.
   void VeilSource(bool veiled);
-  // The source's own redraw switch, its visibility kept as it is.
-  void SetSourceRedraw(bool redraw);
   // Moves the keyboard focus between the source and the mirror without telling the host: for the
   // host, the focus on the mirror is its list's own.
   void MoveFocus(HWND hTo);
@@ -119,6 +117,10 @@ class CSourceLink : private CSubclassClient {
   LRESULT OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
                             LPARAM lParam) override;
   void OnSubclassedWindowGone() override;
+  // Keeps the source's own window region for its unveiling, and veils it.
+  void TakeHostRegion();
+  // The source's own redraw switch, its visibility kept as it is.
+  void SetSourceRedraw(bool redraw);
   // Something the mirror shows changed: a catch-up is due once the host's loop runs.
   void NeedCatchUp(unsigned what);
   // A message that adds or removes rows; returns the source's answer.

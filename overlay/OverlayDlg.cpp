@@ -20,12 +20,17 @@ UINT CatchUpMessage() {
   return message;
 }
 
+// The catch-up's stand-in, for a host loop that throws posted messages away.
+constexpr UINT_PTR kCatchUpTimer = 0x4B5;
+constexpr UINT kCatchUpTimerMs = 250;
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
   ON_WM_SIZE()
   ON_LBN_SELCHANGE(IDC_MIRROR_LIST, OnSelchangeList)
   ON_MESSAGE(CatchUpMessage(), OnCatchUp)
+  ON_MESSAGE(WM_TIMER, OnCatchUpTimer)
 END_MESSAGE_MAP()
 
 COverlayDlg::COverlayDlg() : CDialog(IDD_OVERLAY), m_link(this, &m_wndList) {
@@ -180,11 +185,23 @@ void COverlayDlg::PlaceOverList(HWND hSource, UINT flags) {
 }
 
 bool COverlayDlg::ScheduleCatchUp() {
-  // Posted, so that any message loop of the host delivers it, its modal loops included.
+  // Posted, so that any message loop of the host delivers it, its modal loops included. A loop
+  // delivers posted messages before timers: a timer that comes while the catch-up has not means
+  // the host's loop threw it away, and the timer catches up instead.
+  if (!m_bCatchUpTimerSet)
+    m_bCatchUpTimerSet = ::SetTimer(m_hWnd, kCatchUpTimer, kCatchUpTimerMs, nullptr) != 0;
   return ::PostMessageA(m_hWnd, CatchUpMessage(), 0, 0) != FALSE;
 }
 
 LRESULT COverlayDlg::OnCatchUp(WPARAM, LPARAM) {
+  m_link.CatchUp();
+  return 0;
+}
+
+LRESULT COverlayDlg::OnCatchUpTimer(WPARAM id, LPARAM) {
+  if (id != kCatchUpTimer) return 0;
+  ::KillTimer(m_hWnd, kCatchUpTimer);
+  m_bCatchUpTimerSet = false;
   m_link.CatchUp();
   return 0;
 }

@@ -35,6 +35,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   void OnSize(UINT nType, int cx, int cy);
   void OnSelchangeList();
   LRESULT OnCatchUp(WPARAM, LPARAM);
+  LRESULT OnCatchUpTimer(WPARAM id, LPARAM);
   void PostNcDestroy() override;
 
   DECLARE_MESSAGE_MAP()
@@ -42,6 +43,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
  private:
   bool m_bInListsPlace = false;     // the list is its own reference: the panel lies on it
   HWND m_hUnclippedContainer = nullptr;  // the host's container, unclipped while the skin is on
+  bool m_bCatchUpTimerSet = false;       // the catch-up's stand-in is on its way
 
   // Makes the mirror a view of the source: a list without data of the source's selection mode,
   // tab stop, character set, enabled or not.

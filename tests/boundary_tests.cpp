@@ -219,11 +219,18 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
     EXPECT_EQ(::IsWindowVisible(hidden) != FALSE, show) << "the skin";
     EXPECT_EQ(::IsWindowVisible(scene.list) != FALSE, show) << "the host's reading";
   }
+  // A window region the host gives its list meanwhile is the host's: the skin stays seen, and the
+  // list has the region after switch-off.
+  ::SetWindowRgn(scene.list, ::CreateRectRgn(0, 0, 100, 80), TRUE);
+  EXPECT_FALSE(UserMeets(scene.list)) << "the skin is still where the list is";
   ::ShowWindow(scene.list, SW_HIDE);
   Lib().CreateHook(nullptr, nullptr);
   EXPECT_FALSE(::IsWindowVisible(scene.list)) << "hidden by the host, hidden after switch-off";
-  ::ShowWindow(scene.list, SW_SHOW);
   RECT shape;
+  EXPECT_EQ(::GetWindowRgnBox(scene.list, &shape), SIMPLEREGION);
+  EXPECT_EQ(shape.right, 100) << "the host's own region";
+  ::SetWindowRgn(scene.list, nullptr, FALSE);
+  ::ShowWindow(scene.list, SW_SHOW);
   EXPECT_EQ(::GetWindowRgnBox(scene.list, &shape), ERROR) << "the list is whole again";
 }
 

@@ -886,20 +886,22 @@ TEST(FocusNotifications, TheHostHearsItsListGainAndLoseFocusOnceAsUnskinned) {
   EXPECT_EQ(told[1], told[0]) << "what the host's list told the host (skinned, unskinned)";
 }
 
-TEST(FocusNotifications, KeysWhileTheHostGaveItsHiddenListTheFocusSelectOnceEach) {
+TEST(FocusNotifications, TheHostGivingItsListTheFocusPutsItOnTheSkinAndKeysSelectOnceEach) {
   std::vector<Outcome> runs;
   for (bool skinned : {false, true}) {
     InputScene s(ListOf(20), skinned);
     s.Start();
     s.ToList(LB_SETCURSEL, 2);
+    s.top.notifications.clear();
     ::SetFocus(s.list);
     user::Settle();
-    s.top.notifications.clear();
     user::Key(VK_DOWN, user::kNone, 3);
+    EXPECT_EQ(::GetFocus(), s.view()) << s.run() << ": the focus is where the user sees the list";
     runs.push_back(s.Result());
   }
-  EXPECT_EQ(CodeNames(WithoutFocusCodes(runs[0].codes)), "[SELCHANGE SELCHANGE SELCHANGE]")
+  EXPECT_EQ(CodeNames(runs[0].codes), "[SETFOCUS SELCHANGE SELCHANGE SELCHANGE]")
       << "the reference run";
+  EXPECT_EQ(CodeNames(runs[1].codes), CodeNames(runs[0].codes)) << "skinned, unskinned";
   ExpectAsUnskinned("the host focuses its list, Down x3", runs);
 }
 
