@@ -957,8 +957,8 @@ TEST(FocusNotifications, FocusAndSelectionEndWhereTheHostAndItsListPutThem) {
     user::Click(user::RowPoint(view, 2));
     char typed[32] = {};
     ::GetWindowTextA(parts.hwndItem, typed, sizeof typed);
-    end += std::string("combo: focus ") + (::GetFocus() == parts.hwndItem ? "in its edit" : "elsewhere") +
-           ", edit shows " + typed;
+    end += std::string("combo: focus ") +
+           (::GetFocus() == parts.hwndItem ? "in its edit" : "elsewhere") + ", edit shows " + typed;
     if (skinned) Lib().CreateHook(nullptr, nullptr);
     ends.push_back(end);
   }
