@@ -28,7 +28,8 @@ enum class Repeat {
   kResizePanel,           // the panel takes the source's new client size, then the source
   kMovePanel,             // the source moved: the panel may follow it
   kHostShows,             // the host shows or hides its list: the panel instead
-  kHostReshapes,          // the host may have given its list a window region: the veil stays
+  kHostReshapes,          // the host may have given its list a window region or another parent
+  kHostPrints,            // the host prints its list: the veiled list draws for it meanwhile
   kHostRedraw,            // the host's own redraw switch: the mirror's follows it
   kStateAfter,            // the user's input: the source decides, then the mirror shows its state
   kStateAfterIfCaptured,  // as kStateAfter while the source holds the mouse (a drag), else kNone
@@ -72,6 +73,8 @@ constexpr RepeatRule kOtherPolicy[] = {
     {WM_MOVE, Repeat::kMovePanel},
     {WM_WINDOWPOSCHANGING, Repeat::kHostShows},
     {WM_WINDOWPOSCHANGED, Repeat::kHostReshapes},
+    {WM_PRINT, Repeat::kHostPrints},
+    {WM_PRINTCLIENT, Repeat::kHostPrints},
     {WM_ENABLE, Repeat::kEnableAfter},
     {WM_SETREDRAW, Repeat::kHostRedraw},
     {WM_SETFONT, Repeat::kFontAfter},
@@ -150,6 +153,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   if (hSource == nullptr) return TRUE;
   m_hMirrorList = m_pMirror->GetSafeHwnd();
   m_hSourceList = hSource;
+  m_hSourceParent = ::GetParent(hSource);
   m_bUnicode = ::IsWindowUnicode(hSource) != FALSE;
   const LONG style = ::GetWindowLongA(hSource, GWL_STYLE);
   const bool ownerDrawn = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
@@ -320,6 +324,19 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
         TakeHostRegion();
         m_bVeiling = false;
       }
+      if (IsHooked() && ::GetParent(m_hSourceList) != m_hSourceParent) {
+        m_hSourceParent = ::GetParent(m_hSourceList);
+        m_pOwner->OnSourceMoved();
+      }
+      return answer;
+    }
+    case Repeat::kHostPrints: {
+      if (!m_bVeiled || m_bHostRedrawOff) break;
+      m_bVeiling = true;
+      SetSourceRedraw(true);
+      const LRESULT answer = next(message, wParam, lParam);
+      SetSourceRedraw(false);
+      m_bVeiling = false;
       return answer;
     }
     case Repeat::kMovePanel: {
@@ -660,20 +677,26 @@ bool CSourceLink::OfferButton(UINT message, WPARAM wParam, LPARAM lParam) {
   FollowMirrorScroll();
   const POINT at = ToSourcePoint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
   const LPARAM point = MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
+  // A gesture the source took at its press is the source's to the end, even where the source let
+  // the mouse go before the release (a drag cancelled with Escape): the release is its own.
+  const bool sourcesRelease = message == WM_LBUTTONUP && m_bSourceTookPress;
+  m_bSourceTookPress = false;
   // A drag list gives its list the focus at the press. For the host the list has the mirror's
   // focus already: the move is the library's, and the host hears nothing of it.
-  m_offer = Offer::kOnItsWay;
+  m_offer = sourcesRelease ? Offer::kNone : Offer::kOnItsWay;
   m_bMovingFocus = true;
   SendInCharacterSet(hSource, message, wParam, point);
   m_bMovingFocus = false;
   const bool heldAtLink = m_offer == Offer::kHeldAtLink;
   m_offer = Offer::kNone;
   if (::GetFocus() == hSource) MoveFocus(m_hMirrorList);
+  if (sourcesRelease) return true;
   // Whoever took the mouse at the press follows the gesture from here (a drag list does once its
   // parent agreed to a drag): the list gets the press it would have got, and the rest is the
   // source's own.
   if (message != WM_LBUTTONDOWN || !IsHooked() || ::GetCapture() != hSource) return false;
   if (heldAtLink) CallSourceProc(message, wParam, point);
+  m_bSourceTookPress = true;
   m_pending |= kStateChanged;
   CatchUp();
   return true;

@@ -21,7 +21,7 @@ class CSourceLink : private CSubclassClient {
    public:
     // The source's client area is now cx by cy pixels.
     virtual void OnSourceResized(int cx, int cy) = 0;
-    // The source moved in its parent.
+    // The source moved in its parent, or to another parent.
     virtual void OnSourceMoved() = 0;
     // The host showed or hid its list: the skin is seen where the list would be.
     virtual void OnSourceShown(bool shown) = 0;
@@ -155,6 +155,7 @@ class CSourceLink : private CSubclassClient {
 
   HWND m_hSourceList = nullptr;        // the source last hooked; cleared once it is destroyed
   HWND m_hHookedList = nullptr;        // the source while the link is in its chain; else null
+  HWND m_hSourceParent = nullptr;      // the source's parent, as the link last saw it
   WNDPROC m_pfnOldListProc = nullptr;  // the procedure the link replaced; else null
   HWND m_hMirrorList = nullptr;        // the mirror list's window
   bool m_bUnicode = false;             // the source is a Unicode window
@@ -165,6 +166,7 @@ class CSourceLink : private CSubclassClient {
   // How far a button offered to the source has come through its window procedures.
   enum class Offer { kNone, kOnItsWay, kHeldAtLink };
   Offer m_offer = Offer::kNone;
+  bool m_bSourceTookPress = false;     // the source took the gesture at its press
   bool m_bMirrorSelectsItself = true;
   bool m_bFocusGoesElsewhere = false;
   bool m_bHostRedrawOff = false;       // the host switched its list's redraw off

@@ -172,7 +172,17 @@ void COverlayDlg::OnSourceShown(bool shown) {
 }
 
 void COverlayDlg::OnSourceMoved() {
-  if (m_bInListsPlace) PlaceOverList(m_link.SourceList(), SWP_NOZORDER);
+  if (!m_bInListsPlace) return;
+  // In the list's own place, the skin goes where the host puts its list, in another parent too.
+  const HWND hSource = m_link.SourceList();
+  const HWND hParent = ::GetParent(hSource);
+  if (hParent != ::GetParent(m_hWnd) && hParent != nullptr &&
+      ::GetWindowThreadProcessId(hParent, nullptr) == ::GetCurrentThreadId()) {
+    ::SetParent(m_hWnd, hParent);
+    PlaceOverList(hSource, 0);
+    return;
+  }
+  PlaceOverList(hSource, SWP_NOZORDER);
 }
 
 void COverlayDlg::PlaceOverList(HWND hSource, UINT flags) {

@@ -148,9 +148,10 @@ void RightClick(POINT screen, unsigned mods) {
   Press(screen, mods, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 1);
 }
 
-void Drag(POINT from, POINT to, int steps) {
+void Drag(POINT from, POINT to, int steps, bool cancel) {
   Press(from, kNone, MOUSEEVENTF_LEFTDOWN, 0, 1);
   for (int i = 1; i <= steps; ++i) MoveTo({to.x, from.y + (to.y - from.y) * i / steps});
+  if (cancel) Key(VK_ESCAPE);
   Press(to, kNone, 0, MOUSEEVENTF_LEFTUP, 1);
 }
 

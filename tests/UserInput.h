@@ -52,8 +52,9 @@ void MoveTo(POINT screen);
 void Click(POINT screen, unsigned mods = kNone);
 void DoubleClick(POINT screen, unsigned mods = kNone);
 void RightClick(POINT screen, unsigned mods = kNone);
-// The left button pressed at `from`, held through `steps` moves down or up to `to`, released there.
-void Drag(POINT from, POINT to, int steps);
+// The left button pressed at `from`, held through `steps` moves down or up to `to`, released there
+// (after Escape, when `cancel`).
+void Drag(POINT from, POINT to, int steps, bool cancel = false);
 // `notches` turns of the wheel over `screen`: positive away from the user (up), negative down.
 void Wheel(POINT screen, int notches);
 // Press and release of virtual key `vk` with `mods` held, `times` times.

@@ -477,9 +477,11 @@ TEST(DragList, TheHostHearsTheDragAtTheRowsMeantAndTheSkinShowsTheNewOrder) {
       if (!madeFirst) MakeDragList(s.list);
       user::Drag(s.Row(3), s.Row(8), 5);
       s.ClickRow(12);
+      user::WaitOutDoubleClick();
+      user::Drag(s.Row(1), s.Row(4), 3, /*cancel=*/true);
       runs.push_back(s.Result());
     }
-    EXPECT_EQ(heard[0], "B3 G4 G5 G6 G7 G8 D8 B12 D12 ") << "the reference run";
+    EXPECT_EQ(heard[0], "B3 G4 G5 G6 G7 G8 D8 B12 D12 B1 G2 G3 G4 C4 ") << "the reference run";
     EXPECT_EQ(heard[1], heard[0]) << "the drag list's messages and rows (skinned, unskinned)";
     EXPECT_EQ(runs[0].list.texts[8], "Item 3") << "the reference run moved the row";
     ExpectAsUnskinned("a drag of row 3 to row 8, a click on row 12", runs);

@@ -40,7 +40,28 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
   TopWindow top;
   HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle | LBS_NOINTEGRALHEIGHT, 30, 40, 300, 200);
   AddItems(list, 30);
+  // What the host's list prints of itself (WM_PRINTCLIENT): its rows' ink.
+  auto printedInk = [list] {
+    RECT rc;
+    ::GetClientRect(list, &rc);
+    HDC screen = ::GetDC(nullptr), memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::FillRect(memory, &rc, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    int ink = 0;
+    for (int y = 0; y < rc.bottom; y += 2)
+      for (int x = 0; x < rc.right; x += 2) ink += ::GetPixel(memory, x, y) != RGB(255, 255, 255);
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return ink;
+  };
+  const int inkUnskinned = printedInk();
   Lib().CreateHook(list, list);
+  EXPECT_EQ(printedInk(), inkUnskinned) << "the host prints its list as it is, skinned";
+  ASSERT_GT(inkUnskinned, 0);
   HWND panel = FindPanel(top.hWnd());
   ASSERT_NE(panel, nullptr);
   EXPECT_EQ(::GetWindow(list, GW_HWNDNEXT), panel) << "next to the list in the tab order";
@@ -77,6 +98,9 @@ TEST(Layout, AListThatIsItsOwnReferenceHasTheSkinOnItsPlaceWhereverTheHostMovesI
   EXPECT_FALSE(::IsWindowVisible(panel)) << "hidden with the host's list";
   ::ShowWindow(list, SW_SHOW);
   expectOnTheList("shown again");
+  HWND pane = MakeChild(top.hWnd(), 101, WS_CHILD | WS_VISIBLE, 300, 20, 300, 300, "STATIC");
+  ::SetParent(list, pane);
+  expectOnTheList("moved into another parent");
   Lib().CreateHook(nullptr, nullptr);
   EXPECT_TRUE(UserMeets(list));
 }
