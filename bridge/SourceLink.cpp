@@ -106,7 +106,8 @@ constexpr std::array<Repeat, kLookedUp> kRuleOf = [] {
 
 Repeat RuleFor(UINT message) { return message < kLookedUp ? kRuleOf[message] : Repeat::kNone; }
 
-// Counts a message of the link on the stack for as long as it runs.
+// Counts a piece of the link's work (a message it handles, its own change to the source) on the
+// stack for as long as it runs.
 class DepthScope {
  public:
   explicit DepthScope(int& depth) : m_depth(depth) { ++m_depth; }
@@ -136,6 +137,12 @@ bool RowWithinPointsReach(const CNextProc& source, int row, RECT* pRow) {
 }
 
 int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
+
+// Gives hWnd a window region (null: none). The system owns a region it takes; one it refuses is
+// deleted here.
+void GiveRegion(HWND hWnd, HRGN hRegion) {
+  if (!::SetWindowRgn(hWnd, hRegion, TRUE) && hRegion != nullptr) ::DeleteObject(hRegion);
+}
 
 WNDPROC ClassProcOf(HWND hWnd, bool bUnicode) {
   return reinterpret_cast<WNDPROC>(bUnicode ? ::GetClassLongPtrW(hWnd, GCLP_WNDPROC)
@@ -185,6 +192,7 @@ void CSourceLink::Unhook() {
   m_subclass.Remove();
   m_hHookedList = nullptr;
   m_pfnOldListProc = nullptr;
+  m_bSourceTookPress = false;
   // A catch-up still on its way finds nothing to do.
   m_pending = kNothingPending;
 }
@@ -201,7 +209,7 @@ void CSourceLink::VeilSource(bool veiled) {
   // The list keeps its place and the visibility the host gives it, so that the host's showing and
   // hiding of it, and its own IsWindowVisible, work as ever. Veiled, it shows nothing, the mouse
   // goes through it to the skin, and Tab stops on the skin instead.
-  m_bVeiling = true;
+  DepthScope veiling(m_nVeiling);
   const LONG style = ::GetWindowLongA(m_hSourceList, GWL_STYLE);
   if (veiled) {
     m_bSourceTabStop = (style & WS_TABSTOP) != 0;
@@ -213,11 +221,10 @@ void CSourceLink::VeilSource(bool veiled) {
     SetSourceRedraw(false);
   } else {
     if (m_bSourceTabStop) ::SetWindowLongA(m_hSourceList, GWL_STYLE, style | WS_TABSTOP);
-    // The system owns a region it was given; none gives the list its whole rectangle back.
-    ::SetWindowRgn(m_hSourceList, static_cast<HRGN>(m_hostRegion.Detach()), TRUE);
+    // The host's own region, or none: the list's whole rectangle.
+    GiveRegion(m_hSourceList, static_cast<HRGN>(m_hostRegion.Detach()));
     if (!m_bHostRedrawOff) SetSourceRedraw(true);
   }
-  m_bVeiling = false;
 }
 
 void CSourceLink::TakeHostRegion() {
@@ -228,7 +235,7 @@ void CSourceLink::TakeHostRegion() {
   if (::GetWindowRgnBox(m_hSourceList, &bounds) != ERROR &&
       m_hostRegion.Attach(::CreateRectRgn(0, 0, 0, 0)))
     ::GetWindowRgn(m_hSourceList, static_cast<HRGN>(m_hostRegion.GetSafeHandle()));
-  ::SetWindowRgn(m_hSourceList, ::CreateRectRgn(0, 0, 0, 0), TRUE);
+  GiveRegion(m_hSourceList, ::CreateRectRgn(0, 0, 0, 0));
 }
 
 void CSourceLink::SetSourceRedraw(bool redraw) {
@@ -309,7 +316,7 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       return RepeatRowChange(next, message, wParam, lParam);
     case Repeat::kHostShows:
       // The veiled list is shown and hidden as the host asks; the skin with it.
-      if (!m_bVeiling && lParam != 0) {
+      if (m_nVeiling == 0 && lParam != 0) {
         const UINT flags = reinterpret_cast<const WINDOWPOS*>(lParam)->flags;
         if (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))
           m_pOwner->OnSourceShown((flags & SWP_SHOWWINDOW) != 0);
@@ -318,11 +325,10 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
     case Repeat::kHostReshapes: {
       const LRESULT answer = next(message, wParam, lParam);
       RECT bounds;
-      if (m_bVeiled && !m_bVeiling &&
+      if (m_bVeiled && m_nVeiling == 0 &&
           ::GetWindowRgnBox(m_hSourceList, &bounds) != NULLREGION) {
-        m_bVeiling = true;
+        DepthScope veiling(m_nVeiling);
         TakeHostRegion();
-        m_bVeiling = false;
       }
       if (IsHooked() && ::GetParent(m_hSourceList) != m_hSourceParent) {
         m_hSourceParent = ::GetParent(m_hSourceList);
@@ -331,12 +337,12 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       return answer;
     }
     case Repeat::kHostPrints: {
-      if (!m_bVeiled || m_bHostRedrawOff) break;
-      m_bVeiling = true;
+      // (WM_PRINT prints the client area through WM_PRINTCLIENT: the redraw is on already.)
+      if (!m_bVeiled || m_bHostRedrawOff || m_nVeiling > 0) break;
+      DepthScope veiling(m_nVeiling);
       SetSourceRedraw(true);
       const LRESULT answer = next(message, wParam, lParam);
       SetSourceRedraw(false);
-      m_bVeiling = false;
       return answer;
     }
     case Repeat::kMovePanel: {
@@ -353,7 +359,7 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
         ResizeOwnerToSource();
       break;
     case Repeat::kHostRedraw:
-      if (m_bVeiling) break;
+      if (m_nVeiling > 0) break;
       // The host's batch is its own: the mirror paints when the host switches redraw on again.
       m_bHostRedrawOff = wParam == FALSE;
       ToMirror(message, wParam, lParam);
@@ -671,12 +677,16 @@ int CSourceLink::ForwardSelection() {
   return static_cast<int>(released);
 }
 
+LPARAM CSourceLink::AtSourcePoint(LPARAM mirrorPoint) {
+  FollowMirrorScroll();
+  const POINT at = ToSourcePoint({GET_X_LPARAM(mirrorPoint), GET_Y_LPARAM(mirrorPoint)});
+  return MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
+}
+
 bool CSourceLink::OfferButton(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!IsHooked()) return false;
   const HWND hSource = m_hHookedList;
-  FollowMirrorScroll();
-  const POINT at = ToSourcePoint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-  const LPARAM point = MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
+  const LPARAM point = AtSourcePoint(lParam);
   // A gesture the source took at its press is the source's to the end, even where the source let
   // the mouse go before the release (a drag cancelled with Escape): the release is its own.
   const bool sourcesRelease = message == WM_LBUTTONUP && m_bSourceTookPress;
@@ -704,13 +714,9 @@ bool CSourceLink::OfferButton(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CSourceLink::HandBackMouse(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!IsHooked()) return 0;
-  const HWND hSource = m_hHookedList;
-  FollowMirrorScroll();
-  const POINT at = ToSourcePoint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-  const LPARAM point = MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
   // Through the source's whole chain, as the user's click would go; the link shows the source's
   // state once the source has handled it.
-  return SendInCharacterSet(hSource, message, wParam, point);
+  return SendInCharacterSet(m_hHookedList, message, wParam, AtSourcePoint(lParam));
 }
 
 LRESULT CSourceLink::HandBackKey(UINT message, WPARAM wParam, LPARAM lParam) {

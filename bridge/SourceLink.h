@@ -138,6 +138,9 @@ class CSourceLink : private CSubclassClient {
   // A point of the mirror's client area as the point of the source's client area on the same
   // place of the same row.
   POINT ToSourcePoint(POINT mirrorPoint);
+  // A mouse message's point on the mirror as the source's, once the source has the mirror's
+  // scroll position.
+  LPARAM AtSourcePoint(LPARAM mirrorPoint);
   // A message sent in the source's character set, its texts as the source takes them.
   LRESULT SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) const;
   LRESULT ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const;
@@ -186,7 +189,7 @@ class CSourceLink : private CSubclassClient {
   int m_nDepth = 0;                    // messages of the source the link is handling now
   bool m_bMovingFocus = false;         // MoveFocus is at work
   bool m_bVeiled = false;              // the source shows nothing and lets the mouse through
-  bool m_bVeiling = false;             // VeilSource is at work
+  int m_nVeiling = 0;                  // the link's own changes to the veiled source under way
   bool m_bSourceTabStop = false;       // the source was a tab stop before its veil
   CGdiObject m_hostRegion;             // the source's own window region, kept during its veil
 };

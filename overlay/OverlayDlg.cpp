@@ -161,7 +161,7 @@ void COverlayDlg::OnSelchangeList() { m_link.ForwardSelection(); }
 
 void COverlayDlg::OnSourceResized(int cx, int cy) {
   if (m_bInListsPlace)
-    PlaceOverList(m_link.SourceList(), SWP_NOZORDER);
+    OnSourceMoved();
   else
     MoveWindow(0, 0, cx, cy, TRUE);
 }

@@ -213,10 +213,10 @@ TEST(Lifecycle, OnOffOnBuildsAFreshPanelAtTheParentsOriginWithTheReferenceSize) 
   // would be, the host reads its list as it set it, and the list comes back so.
   ::ShowWindow(scene.list, SW_HIDE);
   Lib().CreateHook(scene.reference, scene.list);
-  HWND hidden = FindPanel(scene.top.hWnd());
+  HWND skin = FindPanel(scene.top.hWnd());
   for (bool show : {false, true, false, false, true, true}) {
     ::ShowWindow(scene.list, show ? SW_SHOW : SW_HIDE);
-    EXPECT_EQ(::IsWindowVisible(hidden) != FALSE, show) << "the skin";
+    EXPECT_EQ(::IsWindowVisible(skin) != FALSE, show) << "the skin";
     EXPECT_EQ(::IsWindowVisible(scene.list) != FALSE, show) << "the host's reading";
   }
   // A window region the host gives its list meanwhile is the host's: the skin stays seen, and the

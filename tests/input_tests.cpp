@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -927,11 +928,12 @@ TEST(FocusNotifications, FocusAndSelectionEndWhereTheHostAndItsListPutThem) {
       s.ClickRow(4);
       end += "cleared by the other list: selection " + std::to_string(s.ToList(LB_GETCURSEL)) +
              (::GetFocus() == s.view() ? ", focus on the list; " : ", focus elsewhere; ");
-      // The caret row after keys shows what a repaint shows: its focus rectangle.
+      // The caret row after keys shows what a repaint shows: its focus rectangle, whose dots
+      // stand out on the row's top edge against the fill at its right end.
       user::Key(VK_DOWN, user::kNone, 2);
-      auto caretRow = [&s] {
-        RECT row = {};
-        ::SendMessageA(s.view(), LB_GETITEMRECT, 6, reinterpret_cast<LPARAM>(&row));
+      RECT row = {};
+      ::SendMessageA(s.view(), LB_GETITEMRECT, 6, reinterpret_cast<LPARAM>(&row));
+      auto caretRow = [&s, &row] {
         const ClientPixels pixels(s.view());
         std::vector<COLORREF> shown;
         for (int y = row.top; y < row.bottom; ++y)
@@ -939,9 +941,13 @@ TEST(FocusNotifications, FocusAndSelectionEndWhereTheHostAndItsListPutThem) {
         return shown;
       };
       const std::vector<COLORREF> afterKeys = caretRow();
+      const int width = row.right - row.left;
+      const COLORREF fill = afterKeys[((row.bottom - row.top) / 2) * width + width - 3];
+      const bool framed = std::any_of(afterKeys.begin(), afterKeys.begin() + width,
+                                      [fill](COLORREF c) { return c != fill; });
       ::InvalidateRect(s.view(), nullptr, TRUE);
-      end += afterKeys == caretRow() ? "keys draw the caret as a repaint; "
-                                     : "keys draw the caret otherwise; ";
+      end += afterKeys == caretRow() && framed ? "keys draw the caret's focus as a repaint; "
+                                               : "keys draw the caret otherwise; ";
     }
     TopWindow top;
     const HWND combo = MakeChild(top.hWnd(), 20, WS_CHILD | WS_VISIBLE | CBS_SIMPLE, 10, 10, 200,
@@ -965,8 +971,8 @@ TEST(FocusNotifications, FocusAndSelectionEndWhereTheHostAndItsListPutThem) {
     ends.push_back(end);
   }
   EXPECT_EQ(ends[0],
-            "cleared by the other list: selection 4, focus on the list; keys draw the caret as a "
-            "repaint; combo: focus in its edit, edit shows Tahoma")
+            "cleared by the other list: selection 4, focus on the list; keys draw the caret's focus "
+            "as a repaint; combo: focus in its edit, edit shows Tahoma")
       << "the reference run";
   EXPECT_EQ(ends[1], ends[0]) << "skinned, unskinned";
 }
