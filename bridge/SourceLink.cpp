@@ -271,7 +271,8 @@ LRESULT CSourceLink::SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam,
 }
 
 LRESULT CSourceLink::ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const {
-  return SendInCharacterSet(m_hMirrorList, message, wParam, lParam);
+  // The mirror's own list, past what the skin answers its readers for the host's list.
+  return m_pMirror->OwnProc(message, wParam, lParam);
 }
 
 LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
@@ -545,6 +546,13 @@ void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) {
 LRESULT CSourceLink::AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) const {
   // The mirror and the source share a character set: the texts pass as they are.
   return IsHooked() && m_bKeepsStrings ? CallSourceProc(message, wParam, lParam) : LB_ERR;
+}
+
+LRESULT CSourceLink::AnswerReader(UINT message, WPARAM wParam, LPARAM lParam) const {
+  // The mirror has the source's character set, and says whether it keeps texts as the source does:
+  // the system has converted a reader's texts on their way to the mirror as it would have on their
+  // way to the source, and sized a reader's room in another process by the same rule.
+  return SendInCharacterSet(m_hHookedList, message, wParam, lParam);
 }
 
 void CSourceLink::ShowSourceTop() {

@@ -103,6 +103,9 @@ class CSourceLink : private CSubclassClient {
   // by the source past the link in the mirror's character set, which is the source's; LB_ERR when
   // the source keeps no texts or nothing is hooked.
   LRESULT AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) const;
+  // A reader's question to the mirror (see CSkinListBox), answered by the source through its whole
+  // chain, as the source answers the same reader.
+  LRESULT AnswerReader(UINT message, WPARAM wParam, LPARAM lParam) const;
   // TRUE when the source's rows have texts to draw.
   bool SourceKeepsTexts() const { return m_bKeepsStrings; }
   // TRUE when the host draws the source's rows itself (an owner-drawn list).

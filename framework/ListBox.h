@@ -1,12 +1,12 @@
-// CListBox: a list box control.
+// CListBox: a list box control. Its questions ask the control's own state.
 #pragma once
 #include "Wnd.h"
 
 class CListBox : public CWnd {
  public:
-  int GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
-  int GetTopIndex() const { return static_cast<int>(SendMessage(LB_GETTOPINDEX)); }
+  int GetCount() const { return static_cast<int>(OwnProc(LB_GETCOUNT)); }
+  int GetTopIndex() const { return static_cast<int>(OwnProc(LB_GETTOPINDEX)); }
   int GetItemHeight(int nIndex) const {
-    return static_cast<int>(SendMessage(LB_GETITEMHEIGHT, static_cast<WPARAM>(nIndex)));
+    return static_cast<int>(OwnProc(LB_GETITEMHEIGHT, static_cast<WPARAM>(nIndex)));
   }
 };

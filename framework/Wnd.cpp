@@ -161,7 +161,7 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
 
 const AFX_MSGMAP* CWnd::GetThisMessageMap() {
-  static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, nullptr}};
+  static const AFX_MSGMAP_ENTRY entries[] = {{0, nullptr}};
   static const AFX_MSGMAP messageMap = {nullptr, entries};
   return &messageMap;
 }
@@ -178,16 +178,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
       return TRUE;
     }
   }
-  UINT nCode = 0;
-  UINT nID = 0;
-  if (message == WM_COMMAND) {
-    nCode = HIWORD(wParam);
-    nID = LOWORD(wParam);
-  }
   for (const AFX_MSGMAP* pMap = GetMessageMap(); pMap != nullptr;
        pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
     for (const AFX_MSGMAP_ENTRY* pEntry = pMap->lpEntries; pEntry->pfnThunk != nullptr; ++pEntry) {
-      if (pEntry->nMessage == message && pEntry->nCode == nCode && pEntry->nID == nID &&
+      if (pEntry->nMessage == message &&
           pEntry->pfnThunk(this, wParam, lParam, pResult))
         return TRUE;
     }

@@ -14,9 +14,7 @@ class CWnd;
 typedef BOOL (*AFX_MSG_THUNK)(CWnd* pWnd, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
 struct AFX_MSGMAP_ENTRY {
-  UINT nMessage;  // the window message; WM_COMMAND entries also match nCode and nID
-  UINT nCode;     // notification code of a WM_COMMAND entry, 0 otherwise
-  UINT nID;       // control id of a WM_COMMAND entry, 0 otherwise
+  UINT nMessage;           // the window message
   AFX_MSG_THUNK pfnThunk;  // null ends the table
 };
 
@@ -57,6 +55,11 @@ class CWnd : private CSubclassClient {
 
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
+  }
+  // The window's own answer, past the framework and whatever this object makes of the message; 0
+  // without a window.
+  LRESULT OwnProc(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+    return m_hWnd != nullptr ? m_next(message, wParam, lParam) : 0;
   }
   BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
   void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE) {
@@ -132,7 +135,7 @@ class CWndCreateHook {
     using TheBaseClass = baseClass;                                                     \
     static const AFX_MSGMAP_ENTRY entries[] = {
 #define END_MESSAGE_MAP()                                                    \
-  {0, 0, 0, nullptr}};                                                       \
+  {0, nullptr}};                                                       \
   static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, entries}; \
   return &messageMap;                                                        \
   }
@@ -142,7 +145,7 @@ class CWndCreateHook {
 
 // void OnSize(UINT nType, int cx, int cy)
 #define ON_WM_SIZE()                                                                        \
-  {WM_SIZE, 0, 0, AFX_THUNK {                                                              \
+  {WM_SIZE, AFX_THUNK {                                                              \
      AFX_THIS->OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));         \
      *pResult = 0;                                                                          \
      return TRUE;                                                                           \
@@ -150,7 +153,7 @@ class CWndCreateHook {
 
 // BOOL OnEraseBkgnd(CDC* pDC)
 #define ON_WM_ERASEBKGND()                                                                  \
-  {WM_ERASEBKGND, 0, 0, AFX_THUNK {                                                        \
+  {WM_ERASEBKGND, AFX_THUNK {                                                        \
      (void)lParam;                                                                          \
      CDC dc;                                                                                \
      dc.Attach(reinterpret_cast<HDC>(wParam));                                              \
@@ -160,18 +163,8 @@ class CWndCreateHook {
 
 // LRESULT memberFxn(WPARAM wParam, LPARAM lParam): any message, by its number
 #define ON_MESSAGE(message, memberFxn)                                                      \
-  {message, 0, 0, AFX_THUNK {                                                              \
+  {message, AFX_THUNK {                                                              \
      *pResult = AFX_THIS->memberFxn(wParam, lParam);                                        \
      return TRUE;                                                                           \
    }},
 
-// void memberFxn(): WM_COMMAND with notification code `code` from control `id`
-#define ON_CONTROL(code, id, memberFxn)                                                     \
-  {WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), AFX_THUNK {                 \
-     (void)wParam;                                                                          \
-     (void)lParam;                                                                          \
-     AFX_THIS->memberFxn();                                                                 \
-     *pResult = 0;                                                                          \
-     return TRUE;                                                                           \
-   }},
-#define ON_LBN_SELCHANGE(id, memberFxn) ON_CONTROL(LBN_SELCHANGE, id, memberFxn)

@@ -28,7 +28,7 @@ constexpr UINT kCatchUpTimerMs = 250;
 
 BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
   ON_WM_SIZE()
-  ON_LBN_SELCHANGE(IDC_MIRROR_LIST, OnSelchangeList)
+  ON_MESSAGE(WM_COMMAND, OnMirrorCommand)
   ON_MESSAGE(CatchUpMessage(), OnCatchUp)
   ON_MESSAGE(WM_TIMER, OnCatchUpTimer)
 END_MESSAGE_MAP()
@@ -66,10 +66,19 @@ void COverlayDlg::FitMirrorTo(HWND hSource) {
   RECT rc = {};
   ::GetWindowRect(hTemplateList, &rc);
   ScreenToClient(&rc);
-  // The source's font follows when the list is linked to it.
+  // The source's font follows when the list is linked to it. Readers meet the mirror where the
+  // list was, and find it by the list's id.
   m_wndList.DestroyWindow();
-  m_wndList.CreateEx(edges, "LISTBOX", wanted, rc, this, IDC_MIRROR_LIST,
-                     ::IsWindowUnicode(hSource) != FALSE);
+  if (!m_wndList.CreateEx(edges, "LISTBOX", wanted, rc, this, ::GetDlgCtrlID(hSource),
+                          ::IsWindowUnicode(hSource) != FALSE))
+    return;
+  // A list without data keeps no texts, so the system would hand a reader's question the mirror's
+  // own bytes. Saying that it keeps texts where the source does makes the system convert them for
+  // a reader of the other character set, and size a reader's room in another process, as it does
+  // for the source; the list itself read its styles when it was made.
+  const bool ownerDrawn = (source & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
+  if (!ownerDrawn || (source & LBS_HASSTRINGS))
+    ::SetWindowLongA(m_wndList, GWL_STYLE, ::GetWindowLongA(m_wndList, GWL_STYLE) | LBS_HASSTRINGS);
 }
 
 BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
@@ -157,7 +166,12 @@ void COverlayDlg::OnSize(UINT nType, int cx, int cy) {
   ::InvalidateRect(m_wndList, nullptr, TRUE);
 }
 
-void COverlayDlg::OnSelchangeList() { m_link.ForwardSelection(); }
+LRESULT COverlayDlg::OnMirrorCommand(WPARAM wParam, LPARAM lParam) {
+  // The mirror carries the host's list's id: it is told by its window.
+  if (reinterpret_cast<HWND>(lParam) == m_wndList.GetSafeHwnd() && HIWORD(wParam) == LBN_SELCHANGE)
+    m_link.ForwardSelection();
+  return 0;
+}
 
 void COverlayDlg::OnSourceResized(int cx, int cy) {
   if (m_bInListsPlace)

@@ -33,7 +33,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* pDX) override;
   void OnSize(UINT nType, int cx, int cy);
-  void OnSelchangeList();
+  LRESULT OnMirrorCommand(WPARAM wParam, LPARAM lParam);
   LRESULT OnCatchUp(WPARAM, LPARAM);
   LRESULT OnCatchUpTimer(WPARAM id, LPARAM);
   void PostNcDestroy() override;

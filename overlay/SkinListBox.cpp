@@ -22,20 +22,44 @@ CSkinListBox::CSkinListBox()
 // still selected into it, then the tile.
 CSkinListBox::~CSkinListBox() = default;
 
-LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  LRESULT result = 0;
+namespace {
+
+// What a reader (a screen reader, a test tool, the host itself) asks a list about its rows, its
+// selection and itself. The skin keeps none of it: the host's list answers.
+bool IsReadersQuestion(UINT message) {
   switch (message) {
+    case LB_GETCOUNT:
     case LB_GETTEXT:
     case LB_GETTEXTLEN:
     case LB_FINDSTRING:
     case LB_FINDSTRINGEXACT:
-      // The mirror holds no texts: a reader on the host's thread reads the host's list. A question
-      // from another thread or process is refused: the system sized its answer's room for a list
-      // without texts, a pointer's worth, and its pointers may not be the host's.
-      if (m_pLink == nullptr || ::InSendMessage()) return LB_ERR;
-      return m_pLink->AskSourceText(message, wParam, lParam);
+    case LB_GETITEMDATA:
+    case LB_GETSEL:
+    case LB_GETCURSEL:
+    case LB_GETSELCOUNT:
+    case LB_GETSELITEMS:
+    case LB_GETCARETINDEX:
+    case LB_GETANCHORINDEX:
+    case LB_GETLOCALE:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case WM_GETOBJECT:
+      return true;
     default:
-      break;
+      return false;
+  }
+}
+
+}  // namespace
+
+LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (IsReadersQuestion(message)) {
+    if (m_pLink != nullptr && m_pLink->IsHooked())
+      return m_pLink->AnswerReader(message, wParam, lParam);
+    // Without the host's list there are no texts: a list without data would write a pointer's
+    // worth into a reader's room for a character.
+    if (message == LB_GETTEXT || message == LB_GETTEXTLEN) return LB_ERR;
   }
   if (m_pLink != nullptr && m_pLink->IsHooked() && HandBack(message, wParam, lParam, &result))
     return result;

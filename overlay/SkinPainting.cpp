@@ -34,7 +34,7 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   // A row repainted for its selection is drawn whole here, over its focus rectangle: the caret row
   // of a focused list keeps it.
   if (lpDrawItemStruct->itemAction == ODA_SELECT && ::GetFocus() == m_hWnd &&
-      static_cast<LRESULT>(lpDrawItemStruct->itemID) == SendMessage(LB_GETCARETINDEX, 0, 0))
+      static_cast<LRESULT>(lpDrawItemStruct->itemID) == OwnProc(LB_GETCARETINDEX))
     state |= ODS_FOCUS;
 
   const UINT row = lpDrawItemStruct->itemID;

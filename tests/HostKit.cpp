@@ -134,7 +134,7 @@ Library& Lib() {
 
 HWND FindPanel(HWND hParent) { return ::FindWindowExA(hParent, nullptr, "#32770", nullptr); }
 
-HWND MirrorOf(HWND hPanel) { return hPanel ? ::GetDlgItem(hPanel, 1000) : nullptr; }
+HWND MirrorOf(HWND hPanel) { return hPanel ? ::GetWindow(hPanel, GW_CHILD) : nullptr; }
 
 std::string ScratchPath(const std::string& name) {
   char folder[MAX_PATH] = {};

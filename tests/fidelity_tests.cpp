@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GdiCounter.h"
@@ -250,19 +252,126 @@ TEST(Unicode, AWideRowIsDrawnAsTheSystemDrawsTheSameText) {
                                    "added later");
 }
 
-TEST(Unicode, AnAnsiHostKeepsAnAnsiMirrorWithItsBytesAsTheyWere) {
-  HostScene h(Options(0, 0, {20, 20, 320, 220}));
-  const char* texts[] = {"Caf\xe9 cr\xe8me", "na\xefve \xbd", "plain"};  // Windows-1252
-  for (const char* text : texts) h.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-  h.On();
-  EXPECT_FALSE(::IsWindowUnicode(h.mirror));
-  h.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("\xc0 la fin"));
-  Pump();
-  EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
-  EXPECT_EQ(h.ToList(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>("na\xefve \xbd")),
-            h.ToMirror(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                       reinterpret_cast<LPARAM>("na\xefve \xbd")));
+namespace {
+
+// What one reader, in one character set and on one thread, reads of row `row`: the length it is
+// promised, the bytes it gets, whether more were written than promised, and where a search for
+// `find` lands.
+std::string ReadRow(HWND hList, int row, bool wide, const std::string& find) {
+  auto ask = [&](UINT m, WPARAM w, LPARAM l) {
+    return wide ? ::SendMessageW(hList, m, w, l) : ::SendMessageA(hList, m, w, l);
+  };
+  const size_t unit = wide ? 2 : 1;
+  const LRESULT length = ask(LB_GETTEXTLEN, row, 0);
+  if (length < 0 || length > 1000) return "length " + std::to_string(length);
+  std::string room((static_cast<size_t>(length) + 1) * unit + 16, '\xCD');
+  const LRESULT got = ask(LB_GETTEXT, row, reinterpret_cast<LPARAM>(&room[0]));
+  const bool overran = room.find_first_not_of('\xCD', (length + 1) * unit) != std::string::npos;
+  std::wstring wideFind(find.begin(), find.end());
+  const LRESULT found = ask(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                            wide ? reinterpret_cast<LPARAM>(wideFind.c_str())
+                                 : reinterpret_cast<LPARAM>(find.c_str()));
+  return "length " + std::to_string(length) + ", got " + std::to_string(got) + " [" +
+         room.substr(0, got > 0 ? static_cast<size_t>(got) * unit : 0) + "]" +
+         (overran ? " OVERRUN" : "") + ", found at " + std::to_string(found);
+}
+
+// The same questions asked from a thread of the reader's own, as a tool in another program asks.
+std::string ReadRowFromAnotherThread(HWND hList, int row, bool wide, const std::string& find) {
+  std::string answer;
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    answer = ReadRow(hList, row, wide, find);
+    done = true;
+  });
+  while (!done) {
+    Pump();
+    ::Sleep(1);
+  }
+  reader.join();
+  return answer;
+}
+
+}  // namespace
+
+TEST(Readers, EveryReaderReadsTheSkinsRowsAsItReadsTheHostsListInEitherCharacterSet) {
+  const struct {
+    bool unicodeHost;
+    std::wstring rows[3];
+  } kHosts[] = {
+      {false, {L"apple.txt", L"Caf\u00e9 cr\u00e8me", L"row 02"}},
+      {true, {L"row 00 unicode host", kGreek, kJapanese}},
+  };
+  for (const auto& host : kHosts) {
+    HostScene h(Options(0, 0, {20, 20, 320, 220}, host.unicodeHost));
+    for (const std::wstring& row : host.rows) {
+      std::string narrow(row.size() * 2 + 1, '\0');
+      ::WideCharToMultiByte(CP_ACP, 0, row.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()),
+                            nullptr, nullptr);
+      if (host.unicodeHost)
+        ::SendMessageW(h.list, LB_ADDSTRING, 0, Wide(row));
+      else
+        h.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(narrow.c_str()));
+    }
+    h.On();
+    EXPECT_EQ(::IsWindowUnicode(h.mirror) != FALSE, host.unicodeHost);
+    for (bool otherThread : {false, true})
+      for (bool wideReader : {false, true})
+        for (int row = 0; row < 3; ++row) {
+          auto read = otherThread ? &ReadRowFromAnotherThread : &ReadRow;
+          const std::string find = row == 0 ? "APPLE.TXT" : "row 02";
+          EXPECT_EQ(read(h.mirror, row, wideReader, find), read(h.list, row, wideReader, find))
+              << (host.unicodeHost ? "Unicode" : "ANSI") << " host, "
+              << (wideReader ? "Unicode" : "ANSI") << " reader"
+              << (otherThread ? " on another thread" : "") << ", row " << row
+              << " (first: the skin, second: the host's list)";
+        }
+  }
+}
+
+TEST(Readers, EveryOtherQuestionToTheSkinGetsTheHostsListsAnswer) {
+  for (Reference layout : {Reference::kContainer, Reference::kList}) {
+    SceneOptions o = Options(40, 0, {20, 20, 320, 220}, false,
+                             kPlainListStyle | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL | WS_HSCROLL);
+    o.reference = layout;
+    HostScene h(o);
+    ::SetWindowTextA(h.list, "Files");
+    h.On();
+    // The host's changes, asked about before its loop runs and again after.
+    h.ToList(LB_SETLOCALE, MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT));
+    h.ToList(LB_SETHORIZONTALEXTENT, 700);
+    h.ToList(LB_SELITEMRANGEEX, 3, 5);
+    h.ToList(LB_SETCARETINDEX, 4);
+    for (bool pumped : {false, true}) {
+      if (pumped) Pump();
+      auto answers = [](HWND hList) {
+        RECT row = {};
+        ::SendMessageA(hList, LB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&row));
+        char text[32] = "";
+        ::SendMessageA(hList, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        const std::pair<const char*, LRESULT> kAnswers[] = {
+            {"WM_GETTEXTLENGTH", ::SendMessageW(hList, WM_GETTEXTLENGTH, 0, 0)},
+            {"LB_GETITEMRECT", row.left + 1000 * row.top + 1000000 * row.bottom},
+            {"LB_ITEMFROMPOINT", ::SendMessageA(hList, LB_ITEMFROMPOINT, 0, MAKELPARAM(30, 50))},
+            {"LB_GETSEL 4", ::SendMessageA(hList, LB_GETSEL, 4, 0)},
+            {"LB_GETSELCOUNT", ::SendMessageA(hList, LB_GETSELCOUNT, 0, 0)},
+            {"LB_GETCARETINDEX", ::SendMessageA(hList, LB_GETCARETINDEX, 0, 0)},
+            {"LB_GETANCHORINDEX", ::SendMessageA(hList, LB_GETANCHORINDEX, 0, 0)},
+            {"LB_GETHORIZONTALEXTENT", ::SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0)},
+            {"LB_GETLOCALE", ::SendMessageA(hList, LB_GETLOCALE, 0, 0)},
+            {"WM_GETOBJECT", ::SendMessageA(hList, WM_GETOBJECT, 0, OBJID_CLIENT)},
+            {"control id", ::GetDlgCtrlID(hList)},
+        };
+        std::string all = std::string("WM_GETTEXT ") + text + "\n";
+        for (const auto& a : kAnswers) all += a.first + (" " + std::to_string(a.second)) + "\n";
+        return all;
+      };
+      EXPECT_EQ(answers(h.mirror), answers(h.list))
+          << (layout == Reference::kList ? "in the list's own place" : "in a container")
+          << (pumped ? ", after the host's loop ran" : ", before the host's loop ran")
+          << " (first: the skin, second: the host's list)";
+    }
+  }
 }
 
 TEST(Unicode, ASkinnedWideListIsSavedForPeopleToLookAt) {
