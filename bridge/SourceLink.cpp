@@ -530,6 +530,15 @@ LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const
 void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) {
   const HWND hOwner = ::GetParent(m_hHookedList);
   if (hOwner == nullptr) return;
+  // The DC as the list lends it: the list's font, then whatever the host's answer to
+  // WM_CTLCOLORLISTBOX for that DC sets in it, greyed text on a disabled list.
+  if (const auto font = reinterpret_cast<HGDIOBJ>(CallSourceProc(WM_GETFONT, 0, 0)))
+    ::SelectObject(hDC, font);
+  const auto brush = reinterpret_cast<HGDIOBJ>(::SendMessageA(
+      hOwner, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(hDC), reinterpret_cast<LPARAM>(m_hHookedList)));
+  if (!IsHooked()) return;
+  if (brush != nullptr) ::SelectObject(hDC, brush);
+  if (!::IsWindowEnabled(m_hHookedList)) ::SetTextColor(hDC, ::GetSysColor(COLOR_GRAYTEXT));
   DRAWITEMSTRUCT draw = {ODT_LISTBOX,
                          static_cast<UINT>(::GetDlgCtrlID(m_hHookedList)),
                          row,

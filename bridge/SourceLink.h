@@ -110,8 +110,9 @@ class CSourceLink : private CSubclassClient {
   bool SourceKeepsTexts() const { return m_bKeepsStrings; }
   // TRUE when the host draws the source's rows itself (an owner-drawn list).
   bool HostDrawsRows() const { return m_bHostDrawsRows && IsHooked(); }
-  // Asks the host to draw row `row` of its list as it draws it there: WM_DRAWITEM to the list's
-  // parent, naming the list, its id and the row's item data, with `state`, into hDC at rc.
+  // Asks the host to draw row `row` of its list as it draws it there: into hDC, prepared as the
+  // list prepares the DC it lends, WM_DRAWITEM to the list's parent, naming the list, its id and
+  // the row's item data, with `state`, at rc.
   // The host's code runs meanwhile, and may do anything, switching the overlay off included.
   void HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc);
 

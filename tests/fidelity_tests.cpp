@@ -839,13 +839,19 @@ TEST(NoData, ACountSetOnAListThatKeepsItsItemsChangesNeitherList) {
 namespace {
 
 constexpr COLORREF kIcon = RGB(200, 30, 30);
-enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged };
+// kInTheListsDc draws its text in whatever font and colours the DC it is lent has.
+enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged, kInTheListsDc };
+constexpr COLORREF kLentInk = RGB(0, 0, 160);
 Drawing g_drawing = Drawing::kAsUsual;
 WNDPROC g_hostProc = nullptr;
 
 // The host's own drawing of a row: its background, a small icon, and the row's name (its item
 // data) in black, or in the highlight colours on a selected row.
 LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_CTLCOLORLISTBOX && g_drawing == Drawing::kInTheListsDc) {
+    ::SetTextColor(reinterpret_cast<HDC>(w), kLentInk);
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+  }
   if (m != WM_DRAWITEM) return ::CallWindowProcA(g_hostProc, h, m, w, l);
   const auto* d = reinterpret_cast<const DRAWITEMSTRUCT*>(l);
   if (g_drawing == Drawing::kNothing) return TRUE;
@@ -859,7 +865,8 @@ LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
   char name[32];
   ::wsprintfA(name, "File %u", static_cast<unsigned>(d->itemData));
   ::SetBkMode(d->hDC, TRANSPARENT);
-  ::SetTextColor(d->hDC, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : kBlack);
+  if (g_drawing != Drawing::kInTheListsDc)
+    ::SetTextColor(d->hDC, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : kBlack);
   ::TextOutA(d->hDC, d->rcItem.left + 16, d->rcItem.top + 2, name, ::lstrlenA(name));
   if (g_drawing == Drawing::kLeavingTheDcChanged) {
     ::SelectObject(d->hDC, ::GetStockObject(BLACK_BRUSH));
@@ -884,11 +891,15 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       {"rows of many heights", base | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS, Drawing::kAsUsual},
       {"a host leaving the DC changed", base | LBS_OWNERDRAWFIXED, Drawing::kLeavingTheDcChanged},
       {"a host drawing nothing", base | LBS_OWNERDRAWFIXED, Drawing::kNothing},
+      {"a host drawing in the DC it is lent", base | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
+       Drawing::kInTheListsDc},
   };
+  Font listsFont(15);
   GdiCount& count = CountLibraryGdi(Lib().hModule);
   const GdiCount start = count;
   for (const auto& kind : kHosts) {
     HostScene h(Options(0, 20, {20, 20, 320, 220}, false, kind.style));
+    h.ToList(WM_SETFONT, listsFont.w(), FALSE);
     g_hostProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
         h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DrawingHost)));
     for (int i = 0; i < 6; ++i) {
@@ -905,6 +916,17 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
     if (kind.drawing == Drawing::kAsUsual) {
       ASSERT_EQ(PixelAt(h.list, 7, 20 + 7), kIcon) << kind.what << ": the host draws";
     }
+    // Where the host's own list shows the ink of rows 0 and 1: the skin's shows it there too.
+    auto inkOf = [](HWND hList, COLORREF ink) {
+      const PixelRect rows = PixelRect::OfClient(hList, {16, 0, 200, 40});
+      std::vector<POINT> at;
+      for (int y = 0; y < rows.height(); ++y)
+        for (int x = 0; x < rows.width(); ++x)
+          if (rows.At(x, y) == ink) at.push_back({x, y});
+      return at;
+    };
+    const COLORREF coreInk = kind.drawing == Drawing::kInTheListsDc ? kLentInk : kBlack;
+    const std::vector<POINT> listsInk = inkOf(h.list, coreInk);
     h.On();
     Lib().SetBkColor(kGround);
     Pump();
@@ -919,7 +941,9 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       }
       // Row 2 is selected: the host draws it in its highlight colours, the skin shows its own
       // selection under the host's text.
-      const COLORREF inkColour = row == 2 ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : kBlack;
+      const COLORREF inkColour = row == 2 && kind.drawing != Drawing::kInTheListsDc
+                                     ? ::GetSysColor(COLOR_HIGHLIGHTTEXT)
+                                     : coreInk;
       EXPECT_NE(under, ::GetSysColor(row == 2 ? COLOR_HIGHLIGHT : COLOR_WINDOW))
           << kind.what << ", row " << row << ": the skin's, not the host's";
       EXPECT_GE(GetBValue(under), GetRValue(under)) << kind.what << ": the tile, lightened";
@@ -928,6 +952,14 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       for (int x = 16; x < 60 && !ink; ++x)
         for (int y = top + 2; y < top + 16 && !ink; ++y) ink = shown.At(x, y) == inkColour;
       EXPECT_TRUE(ink) << kind.what << ", row " << row << ": the host's text is drawn";
+    }
+    if (draws && kind.drawing != Drawing::kLeavingTheDcChanged) {
+      const std::vector<POINT> skinsInk = inkOf(h.mirror, coreInk);
+      EXPECT_TRUE(skinsInk.size() == listsInk.size() &&
+                  std::equal(skinsInk.begin(), skinsInk.end(), listsInk.begin(),
+                             [](POINT a, POINT b) { return a.x == b.x && a.y == b.y; }))
+          << kind.what << ": the text is drawn in the list's font and colour, " << skinsInk.size()
+          << " ink pixels against the list's " << listsInk.size();
     }
     h.Off();
     ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_hostProc));
