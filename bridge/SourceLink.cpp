@@ -168,6 +168,8 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bKeepsStrings = ::IsWindow(hSource) && (!ownerDrawn || (style & LBS_HASSTRINGS) != 0);
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
   m_bFocusGoesElsewhere = (style & LBS_COMBOBOX) != 0;
+  m_rowText = CRowTextLayout::Unmeasured(static_cast<DWORD>(style));
+  m_bRowTextStale = !ownerDrawn;
   // A combo box's list is clicked as it is: the list, not the mirror, knows where its focus goes.
   m_bMirrorSelectsItself = !m_bMultiSelect && !m_bFocusGoesElsewhere && (style & LBS_NOSEL) == 0;
   m_sourceSize = SourceSize();
@@ -219,6 +221,7 @@ void CSourceLink::VeilSource(bool veiled) {
     // redraw stays off under the veil, whatever the host switches. The system's handling of a
     // redraw switch takes WS_VISIBLE with it, which stays the host's.
     SetSourceRedraw(false);
+    FollowRowText();
   } else {
     if (m_bSourceTabStop) ::SetWindowLongA(m_hSourceList, GWL_STYLE, style | WS_TABSTOP);
     // The host's own region, or none: the list's whole rectangle.
@@ -304,6 +307,7 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       break;
     case Repeat::kViewAfter: {
       const LRESULT answer = next(message, wParam, lParam);
+      if (message == LB_SETTABSTOPS) m_bRowTextStale = !m_bHostDrawsRows;
       NeedCatchUp(kRowsChanged);
       return answer;
     }
@@ -376,6 +380,8 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
     case Repeat::kFontAfter: {
       const LRESULT answer = next(message, wParam, lParam);
       if (IsHooked()) FollowFont(wParam, lParam);
+      m_bRowTextStale = !m_bHostDrawsRows;
+      NeedCatchUp(kRowsChanged);
       return answer;
     }
     case Repeat::kEnableAfter: {
@@ -474,6 +480,7 @@ void CSourceLink::CatchUp() {
     FollowRowHeight();
   }
   if (!userClicking) ShowSourceState();
+  FollowRowText();
   const bool held = m_bMirrorHeld;
   m_bMirrorHeld = false;
   if (held) ToMirror(WM_SETREDRAW, TRUE, 0);
@@ -500,6 +507,16 @@ void CSourceLink::FollowRowHeight() {
   const LRESULT itemHeight = AskSource(LB_GETITEMHEIGHT, 0, 0);
   if (itemHeight > 0 && ToMirror(LB_GETITEMHEIGHT, 0, 0) != itemHeight)
     ToMirror(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
+}
+
+void CSourceLink::FollowRowText() {
+  if (!m_bRowTextStale || !m_bVeiled || m_bHostDrawsRows || m_hSourceList == nullptr) return;
+  CRowTextLayout measured = m_rowText;
+  if (!measured.Measure(m_hSourceList, m_bUnicode)) return;
+  m_bRowTextStale = false;
+  if (measured == m_rowText) return;
+  m_rowText = measured;
+  ::InvalidateRect(m_hMirrorList, nullptr, TRUE);
 }
 
 SIZE CSourceLink::SourceSize() const {

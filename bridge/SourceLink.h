@@ -10,6 +10,7 @@
 #pragma once
 #include <windows.h>
 
+#include "bridge/RowText.h"
 #include "framework/Gdi.h"
 #include "framework/Subclass.h"
 #include "framework/Wnd.h"
@@ -106,6 +107,8 @@ class CSourceLink : private CSubclassClient {
   // A reader's question to the mirror (see CSkinListBox), answered by the source through its whole
   // chain, as the source answers the same reader.
   LRESULT AnswerReader(UINT message, WPARAM wParam, LPARAM lParam) const;
+  // Where the source puts a row's text, as measured from its own drawing.
+  const CRowTextLayout& RowText() const { return m_rowText; }
   // TRUE when the source's rows have texts to draw.
   bool SourceKeepsTexts() const { return m_bKeepsStrings; }
   // TRUE when the host draws the source's rows itself (an owner-drawn list).
@@ -136,6 +139,9 @@ class CSourceLink : private CSubclassClient {
   // The font the source took, with the row height it took with it.
   void FollowFont(WPARAM font, LPARAM redraw);
   void FollowRowHeight();
+  // Measures where the source puts a row's text, once it is veiled, when what decides that may
+  // have changed; a change shows at once.
+  void FollowRowText();
   // Makes the mirror show the source's selection, caret, anchor and top row.
   void ShowSourceState();
   void ShowSourceTop();
@@ -196,4 +202,6 @@ class CSourceLink : private CSubclassClient {
   int m_nVeiling = 0;                  // the link's own changes to the veiled source under way
   bool m_bSourceTabStop = false;       // the source was a tab stop before its veil
   CGdiObject m_hostRegion;             // the source's own window region, kept during its veil
+  CRowTextLayout m_rowText;            // where the source puts a row's text
+  bool m_bRowTextStale = false;        // its font or tab stops changed since it was measured
 };

@@ -58,9 +58,10 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
 
 namespace {
 
-// Draws row `row` of the source's, read past the link, in the source's character set.
+// Draws row `row` of the source's, read past the link in the source's character set, at rc as the
+// source lays it out.
 template <typename Char>
-void DrawRowText(const CSourceLink& link, HDC hDC, int x, int y, UINT row) {
+void DrawRowText(const CSourceLink& link, HDC hDC, const RECT& rc, UINT row) {
   const LRESULT length = link.AskSourceText(LB_GETTEXTLEN, row, 0);
   if (length <= 0 || length >= INT_MAX) return;
   // Most rows fit the stack; longer ones take the heap.
@@ -72,12 +73,9 @@ void DrawRowText(const CSourceLink& link, HDC hDC, int x, int y, UINT row) {
     text = longText.GetData();
   }
   text[0] = Char();
-  if (link.AskSourceText(LB_GETTEXT, row, reinterpret_cast<LPARAM>(text)) == LB_ERR) return;
-  INT tabStops[2] = {0, 400};
-  if constexpr (sizeof(Char) == 1)
-    ::TabbedTextOutA(hDC, x, y, text, ::lstrlenA(text), 2, tabStops, 0);
-  else
-    ::TabbedTextOutW(hDC, x, y, text, ::lstrlenW(text), 2, tabStops, 0);
+  const LRESULT got = link.AskSourceText(LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+  if (got <= 0 || got > length) return;
+  link.RowText().Draw(hDC, rc, text, static_cast<int>(got));
 }
 
 }  // namespace
@@ -86,9 +84,9 @@ void CSkinListBox::DrawText(CDC* pDC, const RECT& rcItem, UINT itemID) {
   if (m_pLink == nullptr || !m_pLink->SourceKeepsTexts()) return;
   // A Unicode host's texts are read and drawn wide, as it wrote them.
   if (::IsWindowUnicode(m_hWnd))
-    DrawRowText<wchar_t>(*m_pLink, *pDC, rcItem.left + 2, rcItem.top, itemID);
+    DrawRowText<wchar_t>(*m_pLink, *pDC, rcItem, itemID);
   else
-    DrawRowText<char>(*m_pLink, *pDC, rcItem.left + 2, rcItem.top, itemID);
+    DrawRowText<char>(*m_pLink, *pDC, rcItem, itemID);
 }
 
 BOOL CSkinListBox::OnEraseBkgnd(CDC* pDC) {

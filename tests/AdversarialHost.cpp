@@ -28,12 +28,16 @@ LRESULT Ask(HWND hList, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   return ::SendMessageA(hList, message, wParam, lParam);
 }
 
-// A list has texts to read where it keeps them; the skin's mirror (control 1000) keeps none and
-// answers with the host's list's texts, where that list has any.
+// What a list shows of itself, asked of its own list-box procedure past any subclass: the skin
+// answers a reader's questions with the host's list's answers.
+LRESULT AskOwn(HWND hList, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  const auto own = reinterpret_cast<WNDPROC>(::GetClassLongPtrA(hList, GCLP_WNDPROC));
+  return ::CallWindowProcA(own, hList, message, wParam, lParam);
+}
+
+// A list has texts to read where it keeps them (the skin says so where the host's list does).
 bool KeepsStrings(HWND hList) {
   const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
-  if (::GetDlgCtrlID(hList) == 1000 && (style & LBS_NODATA))
-    return ::SendMessageA(hList, LB_GETTEXTLEN, 0, 0) != LB_ERR;
   return (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) == 0 || (style & LBS_HASSTRINGS);
 }
 
@@ -154,7 +158,7 @@ user::ListState ReadState(HWND hList, int maxTexts) {
   // window procedure copies the text through a fixed-size buffer), and only the first and last
   // rows of a long list.
   user::ListState s;
-  s.count = static_cast<int>(Ask(hList, LB_GETCOUNT));
+  s.count = static_cast<int>(AskOwn(hList, LB_GETCOUNT));
   if (s.count < 0) s.count = 0;
   const bool unicode = ::IsWindowUnicode(hList) != FALSE;
   if (KeepsStrings(hList)) {
@@ -180,17 +184,17 @@ user::ListState ReadState(HWND hList, int maxTexts) {
   }
   const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
   if (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
-    const LRESULT n = Ask(hList, LB_GETSELCOUNT);
+    const LRESULT n = AskOwn(hList, LB_GETSELCOUNT);
     s.selected.assign(n > 0 ? static_cast<size_t>(n) : 0, -1);
-    if (n > 0) Ask(hList, LB_GETSELITEMS, static_cast<WPARAM>(n),
+    if (n > 0) AskOwn(hList, LB_GETSELITEMS, static_cast<WPARAM>(n),
                    reinterpret_cast<LPARAM>(s.selected.data()));
-    s.anchor = static_cast<int>(Ask(hList, LB_GETANCHORINDEX));
+    s.anchor = static_cast<int>(AskOwn(hList, LB_GETANCHORINDEX));
   } else {
-    const LRESULT current = Ask(hList, LB_GETCURSEL);
+    const LRESULT current = AskOwn(hList, LB_GETCURSEL);
     if (current >= 0) s.selected.push_back(static_cast<int>(current));
   }
-  s.caret = static_cast<int>(Ask(hList, LB_GETCARETINDEX));
-  s.top = static_cast<int>(Ask(hList, LB_GETTOPINDEX));
+  s.caret = static_cast<int>(AskOwn(hList, LB_GETCARETINDEX));
+  s.top = static_cast<int>(AskOwn(hList, LB_GETTOPINDEX));
   return s;
 }
 

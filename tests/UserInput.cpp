@@ -185,17 +185,20 @@ bool IsMultiSelection(HWND hList) {
   return (::GetWindowLongA(hList, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
 }
 
-// A list has texts to read where it keeps them; the skin's mirror (control 1000) keeps none and
-// answers with the host's list's texts, where that list has any.
+// A list has texts to read where it keeps them (the skin says so where the host's list does).
 bool KeepsStrings(HWND hList) {
   const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
-  if (::GetDlgCtrlID(hList) == 1000 && (style & LBS_NODATA))
-    return ::SendMessageA(hList, LB_GETTEXTLEN, 0, 0) != LB_ERR;
   return (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) == 0 || (style & LBS_HASSTRINGS);
 }
 
+// What a list shows of itself is asked of its own list-box procedure, past any subclass: the skin
+// answers a reader's questions with the host's list's answers. Texts are read as a reader reads
+// them.
 int Ask(HWND hList, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-  return static_cast<int>(::SendMessageA(hList, message, wParam, lParam));
+  const bool text = message == LB_GETTEXT || message == LB_GETTEXTLEN;
+  const auto own = reinterpret_cast<WNDPROC>(::GetClassLongPtrA(hList, GCLP_WNDPROC));
+  return static_cast<int>(text ? ::SendMessageA(hList, message, wParam, lParam)
+                               : ::CallWindowProcA(own, hList, message, wParam, lParam));
 }
 
 std::string Joined(const std::vector<int>& rows) {

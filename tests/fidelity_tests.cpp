@@ -106,8 +106,11 @@ std::string Utf8Items(const std::vector<std::wstring>& items) {
   return out;
 }
 
+// Where a list box starts a row's text: Wine's lists draw it one pixel in from the row's edge.
+constexpr int kListsTextX = 1;
+
 // Row `row` of the mirror, as the screen shows it, against the same text drawn by the system in
-// `font` and the same colour at the row's left edge + 2 and its top, on the same plain ground. The
+// `font` and the same colour where the list starts a row's text, on the same plain ground. The
 // caller has painted the tile kGround and set the text colour kInk.
 void ExpectRowDrawnAsTheSystemDrawsIt(const HostScene& s, int row, const std::wstring& text,
                                       HFONT font, const std::string& context) {
@@ -116,7 +119,8 @@ void ExpectRowDrawnAsTheSystemDrawsIt(const HostScene& s, int row, const std::ws
   const int height = rc.bottom - rc.top;
   const RECT part = {rc.left, rc.top, rc.left + width, rc.bottom};
   const PixelRect shown = PixelRect::OfClient(s.mirror, part);
-  const PixelRect drawn = SystemDrawnText(text, font, kInk, kGround, 2, 0, width, height);
+  const PixelRect drawn =
+      SystemDrawnText(text, font, kInk, kGround, kListsTextX, 0, width, height);
   const std::vector<POINT> expected = InkOn(drawn, kGround);
   ASSERT_GT(expected.size(), 20u) << context << ": the system drew no text for " << Utf8(text);
   const InkDifference diff = CompareInk(InkOn(shown, kGround), expected);
@@ -557,7 +561,7 @@ class ListColourAnswer {
       self->askedFor = reinterpret_cast<HWND>(lParam);
       const HDC hDC = reinterpret_cast<HDC>(wParam);
       const DWORD kind = ::GetObjectType(hDC);
-      self->withADeviceContext = kind == OBJ_DC || kind == OBJ_MEMDC;
+      self->withADeviceContext = kind == OBJ_DC || kind == OBJ_MEMDC || kind == OBJ_ENHMETADC;
       if (self->m_setsText) ::SetTextColor(hDC, self->m_text);
       ::SetBkColor(hDC, RGB(250, 250, 240));
       return reinterpret_cast<LRESULT>(self->m_hBrush);
@@ -719,6 +723,54 @@ TEST(Font, AFontTheHostSetsWhileOnIsRepeatedWithTheRowHeightItsListTakes) {
     for (int row = 0; row < 3; ++row)
       ExpectRowDrawnAsTheSystemDrawsIt(h, row, L"Item " + std::to_wstring(row), big.get(),
                                        kind.what);
+  }
+}
+
+TEST(Font, TabbedRowsShowEveryColumnWhereTheHostsListShowsIt) {
+  // Tab stops in dialog units, as hosts give them; a list narrower than 400 pixels.
+  INT early[] = {40, 90};
+  INT later[] = {24};
+  const struct {
+    const char* what;
+    DWORD style;
+    INT* before;  // set before switch-on (count in beforeCount)
+    int beforeCount;
+    INT* after;  // set while the skin is on
+    int afterCount;
+  } kLists[] = {
+      {"tabs not expanded", 0, nullptr, 0, nullptr, 0},
+      {"the default stops", LBS_USETABSTOPS, nullptr, 0, nullptr, 0},
+      {"stops set before switch-on", LBS_USETABSTOPS, early, 2, nullptr, 0},
+      {"stops set while on", LBS_USETABSTOPS, early, 2, later, 1},
+  };
+  const char* const rows[] = {"ALPHA\t1", "B\t22\t333", "\tlast"};
+  for (const auto& list : kLists) {
+    const DWORD style = kPlainListStyle | LBS_NOINTEGRALHEIGHT | list.style;
+    Skin h(Options(0, 20, {20, 20, 260, 160}, false, style));
+    // The host's own list, unskinned, with the stops the skinned one ends with.
+    const HWND twin = MakeChild(h.top.hWnd(), 101, style, 280, 20, 240, 140);
+    for (HWND hList : {h.list, twin}) {
+      for (const char* row : rows) ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+      ::SendMessageA(hList, LB_SETITEMHEIGHT, 0, 20);
+    }
+    if (list.before) h.ToList(LB_SETTABSTOPS, list.beforeCount, reinterpret_cast<LPARAM>(list.before));
+    h.Off();
+    h.On();
+    Lib().SetBkColor(::GetSysColor(COLOR_WINDOW));
+    Lib().SetFgColor(::GetSysColor(COLOR_WINDOWTEXT));
+    if (list.after) h.ToList(LB_SETTABSTOPS, list.afterCount, reinterpret_cast<LPARAM>(list.after));
+    INT* final = list.after ? list.after : list.before;
+    if (final) ::SendMessageA(twin, LB_SETTABSTOPS, list.after ? list.afterCount : list.beforeCount,
+                              reinterpret_cast<LPARAM>(final));
+    ::InvalidateRect(twin, nullptr, TRUE);
+    for (int row = 0; row < 3; ++row) {
+      const RECT part = {0, row * 20, 230, row * 20 + 20};
+      const InkDifference diff =
+          CompareInk(InkOn(PixelRect::OfClient(h.mirror, part), ::GetSysColor(COLOR_WINDOW)),
+                     InkOn(PixelRect::OfClient(twin, part), ::GetSysColor(COLOR_WINDOW)));
+      EXPECT_EQ(diff.count, 0) << list.what << ", row " << row << " \"" << rows[row]
+                               << "\" (first: the skin, second: the host's list):" << diff.sample;
+    }
   }
 }
 

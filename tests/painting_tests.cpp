@@ -213,31 +213,6 @@ TEST(Focus, TheFocusRectangleOutlinesTheRowOnAnyAction) {
   EXPECT_GT(outlinedWhole, 20);
 }
 
-TEST(Text, DrawnInTheTextColourFromXEqualsTwoWithTabsOnTo400) {
-  Skinned s(0, 0, 0);
-  ::SendMessageA(s.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("WWW\tMMM"));
-  Lib().SetBkColor(RGB(0, 0, 0));
-  Lib().SetFgColor(RGB(255, 255, 0));
-  Canvas canvas(600, 30);
-  DrawRow(s.mirror, canvas, 0, ODA_DRAWENTIRE, 0, {0, 0, 600, 20});
-  std::vector<int> yellow;
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 600; ++x)
-      if (canvas.At(x, y) == RGB(255, 255, 0)) yellow.push_back(x);
-  ASSERT_FALSE(yellow.empty());
-  int first = 600, lastBefore400 = -1, firstAfterGap = 600;
-  for (int x : yellow) {
-    first = std::min(first, x);
-    if (x < 400) lastBefore400 = std::max(lastBefore400, x);
-    if (x >= 400) firstAfterGap = std::min(firstAfterGap, x);
-  }
-  EXPECT_GE(first, 2);
-  EXPECT_LE(first, 4);
-  EXPECT_LT(lastBefore400, 100) << "the first part ends well left of the tab stop";
-  EXPECT_GE(firstAfterGap, 400);
-  EXPECT_LE(firstAfterGap, 403);
-}
-
 TEST(Text, AnEmptyListStillPaintsTileAndFocusForAFocusRequest) {
   Skinned s(0, 64, 32);
   Canvas canvas(300, 40);
