@@ -167,6 +167,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bHostDrawsRows = ::IsWindow(hSource) && ownerDrawn;
   m_bKeepsStrings = ::IsWindow(hSource) && (!ownerDrawn || (style & LBS_HASSTRINGS) != 0);
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
+  m_bRowsOfManyHeights = (style & LBS_OWNERDRAWVARIABLE) != 0;
   m_bFocusGoesElsewhere = (style & LBS_COMBOBOX) != 0;
   m_rowText = CRowTextLayout::Unmeasured(static_cast<DWORD>(style));
   m_bRowTextStale = !ownerDrawn;
@@ -449,8 +450,18 @@ LRESULT CSourceLink::RepeatRowChange(const CNextProc& next, UINT message, WPARAM
 
 bool CSourceLink::SyncRowCount(LRESULT count) {
   if (count < 0 || count == m_nMirrorRows) return false;
-  ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
-  m_nMirrorRows = count;
+  if (!m_bRowsOfManyHeights) {
+    ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
+  } else {
+    // A list that keeps each row's height keeps a row for each: empty ones, added or taken at
+    // the end, their heights the source's once the catch-up follows them.
+    if (count > m_nMirrorRows) ToMirror(LB_INITSTORAGE, static_cast<WPARAM>(count - m_nMirrorRows), 0);
+    for (LRESULT n = m_nMirrorRows; n < count && ToMirror(LB_ADDSTRING, 0, 0) >= 0; ++n) {
+    }
+    for (LRESULT n = m_nMirrorRows; n > count && ToMirror(LB_DELETESTRING, n - 1, 0) >= 0; --n) {
+    }
+  }
+  m_nMirrorRows = ToMirror(LB_GETCOUNT, 0, 0);
   return true;
 }
 
@@ -503,10 +514,13 @@ void CSourceLink::FollowFont(WPARAM font, LPARAM redraw) {
 
 void CSourceLink::FollowRowHeight() {
   // A list that draws its own texts takes its row height from the font; the mirror's rows keep
-  // the source's height (its first row's, where the source's rows have heights of their own).
-  const LRESULT itemHeight = AskSource(LB_GETITEMHEIGHT, 0, 0);
-  if (itemHeight > 0 && ToMirror(LB_GETITEMHEIGHT, 0, 0) != itemHeight)
-    ToMirror(LB_SETITEMHEIGHT, 0, MAKELPARAM(LOWORD(itemHeight), 0));
+  // the source's height, row by row where the source's rows have heights of their own.
+  const LRESULT rows = m_bRowsOfManyHeights ? m_nMirrorRows : 1;
+  for (LRESULT row = 0; row < rows; ++row) {
+    const LRESULT itemHeight = AskSource(LB_GETITEMHEIGHT, static_cast<WPARAM>(row), 0);
+    if (itemHeight > 0 && ToMirror(LB_GETITEMHEIGHT, static_cast<WPARAM>(row), 0) != itemHeight)
+      ToMirror(LB_SETITEMHEIGHT, static_cast<WPARAM>(row), MAKELPARAM(LOWORD(itemHeight), 0));
+  }
 }
 
 void CSourceLink::FollowRowText() {
@@ -660,14 +674,20 @@ void CSourceLink::FollowMirrorScroll() {
 }
 
 POINT CSourceLink::ToSourcePoint(POINT at) {
-  // The mirror's rows are all one height: the row under the point follows from its top row.
+  // The row under the point: the rows shown, from the top row down.
   RECT client = {};
   ::GetClientRect(m_hMirrorList, &client);
-  const int rowHeight = static_cast<int>(ToMirror(LB_GETITEMHEIGHT, 0, 0));
   const LRESULT count = ToMirror(LB_GETCOUNT, 0, 0);
-  const long row = rowHeight > 0 && at.y >= 0
-                       ? static_cast<long>(ToMirror(LB_GETTOPINDEX, 0, 0)) + at.y / rowHeight
-                       : -1;
+  long row = -1;
+  for (LRESULT shown = ToMirror(LB_GETTOPINDEX, 0, 0); shown >= 0 && shown < count; ++shown) {
+    RECT rc = {};
+    ToMirror(LB_GETITEMRECT, static_cast<WPARAM>(shown), reinterpret_cast<LPARAM>(&rc));
+    if (at.y < rc.top || rc.top >= client.bottom) break;
+    if (at.y < rc.bottom) {
+      row = static_cast<long>(shown);
+      break;
+    }
+  }
   RECT mirrorRow = {};
   RECT sourceRow = {};
   if (::PtInRect(&client, at) && row >= 0 && row < count &&

@@ -175,6 +175,7 @@ class CSourceLink : private CSubclassClient {
   bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
   bool m_bHostDrawsRows = false;       // the source is owner-drawn
   bool m_bMultiSelect = false;         // extended or multiple selection
+  bool m_bRowsOfManyHeights = false;   // each of the source's rows has a height of its own
   bool m_bProcedureBehind = false;     // the link replaced someone's procedure, not the list's own
   // How far a button offered to the source has come through its window procedures.
   enum class Offer { kNone, kOnItsWay, kHeldAtLink };

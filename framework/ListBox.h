@@ -5,8 +5,4 @@
 class CListBox : public CWnd {
  public:
   int GetCount() const { return static_cast<int>(OwnProc(LB_GETCOUNT)); }
-  int GetTopIndex() const { return static_cast<int>(OwnProc(LB_GETTOPINDEX)); }
-  int GetItemHeight(int nIndex) const {
-    return static_cast<int>(OwnProc(LB_GETITEMHEIGHT, static_cast<WPARAM>(nIndex)));
-  }
 };

@@ -59,8 +59,12 @@ void COverlayDlg::FitMirrorTo(HWND hSource) {
   SCROLLINFO bar = {sizeof bar, SIF_RANGE, 0, 0, 0, 0, 0};
   const bool scrolls = (source & WS_VSCROLL) || ::GetScrollInfo(hSource, SB_VERT, &bar);
   const DWORD frame = m_bInListsPlace ? source & kFrameStyles : 0;
+  // Rows of their own heights need a list that keeps a height for each row: one that keeps no
+  // data has one height for all.
+  const DWORD kept = (source & LBS_OWNERDRAWVARIABLE) ? LBS_OWNERDRAWVARIABLE
+                                                       : LBS_OWNERDRAWFIXED | LBS_NODATA;
   const DWORD wanted =
-      ((current | LBS_NODATA) & ~(kStylesOfTheSource | LBS_HASSTRINGS | WS_VSCROLL)) |
+      (current & ~(kStylesOfTheSource | LBS_HASSTRINGS | WS_VSCROLL | LBS_OWNERDRAWFIXED)) | kept |
       (source & kStylesOfTheSource) | (scrolls ? WS_VSCROLL : 0) | frame;
   const DWORD edges = m_bInListsPlace ? ::GetWindowLongA(hSource, GWL_EXSTYLE) & kFrameExStyles : 0;
   RECT rc = {};

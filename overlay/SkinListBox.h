@@ -53,6 +53,8 @@ class CSkinListBox : public CListBox {
   // Input the host's list decides about goes there; TRUE with *pResult set when it went.
   bool HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
   void MakeTileBrush();
+  // Row `row`'s rectangle in the client area, above or below what shows as well.
+  RECT RowRect(int row) const;
   // Fills rc (client coordinates) with the tile's grid, whose row 0 starts at itemZeroTop.
   void FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop);
   // After a new tile: the text colour chosen by contrast follows the tile.

@@ -8,7 +8,14 @@
 #include "overlay/Contrast.h"
 
 void CSkinListBox::PaintBackground(CDC* pDC, const RECT* lpRect) {
-  FillWithTile(*pDC, *lpRect, -GetItemHeight(0) * GetTopIndex());
+  FillWithTile(*pDC, *lpRect, RowRect(0).top);
+}
+
+RECT CSkinListBox::RowRect(int row) const {
+  // A list places a row above its top row too, and rows of their own heights one by one.
+  RECT rc = {};
+  OwnProc(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rc));
+  return rc;
 }
 
 void CSkinListBox::FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop) {
@@ -93,7 +100,8 @@ BOOL CSkinListBox::OnEraseBkgnd(CDC* pDC) {
   // The band below the last row; the rows paint their own strips.
   RECT rc = {};
   GetClientRect(&rc);
-  rc.top += (GetCount() - GetTopIndex()) * GetItemHeight(0);
+  const int count = GetCount();
+  if (count > 0 && RowRect(count - 1).bottom > rc.top) rc.top = RowRect(count - 1).bottom;
   PaintBackground(pDC, &rc);
   return TRUE;
 }
@@ -134,10 +142,10 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   if (hHost == nullptr || hSkin == nullptr) {
     // No memory for the pictures: the row shows the tile.
-    FillWithTile(item.hDC, rcItem, -GetItemHeight(0) * GetTopIndex());
+    FillWithTile(item.hDC, rcItem, RowRect(0).top);
     return;
   }
-  FillWithTile(hSkin, row, -GetItemHeight(0) * GetTopIndex() - rcItem.top);
+  FillWithTile(hSkin, row, RowRect(0).top - rcItem.top);
   if (selected) {
     CBrush selection(m_crSelect);
     ::FillRect(hSkin, &row, selection);

@@ -467,6 +467,7 @@ TEST(Scrolling, AfterTheWheelAnArrowClickOrAClickTheSkinShowsTheRowsTheListShows
 TEST(RowShapes, ClicksOnAVariableHeightListSelectTheRowsTheUserClicked) {
   SceneOptions o = ListOf(0, kSingle | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS);
   o.itemHeight = 0;
+  o.reference = Reference::kList;  // the list's frame, so its rows lie exactly where the list's do
   InputScene s(o, /*skinned=*/true);
   ParentAnswers heights(s.top.hWnd(), [](UINT m, WPARAM, LPARAM l, LRESULT* result) {
     if (m != WM_MEASUREITEM) return false;
@@ -478,9 +479,17 @@ TEST(RowShapes, ClicksOnAVariableHeightListSelectTheRowsTheUserClicked) {
   AddItems(s.list, 30);
   ASSERT_EQ(s.ToList(LB_GETITEMHEIGHT, 1), 40) << "the host's rows are of two heights";
   s.Start();
-  for (int row : {3, 6, 10}) {
+  // The user clicks each row shown where the host's list has it, and the skin shows it there.
+  for (int row = 0; user::RowPoint(s.list, row).y < user::RowPoint(s.list, 0).y + 150; ++row) {
+    RECT skins = {}, lists = {};
+    ::SendMessageA(s.mirror, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&skins));
+    s.ToList(LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&lists));
+    ::MapWindowPoints(s.mirror, nullptr, reinterpret_cast<POINT*>(&skins), 2);
+    ::MapWindowPoints(s.list, nullptr, reinterpret_cast<POINT*>(&lists), 2);
+    EXPECT_TRUE(skins.top == lists.top && skins.bottom == lists.bottom)
+        << "row " << row << " is where the list has it on the screen";
     const int before = s.SelChanges();
-    s.ClickRow(row);
+    user::Click(user::RowPoint(s.list, row));
     EXPECT_EQ(s.ToList(LB_GETCURSEL), row) << "the host's selection after a click on row " << row;
     EXPECT_EQ(s.SelChanges() - before, 1) << "LBN_SELCHANGE for a click on row " << row;
     s.ExpectSkinShowsList("a click on row " + std::to_string(row));
