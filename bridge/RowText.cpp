@@ -16,13 +16,15 @@ void FillProbe(Char (&probe)[kProbeLength + 1]) {
   probe[kProbeLength] = Char();
 }
 
-// The x of each bar the metafile shows drawn at height y, in increasing order.
-void BarsAt(HENHMETAFILE hPicture, LONG y, CPlainArray<LONG>& xs) {
+// The x of each bar the metafile shows drawn at height y within a row's reach of x = left, in
+// increasing order; FALSE when any bar lay beyond it.
+bool BarsAt(HENHMETAFILE hPicture, LONG y, LONG left, CPlainArray<LONG>& xs) {
+  bool allWithinReach = true;
   const UINT size = ::GetEnhMetaFileBits(hPicture, 0, nullptr);
   CPlainArray<BYTE> bits;
   if (size == 0 || !bits.SetSize(static_cast<int>(size)) ||
       ::GetEnhMetaFileBits(hPicture, size, bits.GetData()) != size)
-    return;
+    return false;
   for (UINT at = 0; at + sizeof(EMR) <= size;) {
     const auto* record = reinterpret_cast<const EMR*>(bits.GetData() + at);
     if (record->nSize < sizeof(EMR) || record->nSize > size - at) break;
@@ -32,14 +34,20 @@ void BarsAt(HENHMETAFILE hPicture, LONG y, CPlainArray<LONG>& xs) {
       const UINT unit = record->iType == EMR_EXTTEXTOUTW ? 2 : 1;
       if (out.ptlReference.y == y && out.nChars >= 1 && out.offString + unit <= record->nSize) {
         const BYTE* first = reinterpret_cast<const BYTE*>(record) + out.offString;
-        if ((unit == 2 ? *reinterpret_cast<const wchar_t*>(first) : static_cast<wchar_t>(*first)) ==
-            kBar)
-          xs.Add(out.ptlReference.x);
+        const LONG x = out.ptlReference.x;
+        if ((unit == 2 ? *reinterpret_cast<const wchar_t*>(first) : static_cast<wchar_t>(*first)) !=
+            kBar) {
+        } else if (x >= left && x - left <= 0x7FFF) {
+          xs.Add(x);
+        } else {
+          allWithinReach = false;
+        }
       }
     }
     at += record->nSize;
   }
   std::sort(xs.GetData(), xs.GetData() + xs.GetSize());
+  return allWithinReach;
 }
 
 }  // namespace
@@ -98,13 +106,15 @@ bool CRowTextLayout::Measure(HWND hList, bool bUnicode) {
   }
   if (hPicture == nullptr) return false;
   CPlainArray<LONG> bars;
-  BarsAt(hPicture, row.top, bars);
+  const bool allWithinReach = BarsAt(hPicture, row.top, row.left, bars);
   ::DeleteEnhMetaFile(hPicture);
   if (bars.GetSize() == 0) return false;
-  // One bar: the list drew the row whole, its tabs unexpanded.
+  // One bar: the list drew the row whole, its tabs unexpanded. Bars beyond the row's reach come
+  // from the system's default stops, which a metafile cannot always work out: the system works
+  // them out again where the text is drawn.
   nOrigin = bars[0] - row.left;
-  bExpandsTabs = bars.GetSize() > 1;
-  nStops = std::min(bars.GetSize() - 1, kMaxStops);
+  bExpandsTabs = bars.GetSize() > 1 || !allWithinReach;
+  nStops = allWithinReach ? std::min(bars.GetSize() - 1, kMaxStops) : 0;
   for (int i = 0; i < nStops; ++i) stops[i] = bars[i + 1] - row.left;
   return true;
 }

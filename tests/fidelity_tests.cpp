@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -258,82 +259,60 @@ TEST(Unicode, AWideRowIsDrawnAsTheSystemDrawsTheSameText) {
 
 namespace {
 
-// What one reader, in one character set and on one thread, reads of row `row`: the length it is
-// promised, the bytes it gets, whether more were written than promised, and where a search for
-// `find` lands.
-std::string ReadRow(HWND hList, int row, bool wide, const std::string& find) {
-  auto ask = [&](UINT m, WPARAM w, LPARAM l) {
-    return wide ? ::SendMessageW(hList, m, w, l) : ::SendMessageA(hList, m, w, l);
-  };
-  const size_t unit = wide ? 2 : 1;
-  const LRESULT length = ask(LB_GETTEXTLEN, row, 0);
-  if (length < 0 || length > 1000) return "length " + std::to_string(length);
-  std::string room((static_cast<size_t>(length) + 1) * unit + 16, '\xCD');
-  const LRESULT got = ask(LB_GETTEXT, row, reinterpret_cast<LPARAM>(&room[0]));
-  const bool overran = room.find_first_not_of('\xCD', (length + 1) * unit) != std::string::npos;
-  std::wstring wideFind(find.begin(), find.end());
-  const LRESULT found = ask(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                            wide ? reinterpret_cast<LPARAM>(wideFind.c_str())
-                                 : reinterpret_cast<LPARAM>(find.c_str()));
-  return "length " + std::to_string(length) + ", got " + std::to_string(got) + " [" +
-         room.substr(0, got > 0 ? static_cast<size_t>(got) * unit : 0) + "]" +
-         (overran ? " OVERRUN" : "") + ", found at " + std::to_string(found);
-}
-
-// The same questions asked from a thread of the reader's own, as a tool in another program asks.
-std::string ReadRowFromAnotherThread(HWND hList, int row, bool wide, const std::string& find) {
+// What a reader in one character set, on this thread or one of its own (as a tool in another
+// program asks), reads of row `row`: its promised length, the bytes it gets, whether more were
+// written than promised, and where the row's first word is found.
+std::string ReadRow(HWND hList, int row, bool wide, bool otherThread) {
   std::string answer;
   std::atomic<bool> done{false};
-  std::thread reader([&] {
-    answer = ReadRow(hList, row, wide, find);
+  auto read = [&] {
+    auto ask = [&](UINT m, WPARAM w, const void* l) {
+      return wide ? ::SendMessageW(hList, m, w, reinterpret_cast<LPARAM>(l))
+                  : ::SendMessageA(hList, m, w, reinterpret_cast<LPARAM>(l));
+    };
+    const size_t unit = wide ? 2 : 1;
+    const LRESULT length = ask(LB_GETTEXTLEN, row, nullptr);
+    std::string room((std::min<LRESULT>(length, 999) + 1) * unit + 16, '\xCD');
+    const LRESULT got = ask(LB_GETTEXT, row, &room[0]);
+    const bool overran = room.find_first_not_of('\xCD', (length + 1) * unit) != std::string::npos;
+    room.resize(std::max<LRESULT>(got, 0) * unit);
+    const std::string word =
+        room.substr(0, room.find(wide ? std::string(" \0", 2) : " ")) + std::string(2, '\0');
+    answer = std::to_string(length) + " [" + room + "]" + (overran ? " OVERRUN" : "") +
+             " found at " + std::to_string(ask(LB_FINDSTRING, -1, word.c_str()));
     done = true;
-  });
-  while (!done) {
-    Pump();
-    ::Sleep(1);
-  }
+  };
+  if (!otherThread) read();
+  std::thread reader(otherThread ? std::function<void()>(read) : [] {});
+  for (; !done; ::Sleep(1)) Pump();
   reader.join();
   return answer;
 }
 
 }  // namespace
 
-TEST(Readers, EveryReaderReadsTheSkinsRowsAsItReadsTheHostsListInEitherCharacterSet) {
-  const struct {
-    bool unicodeHost;
-    std::wstring rows[3];
-  } kHosts[] = {
-      {false, {L"apple.txt", L"Caf\u00e9 cr\u00e8me", L"row 02"}},
-      {true, {L"row 00 unicode host", kGreek, kJapanese}},
-  };
-  for (const auto& host : kHosts) {
-    HostScene h(Options(0, 0, {20, 20, 320, 220}, host.unicodeHost));
-    for (const std::wstring& row : host.rows) {
-      std::string narrow(row.size() * 2 + 1, '\0');
-      ::WideCharToMultiByte(CP_ACP, 0, row.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()),
-                            nullptr, nullptr);
-      if (host.unicodeHost)
-        ::SendMessageW(h.list, LB_ADDSTRING, 0, Wide(row));
-      else
-        h.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(narrow.c_str()));
+TEST(Readers, EveryReaderReadsTheSkinsRowsAndStateAsItReadsTheHostsListInEitherCharacterSet) {
+  const std::wstring kRows[2][3] = {{L"apple.txt", L"Caf\u00e9 cr\u00e8me", L"row 02"},
+                                    {L"row 00 unicode host", kGreek, kJapanese}};
+  for (bool unicodeHost : {false, true}) {
+    HostScene h(Options(0, 0, {20, 20, 320, 220}, unicodeHost));
+    for (const std::wstring& row : kRows[unicodeHost]) {
+      char narrow[64] = "";
+      ::WideCharToMultiByte(CP_ACP, 0, row.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+      unicodeHost ? ::SendMessageW(h.list, LB_ADDSTRING, 0, Wide(row))
+                  : h.ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(narrow));
     }
     h.On();
-    EXPECT_EQ(::IsWindowUnicode(h.mirror) != FALSE, host.unicodeHost);
-    for (bool otherThread : {false, true})
-      for (bool wideReader : {false, true})
-        for (int row = 0; row < 3; ++row) {
-          auto read = otherThread ? &ReadRowFromAnotherThread : &ReadRow;
-          const std::string find = row == 0 ? "APPLE.TXT" : "row 02";
-          EXPECT_EQ(read(h.mirror, row, wideReader, find), read(h.list, row, wideReader, find))
-              << (host.unicodeHost ? "Unicode" : "ANSI") << " host, "
-              << (wideReader ? "Unicode" : "ANSI") << " reader"
-              << (otherThread ? " on another thread" : "") << ", row " << row
-              << " (first: the skin, second: the host's list)";
-        }
+    for (int reader = 0; reader < 4; ++reader)
+      for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(ReadRow(h.mirror, row, reader & 1, reader & 2),
+                  ReadRow(h.list, row, reader & 1, reader & 2))
+            << (unicodeHost ? "Unicode" : "ANSI") << " host, " << (reader & 1 ? "Unicode" : "ANSI")
+            << " reader" << (reader & 2 ? " on another thread" : "") << ", row " << row
+            << " (first: the skin, second: the host's list)";
   }
-}
-
-TEST(Readers, EveryOtherQuestionToTheSkinGetsTheHostsListsAnswer) {
+  // Every other question a reader asks, in both places the skin can lie, before the host's loop
+  // has run after the host's changes and after.
   for (Reference layout : {Reference::kContainer, Reference::kList}) {
     SceneOptions o = Options(40, 0, {20, 20, 320, 220}, false,
                              kPlainListStyle | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL | WS_HSCROLL);
@@ -341,7 +320,6 @@ TEST(Readers, EveryOtherQuestionToTheSkinGetsTheHostsListsAnswer) {
     HostScene h(o);
     ::SetWindowTextA(h.list, "Files");
     h.On();
-    // The host's changes, asked about before its loop runs and again after.
     h.ToList(LB_SETLOCALE, MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT));
     h.ToList(LB_SETHORIZONTALEXTENT, 700);
     h.ToList(LB_SELITEMRANGEEX, 3, 5);
@@ -349,31 +327,22 @@ TEST(Readers, EveryOtherQuestionToTheSkinGetsTheHostsListsAnswer) {
     for (bool pumped : {false, true}) {
       if (pumped) Pump();
       auto answers = [](HWND hList) {
-        RECT row = {};
-        ::SendMessageA(hList, LB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&row));
+        RECT rc = {};
         char text[32] = "";
-        ::SendMessageA(hList, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-        const std::pair<const char*, LRESULT> kAnswers[] = {
-            {"WM_GETTEXTLENGTH", ::SendMessageW(hList, WM_GETTEXTLENGTH, 0, 0)},
-            {"LB_GETITEMRECT", row.left + 1000 * row.top + 1000000 * row.bottom},
-            {"LB_ITEMFROMPOINT", ::SendMessageA(hList, LB_ITEMFROMPOINT, 0, MAKELPARAM(30, 50))},
-            {"LB_GETSEL 4", ::SendMessageA(hList, LB_GETSEL, 4, 0)},
-            {"LB_GETSELCOUNT", ::SendMessageA(hList, LB_GETSELCOUNT, 0, 0)},
-            {"LB_GETCARETINDEX", ::SendMessageA(hList, LB_GETCARETINDEX, 0, 0)},
-            {"LB_GETANCHORINDEX", ::SendMessageA(hList, LB_GETANCHORINDEX, 0, 0)},
-            {"LB_GETHORIZONTALEXTENT", ::SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0)},
-            {"LB_GETLOCALE", ::SendMessageA(hList, LB_GETLOCALE, 0, 0)},
-            {"WM_GETOBJECT", ::SendMessageA(hList, WM_GETOBJECT, 0, OBJID_CLIENT)},
-            {"control id", ::GetDlgCtrlID(hList)},
-        };
-        std::string all = std::string("WM_GETTEXT ") + text + "\n";
-        for (const auto& a : kAnswers) all += a.first + (" " + std::to_string(a.second)) + "\n";
-        return all;
+        std::string all = std::to_string(::SendMessageA(hList, WM_GETTEXT, 32, (LPARAM)text)) + text;
+        const LPARAM kQuestions[][3] = {
+            {WM_GETTEXTLENGTH}, {LB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&rc)},
+            {LB_ITEMFROMPOINT, 0, MAKELPARAM(30, 50)}, {LB_GETSEL, 4}, {LB_GETSELCOUNT},
+            {LB_GETCARETINDEX}, {LB_GETANCHORINDEX}, {LB_GETHORIZONTALEXTENT}, {LB_GETLOCALE},
+            {WM_GETOBJECT, 0, OBJID_CLIENT}};
+        for (const auto& q : kQuestions)
+          all += " " + std::to_string(::SendMessageA(hList, q[0], q[1], q[2]));
+        return all + " rect " + std::to_string(rc.top) + "," + std::to_string(rc.bottom) + " id " +
+               std::to_string(::GetDlgCtrlID(hList));
       };
       EXPECT_EQ(answers(h.mirror), answers(h.list))
           << (layout == Reference::kList ? "in the list's own place" : "in a container")
-          << (pumped ? ", after the host's loop ran" : ", before the host's loop ran")
-          << " (first: the skin, second: the host's list)";
+          << (pumped ? ", after the host's loop ran" : ", before the host's loop ran");
     }
   }
 }
@@ -727,49 +696,39 @@ TEST(Font, AFontTheHostSetsWhileOnIsRepeatedWithTheRowHeightItsListTakes) {
 }
 
 TEST(Font, TabbedRowsShowEveryColumnWhereTheHostsListShowsIt) {
-  // Tab stops in dialog units, as hosts give them; a list narrower than 400 pixels.
-  INT early[] = {40, 90};
-  INT later[] = {24};
+  // Stops in dialog units, as hosts give them, set before switch-on and while on; a list narrower
+  // than 400 pixels. The host's own list, unskinned beside it, ends with the same stops.
   const struct {
-    const char* what;
     DWORD style;
-    INT* before;  // set before switch-on (count in beforeCount)
-    int beforeCount;
-    INT* after;  // set while the skin is on
-    int afterCount;
-  } kLists[] = {
-      {"tabs not expanded", 0, nullptr, 0, nullptr, 0},
-      {"the default stops", LBS_USETABSTOPS, nullptr, 0, nullptr, 0},
-      {"stops set before switch-on", LBS_USETABSTOPS, early, 2, nullptr, 0},
-      {"stops set while on", LBS_USETABSTOPS, early, 2, later, 1},
-  };
-  const char* const rows[] = {"ALPHA\t1", "B\t22\t333", "\tlast"};
+    std::vector<INT> before, after;
+  } kLists[] = {{0, {}, {}}, {LBS_USETABSTOPS, {}, {}}, {LBS_USETABSTOPS, {40, 90}, {}},
+                {LBS_USETABSTOPS, {40, 90}, {24}}};
   for (const auto& list : kLists) {
     const DWORD style = kPlainListStyle | LBS_NOINTEGRALHEIGHT | list.style;
     Skin h(Options(0, 20, {20, 20, 260, 160}, false, style));
-    // The host's own list, unskinned, with the stops the skinned one ends with.
     const HWND twin = MakeChild(h.top.hWnd(), 101, style, 280, 20, 240, 140);
-    for (HWND hList : {h.list, twin}) {
-      for (const char* row : rows) ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
-      ::SendMessageA(hList, LB_SETITEMHEIGHT, 0, 20);
-    }
-    if (list.before) h.ToList(LB_SETTABSTOPS, list.beforeCount, reinterpret_cast<LPARAM>(list.before));
+    auto stops = [](HWND hList, const std::vector<INT>& at) {
+      if (!at.empty()) ::SendMessageA(hList, LB_SETTABSTOPS, at.size(), (LPARAM)at.data());
+    };
+    for (HWND hList : {h.list, twin})
+      for (const char* row : {"ALPHA\t1", "B\t22\t333", "\tlast"})
+        ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    ::SendMessageA(twin, LB_SETITEMHEIGHT, 0, 20);
+    stops(h.list, list.before);
     h.Off();
     h.On();
     Lib().SetBkColor(::GetSysColor(COLOR_WINDOW));
     Lib().SetFgColor(::GetSysColor(COLOR_WINDOWTEXT));
-    if (list.after) h.ToList(LB_SETTABSTOPS, list.afterCount, reinterpret_cast<LPARAM>(list.after));
-    INT* final = list.after ? list.after : list.before;
-    if (final) ::SendMessageA(twin, LB_SETTABSTOPS, list.after ? list.afterCount : list.beforeCount,
-                              reinterpret_cast<LPARAM>(final));
-    ::InvalidateRect(twin, nullptr, TRUE);
+    stops(h.list, list.after);
+    stops(twin, list.after.empty() ? list.before : list.after);
     for (int row = 0; row < 3; ++row) {
       const RECT part = {0, row * 20, 230, row * 20 + 20};
       const InkDifference diff =
           CompareInk(InkOn(PixelRect::OfClient(h.mirror, part), ::GetSysColor(COLOR_WINDOW)),
                      InkOn(PixelRect::OfClient(twin, part), ::GetSysColor(COLOR_WINDOW)));
-      EXPECT_EQ(diff.count, 0) << list.what << ", row " << row << " \"" << rows[row]
-                               << "\" (first: the skin, second: the host's list):" << diff.sample;
+      EXPECT_EQ(diff.count, 0) << "style " << std::hex << list.style << std::dec << ", "
+                               << list.before.size() << " stops before, " << list.after.size()
+                               << " while on, row " << row << ":" << diff.sample;
     }
   }
 }
@@ -1005,14 +964,9 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
         for (int y = top + 2; y < top + 16 && !ink; ++y) ink = shown.At(x, y) == inkColour;
       EXPECT_TRUE(ink) << kind.what << ", row " << row << ": the host's text is drawn";
     }
-    if (draws && kind.drawing != Drawing::kLeavingTheDcChanged) {
-      const std::vector<POINT> skinsInk = inkOf(h.mirror, coreInk);
-      EXPECT_TRUE(skinsInk.size() == listsInk.size() &&
-                  std::equal(skinsInk.begin(), skinsInk.end(), listsInk.begin(),
-                             [](POINT a, POINT b) { return a.x == b.x && a.y == b.y; }))
-          << kind.what << ": the text is drawn in the list's font and colour, " << skinsInk.size()
-          << " ink pixels against the list's " << listsInk.size();
-    }
+    if (draws && kind.drawing != Drawing::kLeavingTheDcChanged)
+      EXPECT_EQ(CompareInk(inkOf(h.mirror, coreInk), listsInk).count, 0)
+          << kind.what << ": the text is drawn in the list's font and colour";
     h.Off();
     ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_hostProc));
   }
