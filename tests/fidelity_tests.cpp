@@ -964,9 +964,10 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
         for (int y = top + 2; y < top + 16 && !ink; ++y) ink = shown.At(x, y) == inkColour;
       EXPECT_TRUE(ink) << kind.what << ", row " << row << ": the host's text is drawn";
     }
-    if (draws && kind.drawing != Drawing::kLeavingTheDcChanged)
+    if (draws && kind.drawing != Drawing::kLeavingTheDcChanged) {
       EXPECT_EQ(CompareInk(inkOf(h.mirror, coreInk), listsInk).count, 0)
           << kind.what << ": the text is drawn in the list's font and colour";
+    }
     h.Off();
     ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_hostProc));
   }
