@@ -1,7 +1,9 @@
-// CSourceLink: the link between the host's list box (the source) and the mirror list. It owns all
-// that ties the two together: the source's window procedure it replaced, the source's character
-// set, the repeat policy that keeps the mirror showing what the host's list holds, and the
-// hand-back of the user's actions on the mirror to the source.
+// CSourceLink: the link between the host's list box (the source) and the mirror list, one for each
+// skin. It owns all that ties the two together, each concern in a room of its own: the subclass
+// and the repeat policy that keeps the mirror showing what the host's list holds (SourceLink.cpp,
+// RepeatPolicy.h), the catch-up that shows it (CatchUp.cpp), the veil over the host's list
+// (Veil.cpp), the hand-back of the user's actions on the mirror (HandBack.cpp), and the rows as
+// readers read them and the host draws them (Readers.cpp, RowText.h).
 //
 // The host's list is the model and the mirror is a view of it: the mirror keeps no rows of its
 // own, only as many as the list has, and draws each one from the list as it paints it. What the
@@ -14,6 +16,19 @@
 #include "framework/Gdi.h"
 #include "framework/Subclass.h"
 #include "framework/Wnd.h"
+
+// Counts a piece of the link's work (a message it handles, its own change to the source) on the
+// stack for as long as it runs.
+class DepthScope {
+ public:
+  explicit DepthScope(int& depth) : m_depth(depth) { ++m_depth; }
+  ~DepthScope() { --m_depth; }
+  DepthScope(const DepthScope&) = delete;
+  DepthScope& operator=(const DepthScope&) = delete;
+
+ private:
+  int& m_depth;
+};
 
 class CSourceLink : private CSubclassClient {
  public:
@@ -120,14 +135,39 @@ class CSourceLink : private CSubclassClient {
   void HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc);
 
  private:
-  // The source window procedure: every message the source list receives while hooked.
+  // ---- The link itself (SourceLink.cpp): the subclass, the dispatch by the repeat policy
+  // (RepeatPolicy.h), and the ways to the source and the mirror.
   LRESULT OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
                             LPARAM lParam) override;
   void OnSubclassedWindowGone() override;
-  // Keeps the source's own window region for its unveiling, and veils it.
-  void TakeHostRegion();
-  // The source's own redraw switch, its visibility kept as it is.
-  void SetSourceRedraw(bool redraw);
+  // The source's previous procedure as it is now; empty when nothing is hooked.
+  CNextProc SourceProc() const;
+  // A question to the source: past the link while hooked, straight to the window before.
+  LRESULT AskSource(UINT message, WPARAM wParam, LPARAM lParam) const;
+  // A message sent in the source's character set, its texts as the source takes them.
+  LRESULT SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) const;
+  LRESULT ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const;
+
+  Owner* const m_pOwner;
+  const CWnd* const m_pMirror;
+  CWindowSubclass m_subclass;
+  HWND m_hSourceList = nullptr;        // the source last hooked; cleared once it is destroyed
+  HWND m_hHookedList = nullptr;        // the source while the link is in its chain; else null
+  HWND m_hSourceParent = nullptr;      // the source's parent, as the link last saw it
+  WNDPROC m_pfnOldListProc = nullptr;  // the procedure the link replaced; else null
+  HWND m_hMirrorList = nullptr;        // the mirror list's window
+  int m_nDepth = 0;                    // messages of the source the link is handling now
+  // What the source is, read when it is hooked.
+  bool m_bUnicode = false;             // the source is a Unicode window
+  bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
+  bool m_bHostDrawsRows = false;       // the source is owner-drawn
+  bool m_bMultiSelect = false;         // extended or multiple selection
+  bool m_bRowsOfManyHeights = false;   // each of the source's rows has a height of its own
+  bool m_bProcedureBehind = false;     // the link replaced someone's procedure, not the list's own
+  bool m_bMirrorSelectsItself = true;
+  bool m_bFocusGoesElsewhere = false;
+
+  // ---- The view follows the list (CatchUp.cpp).
   // Something the mirror shows changed: a catch-up is due once the host's loop runs.
   void NeedCatchUp(unsigned what);
   // A message that adds or removes rows; returns the source's answer.
@@ -145,45 +185,10 @@ class CSourceLink : private CSubclassClient {
   // Makes the mirror show the source's selection, caret, anchor and top row.
   void ShowSourceState();
   void ShowSourceTop();
-  // A point of the mirror's client area as the point of the source's client area on the same
-  // place of the same row.
-  POINT ToSourcePoint(POINT mirrorPoint);
-  // A mouse message's point on the mirror as the source's, once the source has the mirror's
-  // scroll position.
-  LPARAM AtSourcePoint(LPARAM mirrorPoint);
-  // A message sent in the source's character set, its texts as the source takes them.
-  LRESULT SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) const;
-  LRESULT ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const;
-  // A question to the source: past the link while hooked, straight to the window before.
-  LRESULT AskSource(UINT message, WPARAM wParam, LPARAM lParam) const;
-  // The source's previous procedure as it is now; empty when nothing is hooked.
-  CNextProc SourceProc() const;
   // The size the panel takes for the source as it is now.
   SIZE SourceSize() const;
   void ResizeOwnerToSource();
 
-  Owner* const m_pOwner;
-  const CWnd* const m_pMirror;
-  CWindowSubclass m_subclass;
-
-  HWND m_hSourceList = nullptr;        // the source last hooked; cleared once it is destroyed
-  HWND m_hHookedList = nullptr;        // the source while the link is in its chain; else null
-  HWND m_hSourceParent = nullptr;      // the source's parent, as the link last saw it
-  WNDPROC m_pfnOldListProc = nullptr;  // the procedure the link replaced; else null
-  HWND m_hMirrorList = nullptr;        // the mirror list's window
-  bool m_bUnicode = false;             // the source is a Unicode window
-  bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
-  bool m_bHostDrawsRows = false;       // the source is owner-drawn
-  bool m_bMultiSelect = false;         // extended or multiple selection
-  bool m_bRowsOfManyHeights = false;   // each of the source's rows has a height of its own
-  bool m_bProcedureBehind = false;     // the link replaced someone's procedure, not the list's own
-  // How far a button offered to the source has come through its window procedures.
-  enum class Offer { kNone, kOnItsWay, kHeldAtLink };
-  Offer m_offer = Offer::kNone;
-  bool m_bSourceTookPress = false;     // the source took the gesture at its press
-  bool m_bMirrorSelectsItself = true;
-  bool m_bFocusGoesElsewhere = false;
-  bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
   // What the mirror has yet to catch up with, once the host's loop runs.
   enum : unsigned {
     kNothingPending = 0,
@@ -195,14 +200,34 @@ class CSourceLink : private CSubclassClient {
   unsigned m_pending = kNothingPending;
   bool m_bCatchUpPosted = false;       // a catch-up is on its way through the host's loop
   bool m_bMirrorHeld = false;          // the mirror's painting waits for the catch-up
+  bool m_bHostRedrawOff = false;       // the host switched its list's redraw off
   SIZE m_sourceSize = {};              // the source's size the panel last followed
   LRESULT m_nMirrorRows = 0;           // the rows the link gave the mirror
-  int m_nDepth = 0;                    // messages of the source the link is handling now
-  bool m_bMovingFocus = false;         // MoveFocus is at work
+  CRowTextLayout m_rowText;            // where the source puts a row's text
+  bool m_bRowTextStale = false;        // its font or tab stops changed since it was measured
+
+  // ---- The veil (Veil.cpp).
+  // Keeps the source's own window region for its unveiling, and veils it.
+  void TakeHostRegion();
+  // The source's own redraw switch, its visibility kept as it is.
+  void SetSourceRedraw(bool redraw);
+
   bool m_bVeiled = false;              // the source shows nothing and lets the mouse through
   int m_nVeiling = 0;                  // the link's own changes to the veiled source under way
   bool m_bSourceTabStop = false;       // the source was a tab stop before its veil
   CGdiObject m_hostRegion;             // the source's own window region, kept during its veil
-  CRowTextLayout m_rowText;            // where the source puts a row's text
-  bool m_bRowTextStale = false;        // its font or tab stops changed since it was measured
+
+  // ---- The hand-back (HandBack.cpp).
+  // A point of the mirror's client area as the point of the source's client area on the same
+  // place of the same row.
+  POINT ToSourcePoint(POINT mirrorPoint);
+  // A mouse message's point on the mirror as the source's, once the source has the mirror's
+  // scroll position.
+  LPARAM AtSourcePoint(LPARAM mirrorPoint);
+
+  // How far a button offered to the source has come through its window procedures.
+  enum class Offer { kNone, kOnItsWay, kHeldAtLink };
+  Offer m_offer = Offer::kNone;
+  bool m_bSourceTookPress = false;     // the source took the gesture at its press
+  bool m_bMovingFocus = false;         // MoveFocus is at work
 };
