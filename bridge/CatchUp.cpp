@@ -56,7 +56,8 @@ bool CSourceLink::SyncRowCount(LRESULT count) {
     ToMirror(LB_SETCOUNT, static_cast<WPARAM>(count), 0);
   } else {
     // A list that keeps each row's height keeps a row for each: empty ones, added or taken at
-    // the end, their heights the source's once the catch-up follows them.
+    // the end, their heights the source's once the catch-up follows them, shown all at once.
+    HoldMirrorPainting();
     if (count > m_nMirrorRows) ToMirror(LB_INITSTORAGE, static_cast<WPARAM>(count - m_nMirrorRows), 0);
     for (LRESULT n = m_nMirrorRows; n < count && ToMirror(LB_ADDSTRING, 0, 0) >= 0; ++n) {
     }
@@ -120,16 +121,25 @@ void CSourceLink::FollowRowHeight() {
   const LRESULT rows = m_bRowsOfManyHeights ? m_nMirrorRows : 1;
   for (LRESULT row = 0; row < rows; ++row) {
     const LRESULT itemHeight = AskSource(LB_GETITEMHEIGHT, static_cast<WPARAM>(row), 0);
-    if (itemHeight > 0 && ToMirror(LB_GETITEMHEIGHT, static_cast<WPARAM>(row), 0) != itemHeight)
-      ToMirror(LB_SETITEMHEIGHT, static_cast<WPARAM>(row), MAKELPARAM(LOWORD(itemHeight), 0));
+    if (itemHeight <= 0 || ToMirror(LB_GETITEMHEIGHT, static_cast<WPARAM>(row), 0) == itemHeight)
+      continue;
+    if (m_bRowsOfManyHeights) HoldMirrorPainting();
+    ToMirror(LB_SETITEMHEIGHT, static_cast<WPARAM>(row), MAKELPARAM(LOWORD(itemHeight), 0));
   }
 }
 
 void CSourceLink::FollowRowText() {
   if (!m_bRowTextStale || !m_bVeiled || m_bHostDrawsRows || m_hSourceList == nullptr) return;
-  CRowTextLayout measured = m_rowText;
-  if (!measured.Measure(m_hSourceList, m_bUnicode)) return;
+  // Measured once for each change of font or stops, whether or not it succeeds.
   m_bRowTextStale = false;
+  CRowTextLayout measured = m_rowText;
+  const auto font = reinterpret_cast<HFONT>(AskSource(WM_GETFONT, 0, 0));
+  const DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hSourceList, GWL_STYLE));
+  if (!measured.MeasureOnTwin(::GetParent(m_hMirrorList), style, font, m_tabStops.GetData(),
+                              m_tabStops.GetSize()))
+    return;
+  // Stops the host gave its list before the link saw its messages show in its rows.
+  if (!m_bTabStopsSeen) measured.LearnStopsShown(m_hSourceList, m_bUnicode, m_bVeiled);
   if (measured == m_rowText) return;
   m_rowText = measured;
   ::InvalidateRect(m_hMirrorList, nullptr, TRUE);

@@ -47,6 +47,7 @@ constexpr RepeatRule kOtherPolicy[] = {
     {WM_ENABLE, Repeat::kEnableAfter},
     {WM_SETREDRAW, Repeat::kHostRedraw},
     {WM_SETFONT, Repeat::kFontAfter},
+    {WM_SETTEXT, Repeat::kTextAfter},
     {WM_KEYDOWN, Repeat::kStateAfter},
     {WM_KEYUP, Repeat::kStateAfter},
     {WM_CHAR, Repeat::kStateAfter},

@@ -21,6 +21,7 @@ enum class Repeat {
   kHostReshapes,          // the host may have given its list a window region or another parent
   kHostPrints,            // the host prints its list: the veiled list draws for it meanwhile
   kHostRedraw,            // the host's own redraw switch: the mirror's follows it
+  kTextAfter,             // the list takes a window text: the mirror takes it too
   kStateAfter,            // the user's input: the source decides, then the mirror shows its state
   kStateAfterIfCaptured,  // as kStateAfter while the source holds the mouse (a drag), else kNone
 };

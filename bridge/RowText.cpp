@@ -9,22 +9,22 @@ namespace {
 // The probe row: bars, each after a tab, so that every bar is drawn on its own at its stop.
 constexpr int kProbeLength = 1 + 2 * CRowTextLayout::kMaxStops;
 constexpr wchar_t kBar = L'|';
+// Farther than any row reaches: a position beyond it is no stop.
+constexpr LONG kRowsReach = 0x7FFF;
 
-template <typename Char>
-void FillProbe(Char (&probe)[kProbeLength + 1]) {
-  for (int i = 0; i < kProbeLength; ++i) probe[i] = static_cast<Char>(i % 2 ? L'\t' : kBar);
-  probe[kProbeLength] = Char();
-}
+// One run of text a metafile shows drawn: where, and its first character.
+struct DrawnText {
+  LONG x, y;
+  wchar_t first;
+};
 
-// The x of each bar the metafile shows drawn at height y within a row's reach of x = left, in
-// increasing order; FALSE when any bar lay beyond it.
-bool BarsAt(HENHMETAFILE hPicture, LONG y, LONG left, CPlainArray<LONG>& xs) {
-  bool allWithinReach = true;
+// The runs of text a list drew into hPicture.
+void TextsDrawn(HENHMETAFILE hPicture, CPlainArray<DrawnText>& texts) {
   const UINT size = ::GetEnhMetaFileBits(hPicture, 0, nullptr);
   CPlainArray<BYTE> bits;
   if (size == 0 || !bits.SetSize(static_cast<int>(size)) ||
       ::GetEnhMetaFileBits(hPicture, size, bits.GetData()) != size)
-    return false;
+    return;
   for (UINT at = 0; at + sizeof(EMR) <= size;) {
     const auto* record = reinterpret_cast<const EMR*>(bits.GetData() + at);
     if (record->nSize < sizeof(EMR) || record->nSize > size - at) break;
@@ -32,22 +32,45 @@ bool BarsAt(HENHMETAFILE hPicture, LONG y, LONG left, CPlainArray<LONG>& xs) {
     if (text && record->nSize >= sizeof(EMREXTTEXTOUTW)) {
       const EMRTEXT& out = reinterpret_cast<const EMREXTTEXTOUTW*>(record)->emrtext;
       const UINT unit = record->iType == EMR_EXTTEXTOUTW ? 2 : 1;
-      if (out.ptlReference.y == y && out.nChars >= 1 && out.offString + unit <= record->nSize) {
+      if (out.nChars >= 1 && out.offString + unit <= record->nSize) {
         const BYTE* first = reinterpret_cast<const BYTE*>(record) + out.offString;
-        const LONG x = out.ptlReference.x;
-        if ((unit == 2 ? *reinterpret_cast<const wchar_t*>(first) : static_cast<wchar_t>(*first)) !=
-            kBar) {
-        } else if (x >= left && x - left <= 0x7FFF) {
-          xs.Add(x);
-        } else {
-          allWithinReach = false;
-        }
+        texts.Add({out.ptlReference.x, out.ptlReference.y,
+                   unit == 2 ? *reinterpret_cast<const wchar_t*>(first)
+                             : static_cast<wchar_t>(*first)});
       }
     }
     at += record->nSize;
   }
-  std::sort(xs.GetData(), xs.GetData() + xs.GetSize());
-  return allWithinReach;
+}
+
+// What a list of procedure `call` draws, printed into a metafile; null when nothing could be.
+template <typename Call>
+HENHMETAFILE PrintedBy(const Call& call) {
+  HDC hRecorder = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+  if (hRecorder == nullptr) return nullptr;
+  call(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hRecorder), PRF_CLIENT);
+  return ::CloseEnhMetaFile(hRecorder);
+}
+
+// The system's own procedure for hList's class; null for a class of anyone else's (whose
+// procedure, host code, was not written for the calls made here).
+WNDPROC SystemListProc(HWND hList, bool bUnicode) {
+  if (bUnicode) {
+    const auto own = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hList, GCLP_WNDPROC));
+    for (const wchar_t* name : {L"ListBox", L"ComboLBox"}) {
+      WNDCLASSEXW system = {sizeof system, 0, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr};
+      if (::GetClassInfoExW(nullptr, name, &system) && system.lpfnWndProc == own) return own;
+    }
+  } else {
+    const auto own = reinterpret_cast<WNDPROC>(::GetClassLongPtrA(hList, GCLP_WNDPROC));
+    for (const char* name : {"ListBox", "ComboLBox"}) {
+      WNDCLASSEXA system = {sizeof system, 0, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr};
+      if (::GetClassInfoExA(nullptr, name, &system) && system.lpfnWndProc == own) return own;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -58,64 +81,105 @@ CRowTextLayout CRowTextLayout::Unmeasured(DWORD style) {
   return layout;
 }
 
-bool CRowTextLayout::Measure(HWND hList, bool bUnicode) {
-  const auto own = reinterpret_cast<WNDPROC>(bUnicode ? ::GetClassLongPtrW(hList, GCLP_WNDPROC)
-                                                      : ::GetClassLongPtrA(hList, GCLP_WNDPROC));
+bool CRowTextLayout::MeasureOnTwin(HWND hParent, DWORD style, HFONT font,
+                                   const INT* pDialogStops, int nDialogStops) {
+  const HWND hTwin = ::CreateWindowExW(0, L"LISTBOX", nullptr,
+                                       WS_CHILD | LBS_NOINTEGRALHEIGHT | (style & LBS_USETABSTOPS),
+                                       0, 0, kRowsReach, 100, hParent, nullptr, nullptr, nullptr);
+  if (hTwin == nullptr) return false;
+  ::SendMessageW(hTwin, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (nDialogStops > 0)
+    ::SendMessageW(hTwin, LB_SETTABSTOPS, static_cast<WPARAM>(nDialogStops),
+                   reinterpret_cast<LPARAM>(pDialogStops));
+  wchar_t probe[kProbeLength + 1];
+  for (int i = 0; i < kProbeLength; ++i) probe[i] = i % 2 ? L'\t' : kBar;
+  probe[kProbeLength] = L'\0';
+  ::SendMessageW(hTwin, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(probe));
+  const HENHMETAFILE hPicture = PrintedBy([hTwin](UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessageW(hTwin, message, wParam, lParam);
+  });
+  ::DestroyWindow(hTwin);
+  if (hPicture == nullptr) return false;
+  CPlainArray<DrawnText> texts;
+  TextsDrawn(hPicture, texts);
+  ::DeleteEnhMetaFile(hPicture);
+  // The bars of the row, in order. A bar beyond any row's reach comes from the system's default
+  // stops, which a metafile cannot always work out: the system works them out again where the
+  // text is drawn.
+  CPlainArray<LONG> bars;
+  bool allWithinReach = true;
+  for (int i = 0; i < texts.GetSize(); ++i) {
+    if (texts[i].first != kBar || texts[i].y != 0) continue;
+    if (texts[i].x >= 0 && texts[i].x <= kRowsReach)
+      bars.Add(texts[i].x);
+    else
+      allWithinReach = false;
+  }
+  if (bars.GetSize() == 0) return false;
+  std::sort(bars.GetData(), bars.GetData() + bars.GetSize());
+  // One bar: the list drew the row whole, its tabs unexpanded.
+  nOrigin = bars[0];
+  bExpandsTabs = bars.GetSize() > 1 || !allWithinReach;
+  nStops = allWithinReach ? std::min(bars.GetSize() - 1, kMaxStops) : 0;
+  for (int i = 0; i < nStops; ++i) stops[i] = bars[i + 1];
+  return true;
+}
+
+bool CRowTextLayout::LearnStopsShown(HWND hList, bool bUnicode, const bool& stillVeiled) {
+  const WNDPROC own = SystemListProc(hList, bUnicode);
+  if (!bExpandsTabs || own == nullptr) return false;
   auto call = [&](UINT message, WPARAM wParam, LPARAM lParam) {
     return bUnicode ? ::CallWindowProcW(own, hList, message, wParam, lParam)
                     : ::CallWindowProcA(own, hList, message, wParam, lParam);
   };
-  if (own == nullptr || call(LB_GETCOUNT, 0, 0) <= 0) return false;
-  // The probe goes in as the top row shown, and everything it moves is put back.
-  const LRESULT top = call(LB_GETTOPINDEX, 0, 0);
-  const LRESULT selected = call(LB_GETCURSEL, 0, 0);
-  const LRESULT caret = call(LB_GETCARETINDEX, 0, 0);
-  const LRESULT anchor = call(LB_GETANCHORINDEX, 0, 0);
-  wchar_t wideProbe[kProbeLength + 1];
-  char probe[kProbeLength + 1];
-  FillProbe(wideProbe);
-  FillProbe(probe);
-  const LRESULT at = call(LB_INSERTSTRING, static_cast<WPARAM>(top),
-                          bUnicode ? reinterpret_cast<LPARAM>(wideProbe)
-                                   : reinterpret_cast<LPARAM>(probe));
-  if (at < 0) return false;
-  RECT row = {};
-  call(LB_GETITEMRECT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&row));
   // A list draws only with its redraw on; the system's handling of the switch takes WS_VISIBLE
-  // with it, which stays as it was.
+  // with it, which stays as it was, and may move the top row, which is put back.
+  const LRESULT top = call(LB_GETTOPINDEX, 0, 0);
   const LONG visible = ::GetWindowLongA(hList, GWL_STYLE) & WS_VISIBLE;
-  HENHMETAFILE hPicture = nullptr;
-  if (HDC hRecorder = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr)) {
-    call(WM_SETREDRAW, TRUE, 0);
-    call(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hRecorder), PRF_CLIENT);
-    call(WM_SETREDRAW, FALSE, 0);
-    hPicture = ::CloseEnhMetaFile(hRecorder);
-  }
+  call(WM_SETREDRAW, TRUE, 0);
+  const HENHMETAFILE hPicture = PrintedBy(call);
+  // A host that switched the skin off meanwhile has its list's drawing on again.
+  if (!::IsWindow(hList)) return false;
+  if (stillVeiled) call(WM_SETREDRAW, FALSE, 0);
   const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
   if ((style & WS_VISIBLE) != visible)
     ::SetWindowLongA(hList, GWL_STYLE, (style & ~WS_VISIBLE) | visible);
-  if (::IsWindow(hList)) {
-    call(LB_DELETESTRING, static_cast<WPARAM>(at), 0);
-    if (call(LB_GETTOPINDEX, 0, 0) != top) call(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
-    if (selected >= 0 && call(LB_GETCURSEL, 0, 0) != selected)
-      call(LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
-    if (caret >= 0 && call(LB_GETCARETINDEX, 0, 0) != caret)
-      call(LB_SETCARETINDEX, static_cast<WPARAM>(caret), FALSE);
-    if (anchor >= 0 && call(LB_GETANCHORINDEX, 0, 0) != anchor)
-      call(LB_SETANCHORINDEX, static_cast<WPARAM>(anchor), 0);
-  }
+  if (call(LB_GETTOPINDEX, 0, 0) != top) call(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
   if (hPicture == nullptr) return false;
-  CPlainArray<LONG> bars;
-  const bool allWithinReach = BarsAt(hPicture, row.top, row.left, bars);
+  CPlainArray<DrawnText> texts;
+  TextsDrawn(hPicture, texts);
   ::DeleteEnhMetaFile(hPicture);
-  if (bars.GetSize() == 0) return false;
-  // One bar: the list drew the row whole, its tabs unexpanded. Bars beyond the row's reach come
-  // from the system's default stops, which a metafile cannot always work out: the system works
-  // them out again where the text is drawn.
-  nOrigin = bars[0] - row.left;
-  bExpandsTabs = bars.GetSize() > 1 || !allWithinReach;
-  nStops = allWithinReach ? std::min(bars.GetSize() - 1, kMaxStops) : 0;
-  for (int i = 0; i < nStops; ++i) stops[i] = bars[i + 1] - row.left;
+  // Every run after a row's first starts at a stop: the stops in use, in order, once each.
+  CPlainArray<LONG> shown;
+  RECT client = {};
+  ::GetClientRect(hList, &client);
+  for (LRESULT row = top; row < call(LB_GETCOUNT, 0, 0); ++row) {
+    RECT rc = {};
+    if (call(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rc)) == LB_ERR ||
+        rc.top >= client.bottom)
+      break;
+    LONG first = kRowsReach;
+    for (int i = 0; i < texts.GetSize(); ++i)
+      if (texts[i].y >= rc.top && texts[i].y < rc.bottom) first = std::min(first, texts[i].x);
+    for (int i = 0; i < texts.GetSize(); ++i)
+      if (texts[i].y >= rc.top && texts[i].y < rc.bottom && texts[i].x > first &&
+          texts[i].x - rc.left <= kRowsReach)
+        shown.Add(texts[i].x - rc.left);
+  }
+  std::sort(shown.GetData(), shown.GetData() + shown.GetSize());
+  const int count =
+      static_cast<int>(std::unique(shown.GetData(), shown.GetData() + shown.GetSize()) -
+                       shown.GetData());
+  if (count == 0) return false;
+  // Stops this layout puts where the list does already: nothing to learn.
+  const bool known = nStops > 0 && std::all_of(shown.GetData(), shown.GetData() + count,
+                                                [this](LONG x) {
+                                                  return std::find(stops, stops + nStops, x) !=
+                                                         stops + nStops;
+                                                });
+  if (known) return true;
+  nStops = std::min(count, kMaxStops);
+  std::copy(shown.GetData(), shown.GetData() + nStops, stops);
   return true;
 }
 

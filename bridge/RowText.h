@@ -1,7 +1,8 @@
 // Where a list box that draws its own texts puts a row's text: how far in from the row's left edge
-// it starts, and the tab stops the list expands tabs to. A list answers no question about either
-// (its tab stops may have been set before anyone was watching), so they are measured from the
-// list's own drawing of a row of tabs.
+// it starts, and the tab stops the list expands tabs to. A list answers no question about either,
+// so they are measured from drawings: a list of the library's own, made like the host's list,
+// draws a row of tabs; and the host's list, where it may have been given stops before anyone was
+// watching, shows those it uses in the rows it draws.
 #pragma once
 #include <windows.h>
 
@@ -17,11 +18,18 @@ struct CRowTextLayout {
   // style says so, to the default stops.
   static CRowTextLayout Unmeasured(DWORD style);
 
-  // Measures hList's layout from a row of tabs it draws into a metafile, the row put in and taken
-  // out again past every procedure in front of the list's own, while the list's drawing is off
-  // (as it is under the veil). TRUE with the layout set; FALSE, with it unchanged, when the list
-  // has no rows (its last row would leave through a message its chain sees) or drew no such row.
-  bool Measure(HWND hList, bool bUnicode);
+  // Measures the layout of a list box of the system's class, of style `style` in `font`, given
+  // `nDialogStops` tab stops in dialog units (none: its default stops), on a hidden list of the
+  // library's own in hParent that draws a row of tabs into a metafile. TRUE with the layout set;
+  // FALSE, with it unchanged, when that list could not be made or drew no such row.
+  bool MeasureOnTwin(HWND hParent, DWORD style, HFONT font, const INT* pDialogStops,
+                     int nDialogStops);
+
+  // Takes the stops hList's rows in view show where they differ from this layout's: hList prints
+  // them into a metafile through the system's own list procedure, its drawing on for the moment
+  // and off again while `stillVeiled` holds (a host's code runs meanwhile). FALSE when hList is
+  // not of the system's class, or no row in view has a tab; TRUE when this layout now holds.
+  bool LearnStopsShown(HWND hList, bool bUnicode, const bool& stillVeiled);
 
   // Draws `text` (`length` characters) at `row` on hDC as the list lays it out.
   void Draw(HDC hDC, const RECT& row, const char* text, int length) const;

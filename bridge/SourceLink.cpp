@@ -31,6 +31,8 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bFocusGoesElsewhere = (style & LBS_COMBOBOX) != 0;
   m_rowText = CRowTextLayout::Unmeasured(static_cast<DWORD>(style));
   m_bRowTextStale = !ownerDrawn;
+  m_bTabStopsSeen = false;
+  m_tabStops.RemoveAll();
   // A combo box's list is clicked as it is: the list, not the mirror, knows where its focus goes.
   m_bMirrorSelectsItself = !m_bMultiSelect && !m_bFocusGoesElsewhere && (style & LBS_NOSEL) == 0;
   m_sourceSize = SourceSize();
@@ -42,6 +44,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
     m_bProcedureBehind = m_pfnOldListProc != ClassProcOf(hSource, m_subclass.Next().bUnicode);
   }
   FollowFont(static_cast<WPARAM>(AskSource(WM_GETFONT, 0, 0)), TRUE);
+  FollowWindowText();
   ToMirror(LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(AskSource(LB_GETHORIZONTALEXTENT, 0, 0)), 0);
   m_pending = kRowsChanged;
   CatchUp();
@@ -106,7 +109,15 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       break;
     case Repeat::kViewAfter: {
       const LRESULT answer = next(message, wParam, lParam);
-      if (message == LB_SETTABSTOPS) m_bRowTextStale = !m_bHostDrawsRows;
+      if (message == LB_SETTABSTOPS && answer) {
+        // The stops the list took, in dialog units, for a list of the library's own to measure.
+        const auto* stops = reinterpret_cast<const INT*>(lParam);
+        const int count = static_cast<int>(wParam) <= CRowTextLayout::kMaxStops
+                              ? static_cast<int>(wParam) : CRowTextLayout::kMaxStops;
+        m_bTabStopsSeen = m_tabStops.SetSize(stops != nullptr ? count : 0);
+        for (int i = 0; i < m_tabStops.GetSize(); ++i) m_tabStops[i] = stops[i];
+        m_bRowTextStale = !m_bHostDrawsRows;
+      }
       NeedCatchUp(kRowsChanged);
       return answer;
     }
@@ -183,6 +194,11 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       NeedCatchUp(kRowsChanged);
       return answer;
     }
+    case Repeat::kTextAfter: {
+      const LRESULT answer = next(message, wParam, lParam);
+      FollowWindowText();
+      return answer;
+    }
     case Repeat::kEnableAfter: {
       const LRESULT answer = next(message, wParam, lParam);
       if (IsHooked()) ::EnableWindow(m_hMirrorList, ::IsWindowEnabled(next.hWnd));
@@ -214,6 +230,16 @@ LRESULT CSourceLink::AskSource(UINT message, WPARAM wParam, LPARAM lParam) const
   // Past the link while hooked, so that the link's own questions are not taken for the host's.
   if (m_hHookedList != nullptr) return CallSourceProc(message, wParam, lParam);
   return SendInCharacterSet(m_hSourceList, message, wParam, lParam);
+}
+
+void CSourceLink::FollowWindowText() {
+  // A reader in another process reads a window's text as the window keeps it, not through its
+  // procedure: the mirror keeps the source's.
+  wchar_t text[256] = L"";
+  if (::IsWindow(m_hSourceList) && m_hMirrorList != nullptr) {
+    ::GetWindowTextW(m_hSourceList, text, 256);
+    ::SetWindowTextW(m_hMirrorList, text);
+  }
 }
 
 LRESULT CSourceLink::SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam,

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include "bridge/RowText.h"
+#include "framework/PlainArray.h"
 #include "framework/Gdi.h"
 #include "framework/Subclass.h"
 #include "framework/Wnd.h"
@@ -147,6 +148,8 @@ class CSourceLink : private CSubclassClient {
   // A message sent in the source's character set, its texts as the source takes them.
   LRESULT SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) const;
   LRESULT ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const;
+  // The mirror keeps the source's window text as its own.
+  void FollowWindowText();
 
   Owner* const m_pOwner;
   const CWnd* const m_pMirror;
@@ -205,6 +208,8 @@ class CSourceLink : private CSubclassClient {
   LRESULT m_nMirrorRows = 0;           // the rows the link gave the mirror
   CRowTextLayout m_rowText;            // where the source puts a row's text
   bool m_bRowTextStale = false;        // its font or tab stops changed since it was measured
+  bool m_bTabStopsSeen = false;        // the host gave the source tab stops while hooked:
+  CPlainArray<INT> m_tabStops;         // these, in dialog units
 
   // ---- The veil (Veil.cpp).
   // Keeps the source's own window region for its unveiling, and veils it.

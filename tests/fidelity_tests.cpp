@@ -330,6 +330,8 @@ TEST(Readers, EveryReaderReadsTheSkinsRowsAndStateAsItReadsTheHostsListInEitherC
         RECT rc = {};
         char text[32] = "";
         std::string all = std::to_string(::SendMessageA(hList, WM_GETTEXT, 32, (LPARAM)text)) + text;
+        wchar_t kept[32] = L"";  // as a reader in another process reads it
+        all += std::to_string(::InternalGetWindowText(hList, kept, 32)) + Utf8(kept);
         const LPARAM kQuestions[][3] = {
             {WM_GETTEXTLENGTH}, {LB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&rc)},
             {LB_ITEMFROMPOINT, 0, MAKELPARAM(30, 50)}, {LB_GETSEL, 4}, {LB_GETSELCOUNT},
@@ -530,7 +532,7 @@ class ListColourAnswer {
       self->askedFor = reinterpret_cast<HWND>(lParam);
       const HDC hDC = reinterpret_cast<HDC>(wParam);
       const DWORD kind = ::GetObjectType(hDC);
-      self->withADeviceContext = kind == OBJ_DC || kind == OBJ_MEMDC || kind == OBJ_ENHMETADC;
+      self->withADeviceContext = kind == OBJ_DC || kind == OBJ_MEMDC;
       if (self->m_setsText) ::SetTextColor(hDC, self->m_text);
       ::SetBkColor(hDC, RGB(250, 250, 240));
       return reinterpret_cast<LRESULT>(self->m_hBrush);
