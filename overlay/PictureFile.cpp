@@ -1,9 +1,8 @@
 #include "overlay/PictureFile.h"
 
 #include <objbase.h>
-#include <wincodec.h>
-
 #include <string.h>
+#include <wincodec.h>
 
 #include "framework/Gdi.h"
 #include "framework/PlainArray.h"
@@ -35,9 +34,9 @@ class MappedFile {
       return;
     }
     m_hMapping = ::CreateFileMappingW(m_hFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    m_pView = m_hMapping ? static_cast<const BYTE*>(
-                               ::MapViewOfFile(m_hMapping, FILE_MAP_READ, 0, 0, 0))
-                         : nullptr;
+    m_pView = m_hMapping
+                  ? static_cast<const BYTE*>(::MapViewOfFile(m_hMapping, FILE_MAP_READ, 0, 0, 0))
+                  : nullptr;
     if (m_pView == nullptr) {
       m_error = ERROR_NOT_ENOUGH_MEMORY;
       return;
@@ -108,16 +107,17 @@ DWORD CheckBmp(const HeaderReader& file) {
   const DWORD planes = file.Le16(core ? 22 : 26), bits = file.Le16(core ? 24 : 28);
   const DWORD compression = core ? BI_RGB : file.Le32(30);
   const DWORD colours = bits > 8 ? 0 : !core && file.Le32(46) ? file.Le32(46) : 1u << bits;
-  const bool runLength = (compression == BI_RLE8 && bits == 8) ||
-                         (compression == BI_RLE4 && bits == 4);
-  if (planes != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
+  const bool runLength =
+      (compression == BI_RLE8 && bits == 8) || (compression == BI_RLE4 && bits == 4);
+  if (planes != 1 ||
+      (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
       colours > (1u << bits) || (runLength && height < 0) ||
       !(compression == BI_RGB || runLength ||
         (compression == BI_BITFIELDS && (bits == 16 || bits == 32))))
     return ERROR_INVALID_DATA;
-  const DWORD tableBytes = bits <= 8                                            ? colours * (core ? 3 : 4)
+  const DWORD tableBytes = bits <= 8 ? colours * (core ? 3 : 4)
                            : compression == BI_BITFIELDS && infoSize == 40 ? 12
-                                                                             : 0;
+                                                                           : 0;
   const LONGLONG pixelBytes =
       runLength ? file.Le32(34) : (width * bits + 31) / 32 * 4 * (height < 0 ? -height : height);
   const DWORD offBits = file.Le32(10);
@@ -179,15 +179,15 @@ DWORD CheckJpeg(const HeaderReader& file) {
       ++at;
       continue;
     }
-    if (marker == 0xD9) return error;  // the end
+    if (marker == 0xD9) return error;                            // the end
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // markers without a length
       at += 2;
       continue;
     }
     const DWORD length = file.Be16(at + 2);
     if (length < 2) return ERROR_INVALID_DATA;
-    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                       marker != 0xCC;
+    const bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame && error == ERROR_INVALID_DATA) {
       if (!file.Has(at, 9)) return ERROR_INVALID_DATA;
       error = SizeError(file.Be16(at + 7), file.Be16(at + 5));
@@ -273,9 +273,8 @@ HBITMAP Decode(const BYTE* pBytes, DWORD size, bool* pbTransparent) {
       FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(pBytes), size)))
     return Fail(ERROR_NOT_ENOUGH_MEMORY);
   UINT frames = 0, width = 0, height = 0;
-  if (FAILED(hr = factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                                   WICDecodeMetadataCacheOnDemand,
-                                                   decoder.Receive())) ||
+  if (FAILED(hr = factory->CreateDecoderFromStream(
+                 stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Receive())) ||
       FAILED(hr = decoder->GetFrameCount(&frames)) || frames == 0 ||
       FAILED(hr = decoder->GetFrame(0, frame.Receive())) ||
       FAILED(hr = frame->GetSize(&width, &height)))

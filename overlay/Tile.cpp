@@ -67,7 +67,8 @@ HBITMAP NewPicture(int width, int height, RGBQUAD** ppPixels) {
 HBITMAP PictureOfBitmap(HBITMAP hBitmap) {
   BITMAP bitmap = {};
   if (!::GetObjectA(hBitmap, sizeof bitmap, &bitmap)) return nullptr;
-  const int width = bitmap.bmWidth, height = bitmap.bmHeight < 0 ? -bitmap.bmHeight : bitmap.bmHeight;
+  const int width = bitmap.bmWidth,
+            height = bitmap.bmHeight < 0 ? -bitmap.bmHeight : bitmap.bmHeight;
   RGBQUAD* pixels = nullptr;
   CBitmap picture;
   if (!picture.Attach(NewPicture(width, height, &pixels))) return nullptr;
@@ -85,8 +86,8 @@ UINT WindowDpi(HWND hWnd) {
   // Windows 10 (1607) on says each window's DPI; earlier systems scale only the screen as a whole,
   // and tell a program that is not DPI-aware 96.
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
-      reinterpret_cast<void (*)()>(
+  static const auto getDpiForWindow =
+      reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
           ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
   if (hWnd != nullptr && getDpiForWindow != nullptr) {
     if (const UINT dpi = getDpiForWindow(hWnd)) return dpi;
@@ -102,7 +103,8 @@ HBITMAP MakeTile(HBITMAP hPicture, bool bTransparent, COLORREF crBack, UINT dpi)
       picture.dsBm.bmBits == nullptr || picture.dsBm.bmBitsPixel != 32)
     return NoMemory();
   const int pictureWidth = picture.dsBm.bmWidth;
-  const int pictureHeight = picture.dsBm.bmHeight < 0 ? -picture.dsBm.bmHeight : picture.dsBm.bmHeight;
+  const int pictureHeight =
+      picture.dsBm.bmHeight < 0 ? -picture.dsBm.bmHeight : picture.dsBm.bmHeight;
   // Rounded to whole pixels, at least one.
   auto scaled = [dpi](int size) {
     const LONGLONG pixels = (LONGLONG{size} * dpi + 48) / 96;
