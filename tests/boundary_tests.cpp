@@ -51,9 +51,9 @@ bool OverlayIsOn(HWND hParent) { return FindPanel(hParent) != nullptr; }
 
 }  // namespace
 
-// Each function under its plain name at ordinals 6-10 (kslHookSetBkBmpW at 12), in both builds;
-// the 32-bit DLL also under its decorated __stdcall name at ordinals 1-5 (and 11), which 64-bit
-// code, with its one calling convention, has no use for and must not export.
+// Each function under its plain name at ordinals 6-10, in both builds; the 32-bit DLL also under
+// its decorated __stdcall name at ordinals 1-5, which 64-bit code, with its one calling convention,
+// has no use for and must not export. kslHookSetBkBmpW came later: 12, and 11 decorated.
 TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) {
   ASSERT_NE(Lib().hModule, nullptr);
   const IMAGE_EXPORT_DIRECTORY* dir = Exports();
