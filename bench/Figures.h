@@ -26,7 +26,8 @@ std::vector<Figure> AddLoopFigures();
 std::vector<Figure> RedrawOffBatchFigures();
 
 // A full repaint of the skin showing 30 rows, against a plain owner-drawn list of the same size
-// and rows; and with a 1x1 and a 2x2 tile, against the same repaint with a 128x128 tile.
+// and rows; and with a 1x1 and a 2x2 tile, and a PNG with alpha, against the same repaint with a
+// 128x128 BMP tile.
 std::vector<Figure> RepaintFigures();
 
 // LB_SETTOPINDEX one row down on a 10,000-row list, painted, against a plain owner-drawn list.

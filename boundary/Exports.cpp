@@ -139,6 +139,15 @@ extern "C" int __stdcall kslHookSetBkBmp(LPCSTR lpszPath) {
   return 1;
 }
 
+extern "C" BOOL __stdcall kslHookSetBkBmpW(LPCWSTR lpszPath) {
+  COverlayDlg* panel = OverlayOfThisThread();
+  if (panel == nullptr) {
+    ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  return panel->m_wndList.SetBkImage(lpszPath);
+}
+
 extern "C" int __stdcall kslHookSetBkColor(COLORREF crColor) {
   if (COverlayDlg* panel = OverlayOfThisThread()) panel->m_wndList.SetBkColor(crColor);
   return 1;

@@ -53,6 +53,16 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The picture becomes the skin's background: the Unicode call tells the host why when it does not.
+std::string ShowPicture(const std::string& path) {
+  std::wstring wide(path.size() + 1, L'\0');
+  wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0],
+                                                        static_cast<int>(wide.size()))));
+  if (kslHookSetBkBmpW(wide.c_str())) return "kslHookSetBkBmpW: " + FileNameOf(path);
+  return "kslHookSetBkBmpW refused " + FileNameOf(path) + ": error " +
+         std::to_string(::GetLastError());
+}
+
 std::string ColourName(COLORREF colour) {
   char text[16];
   wsprintfA(text, "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
@@ -236,7 +246,7 @@ void HostWindow::SetSkin(bool on) {
 }
 
 void HostWindow::ApplyLook() {
-  if (!m_picture.empty()) kslHookSetBkBmp(m_picture.c_str());
+  if (!m_picture.empty()) ShowPicture(m_picture);
   if (m_background != kNotChosen) kslHookSetBkColor(m_background);
   if (m_text != kNotChosen) kslHookSetFgColor(m_text);
 }
@@ -244,9 +254,8 @@ void HostWindow::ApplyLook() {
 void HostWindow::UsePicture(const std::string& path) {
   m_picture = path;
   m_background = kNotChosen;
-  if (m_bSkinned) kslHookSetBkBmp(path.c_str());
-  ShowStatus("kslHookSetBkBmp: " + FileNameOf(path) +
-             (m_bSkinned ? std::string() : " (used when the skin goes on)"));
+  ShowStatus(m_bSkinned ? ShowPicture(path)
+                        : "kslHookSetBkBmpW: " + FileNameOf(path) + " (used when the skin goes on)");
 }
 
 void HostWindow::UseBackgroundColour(COLORREF colour) {
@@ -357,7 +366,8 @@ void HostWindow::ChoosePicture() {
   OPENFILENAMEA ofn = {};
   ofn.lStructSize = sizeof(ofn);
   ofn.hwndOwner = m_hWnd;
-  ofn.lpstrFilter = "Bitmaps (*.bmp)\0*.bmp\0All files\0*.*\0";
+  ofn.lpstrFilter =
+      "Pictures (*.bmp, *.png, *.jpg, *.gif)\0*.bmp;*.png;*.jpg;*.jpeg;*.gif\0All files\0*.*\0";
   ofn.lpstrFile = path;
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrInitialDir = folder.c_str();

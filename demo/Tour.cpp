@@ -123,6 +123,8 @@ int RunTour(HostWindow& host, const std::string& folder) {
        [&] { SendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(-5 * WHEEL_DELTA)); }},
       {"picture", "choose the background picture dusk.bmp", "kslHookSetBkBmp",
        [&] { host.UsePicture(pictures + "dusk.bmp"); }},
+      {"png-picture", "choose the PNG picture glass.png, partly transparent over the list's white",
+       "kslHookSetBkBmpW: glass.png", [&] { host.UsePicture(pictures + "glass.png"); }},
       {"background-colour", "choose a background colour", "kslHookSetBkColor",
        [&] { host.UseBackgroundColour(RGB(0x1E, 0x4D, 0x2B)); }},
       {"text-colour", "choose a text colour", "kslHookSetFgColor",

@@ -90,6 +90,8 @@ int main(void) {
   Expect(kslHookSetFgColor(RGB(0xF0, 0xE0, 0xA0)) == 1, "kslHookSetFgColor returns 1");
   Expect(kslHookSetBkBmp("no such picture.bmp") == 1,
          "kslHookSetBkBmp returns 1 (a missing file changes nothing)");
+  Expect(!kslHookSetBkBmpW(L"no such picture.png") && GetLastError() == ERROR_FILE_NOT_FOUND,
+         "kslHookSetBkBmpW says that a picture file is missing");
   Expect(kslHookSetHwnd(frame) == 1, "kslHookSetHwnd returns 1");
   SendMessageA(list, LB_SETCURSEL, 7, 0);
   Expect(SendMessageA(list, LB_GETCURSEL, 0, 0) == 7, "the host still drives its own list");

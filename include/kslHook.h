@@ -27,9 +27,18 @@ extern "C" {
  * set it. Returns 0 either way. */
 KSLHOOK_API int __stdcall kslCreateHook(HWND hReference, HWND hSource);
 
-/* Loads the Windows bitmap file at lpszPath as the new background tile and repaints. A path that is
- * not a loadable bitmap changes nothing. Returns 1. */
+/* Takes the picture in the file at lpszPath (in the process's ANSI code page) as the new background
+ * tile and repaints: a BMP, PNG, JPEG or GIF file (its first frame), told apart by content.
+ * Transparent pixels show the list's background colour; on a DPI-aware window the tile is drawn at
+ * DPI/96 of its pixel size. A file that gives no picture changes nothing. Returns 1. */
 KSLHOOK_API int __stdcall kslHookSetBkBmp(LPCSTR lpszPath);
+
+/* kslHookSetBkBmp with a Unicode path. Returns TRUE when the picture became the tile; FALSE, with
+ * nothing changed, otherwise, and GetLastError() says why: ERROR_FILE_NOT_FOUND or
+ * ERROR_PATH_NOT_FOUND (no such file), ERROR_INVALID_DATA (a folder, unreadable, not a picture of
+ * the four formats, cut short, no frame), ERROR_NOT_ENOUGH_MEMORY (more than 64 million pixels, or
+ * memory ran out), ERROR_INVALID_WINDOW_HANDLE (no skin is on, or another thread's). */
+KSLHOOK_API BOOL __stdcall kslHookSetBkBmpW(LPCWSTR lpszPath);
 
 /* Paints the background tile with crColor (a COLORREF) and repaints. Returns 1. */
 KSLHOOK_API int __stdcall kslHookSetBkColor(COLORREF crColor);

@@ -110,6 +110,7 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
   // The host's answer may have ended the panel with its parent: the overlay is off, and the list
   // stays the host's, untouched.
   if (m_hWnd == nullptr) return TRUE;
+  m_wndList.FitTileToDpi();
   m_link.HookSource(hSource);
   m_link.VeilSource(true);
   // A new child window starts below its siblings; the overlay must be seen above them, or in the

@@ -2,7 +2,15 @@
 
 #include "bridge/SourceLink.h"
 #include "overlay/Contrast.h"
+#include "overlay/Tile.h"
 #include "res/resource.h"
+
+namespace {
+// Sent where the system gives windows DPIs of their own (Windows 8.1 and 10 on): to a top-level
+// window, and to its children after it.
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+}  // namespace
 
 BEGIN_MESSAGE_MAP(CSkinListBox, CListBox)
   ON_WM_ERASEBKGND()
@@ -12,6 +20,8 @@ CSkinListBox::CSkinListBox()
     : m_crText(RGB(0, 0, 0)), m_crSelect(RGB(0x00, 0x00, 0x88)),
       m_crHostBack(::GetSysColor(COLOR_WINDOW)) {
   m_bmpBack.LoadBitmap(IDB_BACKGROUND);
+  // Kept to be scaled for the window's DPI, once there is a window.
+  m_bmpPicture.Attach(PictureOfBitmap(m_bmpBack));
   // The canvas holds the tile from the start, so that setters called before the first paint take
   // effect; a memory DC of the screen's kind is one of the list's kind.
   if (m_dcMem.CreateCompatibleDC(nullptr)) m_dcMem.SelectObject(&m_bmpBack);
@@ -54,6 +64,10 @@ bool IsReadersQuestion(UINT message) {
 
 LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
+  if (message == kDpiChanged || message == kDpiChangedAfterParent) {
+    FitTileToDpi();
+    RepaintNow();
+  }
   if (IsReadersQuestion(message)) {
     if (m_pLink != nullptr && m_pLink->IsHooked())
       return m_pLink->AnswerReader(message, wParam, lParam);
@@ -188,6 +202,28 @@ void CSkinListBox::ReleaseTile() {
   m_brTile.DeleteObject();
   m_dcMem.DeleteDC();
   m_bmpBack.DeleteObject();
+  m_bmpPicture.DeleteObject();
+}
+
+void CSkinListBox::ShowTile(HBITMAP hTile) {
+  // The canvas holds the current tile selected: the new one goes in before the old one is deleted
+  // (at the end of this scope).
+  CBitmap previous;
+  previous.Attach(m_bmpBack.Detach());
+  m_bmpBack.Attach(hTile);
+  m_dcMem.SelectObject(&m_bmpBack);
+  MakeTileBrush();
+  FollowTile();
+}
+
+void CSkinListBox::FitTileToDpi() {
+  const UINT dpi = WindowDpi(m_hWnd);
+  if (m_bmpPicture.GetSafeHandle() == nullptr || dpi == m_nTileDpi) return;
+  // Without the memory for a new tile, the list keeps the one it has.
+  if (HBITMAP hTile = MakeTile(m_bmpPicture, m_bTransparent, m_crHostBack, dpi)) {
+    ShowTile(hTile);
+    m_nTileDpi = dpi;
+  }
 }
 
 void CSkinListBox::TakeColoursOf(HWND hSource) {

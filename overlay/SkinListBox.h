@@ -20,12 +20,18 @@ class CSkinListBox : public CListBox {
   void SetLink(CSourceLink* pLink) { m_pLink = pLink; }
   // Deletes the canvas, then the tile: the window they were for has gone.
   void ReleaseTile();
+  // Makes the tile anew from its picture when the window's DPI is not the one it was made for.
+  void FitTileToDpi();
 
   // Paints the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
   void PaintBackground(CDC* pDC, const RECT* lpRect);
   void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
 
-  // Loads a bitmap file as the tile; FALSE, with nothing changed, when it is not a loadable bitmap.
+  // Takes the picture in a BMP, PNG, JPEG or GIF file as the tile: composed over the host's
+  // background where it is transparent, scaled to the window's DPI. FALSE, with nothing changed
+  // and the last error set (see LoadPictureFile), when the file gives no picture.
+  BOOL SetBkImage(LPCWSTR lpszPath);
+  // SetBkImage with a path in the host's ANSI code page.
   BOOL SetBkBitmap(LPCSTR lpszPath);
   // Paints the whole tile with crColor; returns crColor.
   COLORREF SetBkColor(COLORREF crColor);
@@ -33,6 +39,9 @@ class CSkinListBox : public CListBox {
   COLORREF SetFgColor(COLORREF crColor);
 
   CBitmap m_bmpBack;          // the tile
+  CBitmap m_bmpPicture;       // what the tile is made of, kept for another DPI; none for a colour
+  bool m_bTransparent = false;  // the picture has pixels less than opaque
+  UINT m_nTileDpi = 96;       // the DPI the tile was made for
   CDC m_dcMem;                // a memory DC with the tile selected, to paint and read the tile
   CBrush m_brTile;            // the tile as a pattern brush, made anew whenever the tile changes
   int m_nBrushHeight = 0;     // the height of the picture in m_brTile: the tile's, or a multiple
@@ -55,6 +64,8 @@ class CSkinListBox : public CListBox {
   void MakeTileBrush();
   // Row `row`'s rectangle in the client area, above or below what shows as well.
   RECT RowRect(int row) const;
+  // hTile becomes the tile, in the canvas, and the brush and text colour follow it.
+  void ShowTile(HBITMAP hTile);
   // Fills rc (client coordinates) with the tile's grid, whose row 0 starts at itemZeroTop.
   void FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop);
   // After a new tile: the text colour chosen by contrast follows the tile.

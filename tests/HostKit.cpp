@@ -121,6 +121,7 @@ Library::Library() : hModule(::LoadLibraryA("kslHook.dll")) {
   Bind(hModule, SetBkColor, "kslHookSetBkColor");
   Bind(hModule, SetFgColor, "kslHookSetFgColor");
   Bind(hModule, SetHwnd, "kslHookSetHwnd");
+  Bind(hModule, SetBkBmpW, "kslHookSetBkBmpW");
 }
 
 Library::~Library() {

@@ -70,6 +70,7 @@ struct Library {
   int(WINAPI* SetBkColor)(COLORREF);
   int(WINAPI* SetFgColor)(COLORREF);
   int(WINAPI* SetHwnd)(HWND);
+  BOOL(WINAPI* SetBkBmpW)(LPCWSTR);
   FARPROC Export(const char* name) const { return ::GetProcAddress(hModule, name); }
 };
 

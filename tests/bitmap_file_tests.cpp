@@ -1,9 +1,14 @@
 // Bitmap files as the skin's tile: every kind of file the library accepts shows exactly the pixels
 // it holds, in either row order, and a file that is cut short or lies about itself changes nothing.
+// One picture as BMP, PNG, JPEG or GIF is one skin, transparent over the list, at the window's DPI.
 #include <gtest/gtest.h>
+#include <process.h>
+#include <wincodec.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -272,6 +277,110 @@ std::string Describe(COLORREF c) {
   return text;
 }
 
+// A path in a scratch folder whose name no Western ANSI code page holds.
+std::wstring UnicodePath(const std::string& name) {
+  const std::string scratch = ScratchPath("");
+  const std::wstring folder =
+      std::wstring(scratch.begin(), scratch.end()) + L"\u7d75\u30bf\u30a4\u30eb";
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  return folder + L"\\" + std::wstring(name.begin(), name.end());
+}
+
+std::wstring SaveW(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+  FILE* out = _wfopen(path.c_str(), L"wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+  return path;
+}
+
+// The test picture: 32 x 16 pixels in 8 x 8 blocks of flat colour (JPEG keeps their insides). With
+// alpha, block 0 is clear and block 1 half clear; with a transparent colour (GIF), block 0 clear.
+constexpr int kPicW = 32, kPicH = 16;
+const COLORREF kBlockColours[8] = {RGB(200, 30, 40),  RGB(30, 160, 60), RGB(40, 60, 210),
+                                   RGB(230, 200, 30), RGB(20, 20, 20),  RGB(240, 240, 240),
+                                   RGB(150, 40, 170), RGB(40, 170, 170)};
+enum Alpha { kOpaque, kHalf, kTransparentColour };
+int BlockAt(int u, int v) { return u % kPicW / 8 + 4 * (v % kPicH / 8); }
+int AlphaAt(int u, int v, Alpha alpha) {
+  const int block = alpha == kOpaque ? 2 : BlockAt(u, v);
+  return block == 0 ? 0 : block == 1 && alpha == kHalf ? 128 : 255;
+}
+// The test picture as the system's encoder writes it: PNG keeps the alpha, JPEG takes 24 bits a
+// pixel, GIF the blocks' colours as its palette, colour 0 transparent by a graphic control block
+// where asked; as a BMP, made by hand.
+std::vector<uint8_t> Encoded(const GUID& container, Alpha alpha) {
+  std::vector<uint32_t> pixels;  // the top row first, as BGRA with straight alpha
+  for (int i = 0; i < kPicW * kPicH; ++i)
+    pixels.push_back(_byteswap_ulong(kBlockColours[BlockAt(i % kPicW, i / kPicW)]) >> 8 |
+                     AlphaAt(i % kPicW, i / kPicW, alpha) << 24);
+  if (IsEqualGUID(container, GUID_ContainerFormatBmp)) {  // made here: 32 bits, an alpha mask
+    std::vector<uint8_t> bytes = MakeFile({"", 124, 32, BI_BITFIELDS, true, 0, kPicW, kPicH}).bytes;
+    bytes[14 + 55] = 0xFF;  // the alpha mask, 0xFF000000
+    std::memcpy(&bytes[bytes.size() - pixels.size() * 4], pixels.data(), pixels.size() * 4);
+    return bytes;
+  }
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const std::wstring path = UnicodePath("encoded");
+  IWICImagingFactory* factory = nullptr;
+  IWICStream* stream = nullptr;
+  IWICBitmapEncoder* encoder = nullptr;
+  IWICBitmapFrameEncode* frame = nullptr;
+  IWICPalette* palette = nullptr;
+  ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                     reinterpret_cast<void**>(&factory));
+  factory->CreateStream(&stream);
+  stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
+  factory->CreateEncoder(container, nullptr, &encoder);
+  encoder->Initialize(stream, WICBitmapEncoderNoCache);
+  encoder->CreateNewFrame(&frame, nullptr);
+  frame->Initialize(nullptr);
+  frame->SetSize(kPicW, kPicH);
+  const bool gif = IsEqualGUID(container, GUID_ContainerFormatGif);
+  WICPixelFormatGUID format = gif ? GUID_WICPixelFormat8bppIndexed : GUID_WICPixelFormat32bppBGRA;
+  frame->SetPixelFormat(&format);
+  WICColor colours[8];
+  for (int i = 0; i < 8; ++i) colours[i] = 0xFF000000 | _byteswap_ulong(kBlockColours[i]) >> 8;
+  factory->CreatePalette(&palette);
+  palette->InitializeCustom(colours, 8);
+  if (gif) frame->SetPalette(palette);
+  const int size = gif ? 1 : IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) ? 3 : 4;
+  auto* bytes = reinterpret_cast<uint8_t*>(pixels.data());
+  for (int i = 0; i < kPicW * kPicH && size < 4; ++i)  // packed in place
+    size == 1 ? void(bytes[i] = BlockAt(i % kPicW, i / kPicW))
+              : void(std::memmove(bytes + 3 * i, bytes + 4 * i, 3));
+  frame->WritePixels(kPicH, kPicW * size, kPicW * kPicH * size, bytes);
+  frame->Commit();
+  encoder->Commit();
+  for (IUnknown* object :
+       std::initializer_list<IUnknown*>{palette, frame, encoder, stream, factory})
+    object->Release();
+  std::vector<uint8_t> file(1 << 16);
+  FILE* in = _wfopen(path.c_str(), L"rb");
+  file.resize(std::fread(file.data(), 1, file.size(), in));
+  std::fclose(in);
+  if (gif && alpha != kOpaque) file.insert(file.begin() + 13, {0x21, 0xF9, 4, 1, 0, 0, 0, 0});
+  return file;
+}
+
+// The points of the first two by two pictures a mirror shows that are not the test picture over
+// `back` within `tolerance`; with a tolerance (JPEG's), inside the blocks only.
+int WrongPoints(HWND mirror, Alpha alpha, COLORREF back, int tolerance) {
+  const ClientPixels shown(mirror);
+  int wrong = 0;
+  for (int y = 0; y < 2 * kPicH; ++y) {
+    for (int x = 0; x < 2 * kPicW; ++x) {
+      if (tolerance > 1 && (x % 8 < 2 || x % 8 > 5 || y % 8 < 2 || y % 8 > 5)) continue;
+      const int a = AlphaAt(x, y, alpha);
+      for (int shift : {0, 8, 16}) {
+        const int over = kBlockColours[BlockAt(x, y)] >> shift & 255, under = back >> shift & 255;
+        const int seen = shown.At(x, y) >> shift & 255;
+        wrong += std::abs(seen - (over * a + under * (255 - a) + 127) / 255) > tolerance;
+      }
+    }
+  }
+  return wrong;
+}
+
 SceneOptions EmptyList() {
   SceneOptions o;
   o.items = 0;
@@ -330,6 +439,25 @@ TEST(BitmapFile, TopDownFilesOfEveryAcceptedFormatShowTheirPixels) {
   ExpectEachShowsItsPixels(true);
 }
 
+TEST(BitmapFile, OnePictureAsBmpPngJpegOrGifIsOneSkinItsTransparencyOverTheListsBackground) {
+  EmptySkin skin;  // the list's background: the system's window colour
+  const std::tuple<const char*, std::vector<uint8_t>, Alpha, int> cases[] = {
+      {"BMP", Encoded(GUID_ContainerFormatBmp, kOpaque), kOpaque, 0},
+      {"PNG", Encoded(GUID_ContainerFormatPng, kOpaque), kOpaque, 0},
+      {"JPEG", Encoded(GUID_ContainerFormatJpeg, kOpaque), kOpaque, 40},
+      {"GIF", Encoded(GUID_ContainerFormatGif, kOpaque), kOpaque, 0},
+      {"PNG with alpha", Encoded(GUID_ContainerFormatPng, kHalf), kHalf, 1},
+      {"BMP with an alpha mask", Encoded(GUID_ContainerFormatBmp, kHalf), kHalf, 1},
+      {"GIF with a transparent colour", Encoded(GUID_ContainerFormatGif, kTransparentColour),
+       kTransparentColour, 0},
+  };
+  for (const auto& [name, bytes, alpha, tolerance] : cases) {
+    Lib().SetBkColor(RGB(1, 2, 3));
+    EXPECT_TRUE(Lib().SetBkBmpW(SaveW(UnicodePath(name), bytes).c_str())) << name;
+    EXPECT_EQ(WrongPoints(skin.mirror, alpha, ::GetSysColor(COLOR_WINDOW), tolerance), 0) << name;
+  }
+}
+
 TEST(BitmapFile, AColourPaintedOverAPaletteFilesTileShowsExactly) {
   // The coloured tile is painted into the loaded one: a tile with a two-colour table could only
   // show the nearer of its two colours.
@@ -358,6 +486,8 @@ TEST(BitmapFile, FilesThatAreCutShortOrLieAboutThemselvesChangeNothing) {
   struct Case {
     std::string what;
     std::vector<uint8_t> bytes;
+    DWORD error = ERROR_INVALID_DATA;
+    std::wstring path = {};  // the file's, when it is not made of the bytes
   };
   std::vector<Case> cases;
   const Format kinds[] = {
@@ -394,13 +524,33 @@ TEST(BitmapFile, FilesThatAreCutShortOrLieAboutThemselvesChangeNothing) {
   cases.push_back({"24 bits said to have bit fields", patched(plain, 30, BI_BITFIELDS)});
   cases.push_back({"no width", patched(plain, 18, 0)});
   cases.push_back({"a width and height whose product no 64 bits hold",
-                   patched(patched(plain, 18, 0x7FFFFFFF), 22, static_cast<int32_t>(0x80000000))});
+                   patched(patched(plain, 18, 0x7FFFFFFF), 22, static_cast<int32_t>(0x80000000)),
+                   ERROR_NOT_ENOUGH_MEMORY});
+  // The other formats: cut short, claiming absurd sizes (big-endian in PNG and JPEG), no frames.
+  const std::vector<uint8_t> png = Encoded(GUID_ContainerFormatPng, kOpaque);
+  const std::vector<uint8_t> jpeg = Encoded(GUID_ContainerFormatJpeg, kOpaque);
+  const std::vector<uint8_t> gif = Encoded(GUID_ContainerFormatGif, kOpaque);
+  for (const auto* kind : {&png, &jpeg, &gif})
+    cases.push_back({"cut in half", {kind->begin(), kind->begin() + kind->size() / 2}});
+  const DWORD kTooLarge = ERROR_NOT_ENOUGH_MEMORY;
+  const int32_t huge = static_cast<int32_t>(_byteswap_ulong(100000));
+  cases.push_back({"PNG 100000 x 100000", patched(patched(png, 16, huge), 20, huge), kTooLarge});
+  cases.push_back({"GIF frame 60000 x 60000",
+                   patched(gif, 18, static_cast<int32_t>(60000u * 65537u)), kTooLarge});
+  cases.push_back({"GIF, no frames", {'G', 'I', 'F', '8', '9', 'a', 8, 0, 8, 0, 0, 0, 0, 0x3B}});
+  cases.push_back({"not a picture", std::vector<uint8_t>(500, 'x')});
+  cases.push_back({"no such file", {}, ERROR_FILE_NOT_FOUND, UnicodePath("no such file.png")});
+  cases.push_back({"no such folder", {}, ERROR_PATH_NOT_FOUND, UnicodePath("none\\x.png")});
+  cases.push_back({"a folder", {}, ERROR_INVALID_DATA, UnicodePath("..")});
 
   GdiCount& count = CountLibraryGdi(Lib().hModule);
   for (const Case& c : cases) {
     Lib().SetBkBmp(goodPath.c_str());
     const long createdBefore = count.created;
-    EXPECT_EQ(Lib().SetBkBmp(Save("bad.bmp", c.bytes).c_str()), 1) << c.what;
+    ::SetLastError(ERROR_SUCCESS);
+    const std::wstring path = c.path.empty() ? SaveW(UnicodePath("bad"), c.bytes) : c.path;
+    EXPECT_FALSE(Lib().SetBkBmpW(path.c_str())) << c.what;
+    EXPECT_EQ(::GetLastError(), c.error) << c.what;
     EXPECT_EQ(count.created, createdBefore) << c.what << ": nothing made for a bad file";
     const ClientPixels after(skin.mirror);
     EXPECT_EQ(after.At(7, 9), before.At(7, 9)) << c.what;
@@ -410,7 +560,7 @@ TEST(BitmapFile, FilesThatAreCutShortOrLieAboutThemselvesChangeNothing) {
 
 TEST(BitmapFile, RunLengthDataThatBreaksItsOwnRulesStaysInsideTheTile) {
   // Complete files whose runs go past the end of a row or of the picture, or that never close:
-  // whatever they show, the tile keeps the file's size and the skin goes on working.
+  // taken or refused, the tile keeps the file's size and the skin goes on working.
   EmptySkin skin;
   struct Stream {
     const char* what;
@@ -435,7 +585,8 @@ TEST(BitmapFile, RunLengthDataThatBreaksItsOwnRulesStaysInsideTheTile) {
     const uint32_t fileSize = static_cast<uint32_t>(bytes.size());
     std::memcpy(&bytes[2], &fileSize, 4);
     Lib().SetBkColor(RGB(1, 2, 3));
-    EXPECT_EQ(Lib().SetBkBmp(Save("rle_rules.bmp", bytes).c_str()), 1) << stream.what;
+    const BOOL taken = Lib().SetBkBmpW(SaveW(UnicodePath("rle.bmp"), bytes).c_str());
+    const DWORD error = ::GetLastError();
     const ClientPixels shown(skin.mirror);
     // The grid repeats the 9 x 3 tile: whatever a point shows, the point a tile further shows too.
     int loaded = 0;
@@ -445,6 +596,55 @@ TEST(BitmapFile, RunLengthDataThatBreaksItsOwnRulesStaysInsideTheTile) {
         loaded += shown.At(x, y) != RGB(1, 2, 3);
       }
     }
-    EXPECT_GT(loaded, 0) << stream.what << ": the file replaced the coloured tile";
+    EXPECT_TRUE(taken ? loaded > 0 : loaded == 0 && error == ERROR_INVALID_DATA) << stream.what;
   }
+}
+
+TEST(BitmapFile, At144DpiTheTileIsOneAndAHalfTimesItsSizeSmoothlyUnlessTheWindowIsUnaware) {
+  // DPI is read as a process starts: this runs again in one at 144 DPI, which puts it back at once.
+  HKEY desktop = nullptr;
+  ::RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_ALL_ACCESS, &desktop);
+  DWORD dpi = 0, size = 4;
+  if (const char* before = std::getenv("KSL_TEST_LOGPIXELS_BEFORE")) {
+    dpi = static_cast<DWORD>(std::atoi(before));  // 0: none, the system's default
+    dpi ? ::RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), 4)
+        : ::RegDeleteValueA(desktop, "LogPixels");
+  } else {
+    ::RegQueryValueExA(desktop, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&dpi),
+                       &size);
+    _putenv(("KSL_TEST_LOGPIXELS_BEFORE=" + std::to_string(dpi)).c_str());
+    dpi = 144;
+    ::RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), 4);
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    EXPECT_EQ(_spawnl(_P_WAIT, self, "host_tests", "--gtest_filter=BitmapFile.At144*", nullptr), 0)
+        << "the case at 144 DPI failed: its output is above";
+    return;
+  }
+  const std::wstring png = SaveW(UnicodePath("dpi.png"), Encoded(GUID_ContainerFormatPng, kOpaque));
+  auto repeatsEvery = [](HWND mirror, int period) {
+    const ClientPixels shown(mirror);
+    int repeats = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 100; ++x) repeats += shown.At(x + period, y) == shown.At(x, y);
+    return repeats == 4000;
+  };
+  {
+    EmptySkin skin;
+    EXPECT_TRUE(repeatsEvery(skin.mirror, 192) && !repeatsEvery(skin.mirror, 128));
+    ASSERT_TRUE(Lib().SetBkBmpW(png.c_str()));
+    EXPECT_TRUE(repeatsEvery(skin.mirror, 48) && !repeatsEvery(skin.mirror, 32));
+    const ClientPixels shown(skin.mirror);  // blocks keep their colours inside, and blend
+    EXPECT_TRUE(shown.At(6, 18) == kBlockColours[4] && shown.At(42, 18) == kBlockColours[7]);
+    int mixed = 0;
+    for (int x = 0; x < 48; ++x)
+      mixed += !std::count(kBlockColours, kBlockColours + 8, shown.At(x, 18));
+    EXPECT_GT(mixed, 0);
+  }
+  const FARPROC unaware =
+      ::GetProcAddress(::GetModuleHandleA("user32"), "SetThreadDpiAwarenessContext");
+  reinterpret_cast<HANDLE(WINAPI*)(HANDLE)>(reinterpret_cast<void (*)()>(unaware))(HANDLE(-1));
+  EmptySkin skin;  // made by a thread unaware of DPI: the picture pixel for pixel
+  ASSERT_TRUE(Lib().SetBkBmpW(png.c_str()));
+  EXPECT_EQ(WrongPoints(skin.mirror, kOpaque, 0, 0), 0);
 }

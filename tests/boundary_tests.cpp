@@ -53,7 +53,7 @@ bool OverlayIsOn(HWND hParent) { return FindPanel(hParent) != nullptr; }
 
 // Each function under its plain name at ordinals 6-10, in both builds; the 32-bit DLL also under
 // its decorated __stdcall name at ordinals 1-5, which 64-bit code, with its one calling convention,
-// has no use for and must not export.
+// has no use for and must not export. kslHookSetBkBmpW came later: 12, and 11 decorated.
 TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) {
   ASSERT_NE(Lib().hModule, nullptr);
   const IMAGE_EXPORT_DIRECTORY* dir = Exports();
@@ -68,9 +68,9 @@ TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) 
                               {"kslHookSetFgColor", "_kslHookSetFgColor@4"},
                               {"kslHookSetHwnd", "_kslHookSetHwnd@4"}};
   const bool decorated = sizeof(void*) == 4;
-  const DWORD names = decorated ? 10 : 5;
+  const DWORD names = decorated ? 12 : 6;
   EXPECT_EQ(dir->Base, decorated ? 1u : 6u);
-  ASSERT_EQ(dir->NumberOfFunctions, names);
+  ASSERT_EQ(dir->NumberOfFunctions, decorated ? 12u : 7u);
   ASSERT_EQ(dir->NumberOfNames, names);
 
   auto* nameTable = reinterpret_cast<const DWORD*>(Image() + dir->AddressOfNames);
@@ -82,6 +82,8 @@ TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) 
       if (name == functions[k].plain) ordinal = 6 + k;
       if (decorated && name == functions[k].decorated) ordinal = 1 + k;
     }
+    if (name == "kslHookSetBkBmpW") ordinal = 12;
+    if (decorated && name == "_kslHookSetBkBmpW@4") ordinal = 11;
     ASSERT_NE(ordinal, 0) << "unexpected export " << name;
     EXPECT_EQ(ordinals[i] + dir->Base, static_cast<DWORD>(ordinal)) << name;
   }
@@ -93,6 +95,7 @@ TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) 
     EXPECT_EQ(Lib().Export(functions[k].decorated), decorated ? plain : nullptr)
         << functions[k].decorated;
   }
+  EXPECT_EQ(Lib().Export("kslHookSetBkBmpW"), ::GetProcAddress(Lib().hModule, MAKEINTRESOURCEA(12)));
 }
 
 TEST(Resources, DialogTemplateIsTheBorderlessPanelWithOneOwnerDrawnList) {

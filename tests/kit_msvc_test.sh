@@ -22,11 +22,12 @@ mkdir -p "$work/by-hand"
 cmake --install "$build" --prefix "$work/installed" >/dev/null
 kit=$work/installed
 
-# Imports the five functions from kslHook.dll under their plain names, or says what it imports.
+# Imports the six functions from kslHook.dll under their plain names, or says what it imports.
 check_imports() {
   local exe=$1 imports
   imports=$(llvm-objdump -p "$exe" | sed -n '/DLL Name: kslHook.dll/,/^$/p')
-  for name in kslCreateHook kslHookSetBkBmp kslHookSetBkColor kslHookSetFgColor kslHookSetHwnd; do
+  for name in kslCreateHook kslHookSetBkBmp kslHookSetBkColor kslHookSetFgColor kslHookSetHwnd \
+              kslHookSetBkBmpW; do
     if ! grep -qx "[[:space:]]*[0-9]*[[:space:]]*$name" <<<"$imports"; then
       echo "FAIL: $(basename "$exe") does not import $name from kslHook.dll"; echo "$imports"
       exit 1
@@ -59,7 +60,7 @@ done
 (cd "$hand" && lld-link /nologo /WX $safeseh /subsystem:console /entry:HostMain /nodefaultlib \
    /out:msvc_host.exe msvc_host.obj "$kit/lib/${sub}kslHook.lib" kernel32.lib user32.lib gdi32.lib)
 check_imports "$hand/msvc_host.exe"
-echo "ok   an MSVC-ABI host links ${sub}kslHook.lib ${safeseh:+with /SAFESEH }and imports the five" \
+echo "ok   an MSVC-ABI host links ${sub}kslHook.lib ${safeseh:+with /SAFESEH }and imports the six" \
      "functions by their plain names"
 
 # As a CMake project: find_package(kslHook) must choose kslHook.lib for this compiler.

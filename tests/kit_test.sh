@@ -75,12 +75,13 @@ echo "ok   the example hosts build against the installed package (with lib/${sub
 
 imports=$($triple-objdump -p "$work/examples/linked_host.exe" |
           sed -n '/DLL Name: kslHook.dll/,/^$/p')
-for name in kslCreateHook kslHookSetBkBmp kslHookSetBkColor kslHookSetFgColor kslHookSetHwnd; do
+for name in kslCreateHook kslHookSetBkBmp kslHookSetBkColor kslHookSetFgColor kslHookSetHwnd \
+            kslHookSetBkBmpW; do
   if ! grep -qw "$name" <<<"$imports"; then
     echo "FAIL: linked_host.exe does not import $name from kslHook.dll"; echo "$imports"; exit 1
   fi
 done
-echo "ok   linked_host.exe imports the five functions from kslHook.dll by their plain names"
+echo "ok   linked_host.exe imports the six functions from kslHook.dll by their plain names"
 
 cd "$work/examples"
 wine linked_host.exe

@@ -210,6 +210,8 @@ TEST(Setters, WithoutAnOverlayTheyDoNothingAndAnswerOne) {
   EXPECT_EQ(Lib().SetBkBmp(WriteCoordinateBitmap("none.bmp", 8, 8).c_str()), 1);
   EXPECT_EQ(Lib().SetBkColor(RGB(1, 2, 3)), 1);
   EXPECT_EQ(Lib().SetFgColor(RGB(1, 2, 3)), 1);
+  EXPECT_FALSE(Lib().SetBkBmpW(L"none.bmp"));
+  EXPECT_EQ(::GetLastError(), DWORD{ERROR_INVALID_WINDOW_HANDLE});
   EXPECT_EQ(count.created, start.created) << "nothing loaded or made";
   EXPECT_FALSE(h.IsOn());
   EXPECT_EQ(::GetWindowLongPtrA(list, GWLP_WNDPROC), hostProc);

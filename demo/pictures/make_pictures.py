@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Makes the demo's background pictures: 128 x 128 tiles that repeat without seams, written as
-24-bit bottom-up Windows bitmaps. Run from this folder; the output is committed."""
+24-bit bottom-up Windows bitmaps, and one partly transparent PNG. Run from this folder; the output
+is committed."""
 import math
 import random
 import struct
+import zlib
 
 SIZE = 128
 
@@ -20,6 +22,22 @@ def write_bmp(name, pixel):
     assert len(image) == row_bytes * SIZE
     with open(name, 'wb') as out:
         out.write(file_header + header + image)
+
+
+def write_png(name, pixel):
+    """RGBA, 8 bits a channel, straight alpha, no filtering."""
+    image = bytearray()
+    for y in range(SIZE):
+        image.append(0)  # the row's filter: none
+        for x in range(SIZE):
+            image += bytes(max(0, min(255, int(c))) for c in pixel(x, y))
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    header = struct.pack('>IIBBBBB', SIZE, SIZE, 8, 6, 0, 0, 0)  # 8 bits, RGBA
+    with open(name, 'wb') as out:
+        out.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) +
+                  chunk(b'IDAT', zlib.compress(bytes(image), 9)) + chunk(b'IEND', b''))
 
 
 def periodic_noise(seed, cells):
@@ -72,7 +90,20 @@ def forest(x, y):
     return (10 + 20 * shade, 40 + 60 * shade + 12 * streak, 20 + 25 * shade)
 
 
+_glass_noise = periodic_noise(31, 8)
+
+
+def glass(x, y):
+    # Dark sea-green glass, nearly opaque, with rings and a cloudy sheen thin enough for the list's
+    # own background to show through.
+    d = math.hypot(x % 64 - 32, y % 64 - 32) / 32
+    ring = max(0.0, math.cos(2 * math.pi * d * 1.5)) ** 6 if d < 1 else 0
+    alpha = 235 - 110 * ring - 40 * _glass_noise(x, y)
+    return (18 + 30 * ring, 62 + 40 * ring, 70 + 30 * ring, alpha)
+
+
 if __name__ == '__main__':
     write_bmp('dusk.bmp', dusk)
     write_bmp('linen.bmp', linen)
     write_bmp('forest.bmp', forest)
+    write_png('glass.png', glass)

@@ -136,6 +136,8 @@ void __cdecl HostMain(void) {
   lstrcatA(path, "kslhook_msvc_host.bmp");
   Expect(WriteSolidBitmap(path, 0x30, 0x60, 0x90), "a one-colour picture is written");
   Expect(kslHookSetBkBmp(path) == 1, "kslHookSetBkBmp returns 1");
+  Expect(!kslHookSetBkBmpW(L"no such picture.png") && GetLastError() == ERROR_FILE_NOT_FOUND,
+         "kslHookSetBkBmpW says that a picture file is missing");
   Expect(ShownAt(panel, 200, 250) == RGB(0x30, 0x60, 0x90),
          "the picture is the skin's background");
   DeleteFileA(path);
