@@ -27,6 +27,9 @@ class CSkinListBox : public CListBox {
 
   // Loads a bitmap file as the tile; FALSE, with nothing changed, when it is not a loadable bitmap.
   BOOL SetBkBitmap(LPCSTR lpszPath);
+  // The picture at a wide path becomes the background tile. FALSE, with GetLastError set
+  // (ERROR_FILE_NOT_FOUND, ERROR_INVALID_DATA), when it cannot be taken; the tile stays then.
+  BOOL SetBkImage(LPCWSTR lpszPath);
   // Paints the whole tile with crColor; returns crColor.
   COLORREF SetBkColor(COLORREF crColor);
   // Sets the item text colour, used as given; returns it.

@@ -26,6 +26,24 @@ BOOL CSkinListBox::SetBkBitmap(LPCSTR lpszPath) {
   return TRUE;
 }
 
+BOOL CSkinListBox::SetBkImage(LPCWSTR lpszPath) {
+  if (lpszPath == nullptr || ::GetFileAttributesW(lpszPath) == INVALID_FILE_ATTRIBUTES) {
+    ::SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  // The bitmap reader takes paths in the ANSI code page; a name it cannot spell is not found.
+  char path[MAX_PATH * 2] = {};
+  BOOL lossy = FALSE;
+  if (::WideCharToMultiByte(CP_ACP, 0, lpszPath, -1, path, sizeof path, nullptr, &lossy) == 0 ||
+      lossy) {
+    ::SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  if (SetBkBitmap(path)) return TRUE;
+  ::SetLastError(ERROR_INVALID_DATA);
+  return FALSE;
+}
+
 COLORREF CSkinListBox::SetBkColor(COLORREF crColor) {
   // Paints the tile itself, all of it: the grid repeats every part of the tile somewhere.
   BITMAP tile = {};

@@ -51,9 +51,9 @@ bool OverlayIsOn(HWND hParent) { return FindPanel(hParent) != nullptr; }
 
 }  // namespace
 
-// Each function under its plain name at ordinals 6-10, in both builds; the 32-bit DLL also under
-// its decorated __stdcall name at ordinals 1-5, which 64-bit code, with its one calling convention,
-// has no use for and must not export.
+// Each function under its plain name at a fixed ordinal in both builds (the classic five at 6-10, the
+// handle API at 19-24); the 32-bit DLL also under its decorated __stdcall name (at 1-5 and 13-18),
+// which 64-bit code, with its one calling convention, has no use for and must not export.
 TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) {
   ASSERT_NE(Lib().hModule, nullptr);
   const IMAGE_EXPORT_DIRECTORY* dir = Exports();
@@ -61,37 +61,40 @@ TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) 
   struct Entry {
     const char* plain;
     const char* decorated;
+    DWORD ordinal;  // the plain name's; the decorated one's is 5 or 6 lower
   };
-  const Entry functions[5] = {{"kslCreateHook", "_kslCreateHook@8"},
-                              {"kslHookSetBkBmp", "_kslHookSetBkBmp@4"},
-                              {"kslHookSetBkColor", "_kslHookSetBkColor@4"},
-                              {"kslHookSetFgColor", "_kslHookSetFgColor@4"},
-                              {"kslHookSetHwnd", "_kslHookSetHwnd@4"}};
+  const Entry functions[] = {{"kslCreateHook", "_kslCreateHook@8", 6},
+                             {"kslHookSetBkBmp", "_kslHookSetBkBmp@4", 7},
+                             {"kslHookSetBkColor", "_kslHookSetBkColor@4", 8},
+                             {"kslHookSetFgColor", "_kslHookSetFgColor@4", 9},
+                             {"kslHookSetHwnd", "_kslHookSetHwnd@4", 10},
+                             {"kslSkinAttach", "_kslSkinAttach@4", 19},
+                             {"kslSkinDetach", "_kslSkinDetach@4", 20},
+                             {"kslSkinOf", "_kslSkinOf@4", 21},
+                             {"kslSkinSetBkImageW", "_kslSkinSetBkImageW@8", 22},
+                             {"kslSkinSetBkColor", "_kslSkinSetBkColor@8", 23},
+                             {"kslSkinSetFgColor", "_kslSkinSetFgColor@8", 24}};
   const bool decorated = sizeof(void*) == 4;
-  const DWORD names = decorated ? 10 : 5;
   EXPECT_EQ(dir->Base, decorated ? 1u : 6u);
-  ASSERT_EQ(dir->NumberOfFunctions, names);
-  ASSERT_EQ(dir->NumberOfNames, names);
+  ASSERT_EQ(dir->NumberOfNames, decorated ? 22u : 11u);
 
   auto* nameTable = reinterpret_cast<const DWORD*>(Image() + dir->AddressOfNames);
   auto* ordinals = reinterpret_cast<const WORD*>(Image() + dir->AddressOfNameOrdinals);
   for (DWORD i = 0; i < dir->NumberOfNames; ++i) {
     const std::string name = reinterpret_cast<const char*>(Image() + nameTable[i]);
-    int ordinal = 0;
-    for (int k = 0; k < 5; ++k) {
-      if (name == functions[k].plain) ordinal = 6 + k;
-      if (decorated && name == functions[k].decorated) ordinal = 1 + k;
+    DWORD ordinal = 0;
+    for (const Entry& f : functions) {
+      if (name == f.plain) ordinal = f.ordinal;
+      if (decorated && name == f.decorated) ordinal = f.ordinal - (f.ordinal < 19 ? 5 : 6);
     }
-    ASSERT_NE(ordinal, 0) << "unexpected export " << name;
-    EXPECT_EQ(ordinals[i] + dir->Base, static_cast<DWORD>(ordinal)) << name;
+    ASSERT_NE(ordinal, 0u) << "unexpected export " << name;
+    EXPECT_EQ(ordinals[i] + dir->Base, ordinal) << name;
   }
-  for (int k = 0; k < 5; ++k) {
-    const FARPROC plain = Lib().Export(functions[k].plain);
-    ASSERT_NE(plain, nullptr) << functions[k].plain;
-    EXPECT_EQ(plain, ::GetProcAddress(Lib().hModule, MAKEINTRESOURCEA(6 + k)))
-        << functions[k].plain;
-    EXPECT_EQ(Lib().Export(functions[k].decorated), decorated ? plain : nullptr)
-        << functions[k].decorated;
+  for (const Entry& f : functions) {
+    const FARPROC plain = Lib().Export(f.plain);
+    ASSERT_NE(plain, nullptr) << f.plain;
+    EXPECT_EQ(plain, ::GetProcAddress(Lib().hModule, MAKEINTRESOURCEA(f.ordinal))) << f.plain;
+    EXPECT_EQ(Lib().Export(f.decorated), decorated ? plain : nullptr) << f.decorated;
   }
 }
 
