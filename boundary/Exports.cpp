@@ -240,11 +240,18 @@ void HandleSkinDestroyedByHost(COverlayDlg* panel) {
   AfxCallWhenIdle([](void* p) { delete static_cast<CHandleSkin*>(p); }, skin);
 }
 
-// A window of the system's list box class, of a superclass of it, or a combo box's own list.
+// A window of the system's list box class, of a superclass of it, or a combo box's own list. Where
+// the system cannot name the class a window was built on, a list box is known by its answers: a row
+// height and a count, where any other window's default answer is 0 and LB_ERR is -1.
 bool IsListBox(HWND hWnd) {
   char name[32] = {};
   if (!::IsWindow(hWnd) || ::RealGetWindowClassA(hWnd, name, sizeof name) == 0) return false;
-  return ::lstrcmpiA(name, "ListBox") == 0 || ::lstrcmpiA(name, "ComboLBox") == 0;
+  if (::lstrcmpiA(name, "ListBox") == 0 || ::lstrcmpiA(name, "ComboLBox") == 0) return true;
+  DWORD_PTR height = 0, count = 0;
+  const UINT flags = SMTO_ABORTIFHUNG | SMTO_BLOCK;
+  return ::SendMessageTimeoutA(hWnd, LB_GETITEMHEIGHT, 0, 0, flags, 500, &height) &&
+         ::SendMessageTimeoutA(hWnd, LB_GETCOUNT, 0, 0, flags, 500, &count) &&
+         static_cast<LRESULT>(height) > 0 && static_cast<LRESULT>(count) >= 0;
 }
 
 HKSLSKIN Refuse(DWORD error) {

@@ -445,6 +445,22 @@ std::string Outcome(R answer) {
 }
 std::string Refused(DWORD error) { return "refused/" + std::to_string(error); }
 
+// A host's own class built on the system's list box.
+WNDPROC g_systemListProc = nullptr;
+LRESULT CALLBACK HostListProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  return ::CallWindowProcA(g_systemListProc, h, m, w, l);
+}
+HWND MakeSuperclassedList(HWND hParent) {
+  WNDCLASSA wc = {};
+  ::GetClassInfoA(nullptr, "LISTBOX", &wc);
+  g_systemListProc = wc.lpfnWndProc;
+  wc.lpfnWndProc = &HostListProc;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.lpszClassName = "HostsOwnList";
+  ::RegisterClassA(&wc);
+  return MakeChild(hParent, 604, kPlainListStyle, 320, 0, 200, 100, "HostsOwnList");
+}
+
 }  // namespace
 
 // Three lists of three kinds in one window, each skinned with a look of its own, each beside an
@@ -527,6 +543,11 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
                     {"a skin's own list", h.mirror, ERROR_ALREADY_EXISTS}};
   for (const auto& bad : badWindows)
     EXPECT_EQ(Outcome(Lib().SkinAttach(bad.window)), Refused(bad.error)) << bad.what;
+  for (HWND kin : {MakeSuperclassedList(h.top.hWnd()), MakeSimpleCombosList(h)}) {
+    const Skin skin = Lib().SkinAttach(kin);
+    EXPECT_NE(skin, nullptr) << "a list box of the host's own class or a combo box's";
+    EXPECT_TRUE(Lib().SkinDetach(skin));
+  }
   EXPECT_EQ(Outcome(Lib().SkinOf(other.list)), Refused(ERROR_ACCESS_DENIED));
   EXPECT_EQ(Lib().SkinOf(h.list), nullptr) << "the classic skin has no handle";
 
@@ -591,7 +612,6 @@ CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgai
                                 (i % 40) * 25, (i / 40) * 30, 24, 29));
       AddItems(lists.back(), 3);
       skins.push_back(Lib().SkinAttach(lists.back()));
-      if (i % 100 == 0) fprintf(stderr, "%d %lu\n", i, GetTickCount() - t0);
       ASSERT_NE(skins.back(), nullptr) << "skin " << i << ", error " << ::GetLastError();
     }
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(Lib().SkinOf(lists[i]), skins[i]) << i;
