@@ -119,7 +119,7 @@ COverlayDlg* OverlayOfThisThread() {
   return ServesThisThread(false) ? g_pOverlay : nullptr;
 }
 
-// ---- Handle skins --------------------------------------------------------------------------------
+// ---- Handle skins ------------------------------------------------------------------------------
 //
 // A handle is a number, never a pointer: the index of the skin's entry in the table and the
 // entry's generation, which grows each time the entry ends a skin. An entry whose generation has

@@ -141,7 +141,7 @@ class ModuleHold {
 };
 HMODULE ModuleHold::s_hModule = nullptr;
 
-// ---- Layers --------------------------------------------------------------------------------------
+// ---- Layers ------------------------------------------------------------------------------------
 
 WNDPROC CurrentProc(HWND hWnd, bool bUnicode) {
   return reinterpret_cast<WNDPROC>(bUnicode ? ::GetWindowLongPtrW(hWnd, GWLP_WNDPROC)

@@ -551,7 +551,8 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
   EXPECT_EQ(Outcome(Lib().SkinOf(other.list)), Refused(ERROR_ACCESS_DENIED));
   EXPECT_EQ(Lib().SkinOf(h.list), nullptr) << "the classic skin has no handle";
 
-  const Skin detached = Lib().SkinAttach(MakeChild(h.top.hWnd(), 602, kPlainListStyle, 0, 300, 99, 99));
+  const Skin detached =
+      Lib().SkinAttach(MakeChild(h.top.hWnd(), 602, kPlainListStyle, 0, 300, 99, 99));
   ASSERT_TRUE(Lib().SkinDetach(detached));
   const Skin badHandles[] = {nullptr, detached, reinterpret_cast<Skin>(1),
                              reinterpret_cast<Skin>(0xFFFF0001), reinterpret_cast<Skin>(-1),

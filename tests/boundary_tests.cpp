@@ -51,9 +51,9 @@ bool OverlayIsOn(HWND hParent) { return FindPanel(hParent) != nullptr; }
 
 }  // namespace
 
-// Each function under its plain name at a fixed ordinal in both builds (the classic five at 6-10, the
-// handle API at 19-24); the 32-bit DLL also under its decorated __stdcall name (at 1-5 and 13-18),
-// which 64-bit code, with its one calling convention, has no use for and must not export.
+// Each function under its plain name at a fixed ordinal in both builds (the classic five at 6-10,
+// the handle API at 19-24); the 32-bit DLL also under its decorated __stdcall name (at 1-5 and
+// 13-18), which 64-bit code, with its one calling convention, has no use for and must not export.
 TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) {
   ASSERT_NE(Lib().hModule, nullptr);
   const IMAGE_EXPORT_DIRECTORY* dir = Exports();

@@ -224,7 +224,7 @@ TEST(Subclass, ManyWindowsEachTakeSubclassesAndOneWindowRunsOutCleanly) {
     const LONG_PTR current = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
     auto subclass = std::make_unique<CWindowSubclass>();
     if (!subclass->Install(hList, &client)) {
-      EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), current) << "a refused window is untouched";
+      EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), current) << "refused: untouched";
       break;
     }
     procs.push_back(::GetWindowLongPtrA(hList, GWLP_WNDPROC));
