@@ -5,6 +5,7 @@
 #include "ThreadState.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
+  if (dwReason == DLL_THREAD_DETACH) AfxEndThreadState();
   if (dwReason == DLL_PROCESS_DETACH) AfxTermThreadStates();
   return TRUE;
 }

@@ -13,7 +13,7 @@ struct SubclassLayers {
   static void Forget(CWindowSubclass* pOwner) { pOwner->m_pLayer = nullptr; }
 };
 
-// One installed procedure, kept with the window it serves: what it replaced and who it calls. A
+// One installed procedure, found from the window it serves: what it replaced and who it calls. A
 // layer whose client is gone is a pass-through.
 struct SubclassLayer {
   HWND hWnd = nullptr;
@@ -24,7 +24,7 @@ struct SubclassLayer {
   CWindowSubclass* pOwner = nullptr;
   DWORD dwThread = 0;       // the window's thread, the only one that frees a dead pass-through
   int nDepth = 0;           // messages running on this layer now: it is deleted after the last
-  bool bGone = false;       // out of the window's chain and its property list
+  bool bGone = false;       // out of the window's chain and the map
   SubclassLayer* pNextPassThrough = nullptr;
   SubclassLayer* pPrevPassThrough = nullptr;
   bool bListed = false;     // in the list of pass-throughs
@@ -32,26 +32,16 @@ struct SubclassLayer {
 
 namespace {
 
-// The k-th subclass of this library on one window runs procedure k and keeps its data in the
-// window's property of layer k, so a message finds its data with one look-up, and the only limit
-// is on how many of ours one window carries at once.
+// The k-th subclass of this library on one window runs procedure k and finds its data under
+// (window, k), so a message finds its data at once, and the only limit is on how many of ours one
+// window carries at once.
 constexpr size_t kLayerCount = 16;
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
-// Names of this module's own: another copy of the library in the process keeps its layers apart.
-struct LayerNames {
-  char text[kLayerCount][40];
-  LayerNames() {
-    for (size_t k = 0; k < kLayerCount; ++k)
-      ::wsprintfA(text[k], "kslHook.Layer%u.%p", static_cast<unsigned>(k),
-                  static_cast<void*>(&__ImageBase));
-  }
-};
-const LayerNames g_layerNames;
+// The layers of the calling thread's windows, which are the only ones it runs or changes.
+CWindowMap& Layers() { return AfxGetThreadState()->layers; }
 
 SubclassLayer* LayerOf(HWND hWnd, size_t k) {
-  return static_cast<SubclassLayer*>(::GetPropA(hWnd, g_layerNames.text[k]));
+  return static_cast<SubclassLayer*>(Layers().Find(hWnd, static_cast<unsigned>(k)));
 }
 
 // Procedures of the library in windows' chains, pass-throughs included; and the pass-throughs
@@ -183,13 +173,13 @@ void ListPassThrough(SubclassLayer* p, bool listed) {
   p->pNextPassThrough = p->pPrevPassThrough = nullptr;
 }
 
-// Takes the layer out of its window's property list and the library's count; the object goes once
+// Takes the layer out of the map and the library's count; the object goes once
 // no message runs on it.
 void FreeLayer(SubclassLayer* p) {
   if (p->pOwner != nullptr) SubclassLayers::Forget(p->pOwner);
   p->pOwner = nullptr;
   p->pClient = nullptr;
-  if (LayerOf(p->hWnd, p->nLayer) == p) ::RemovePropA(p->hWnd, g_layerNames.text[p->nLayer]);
+  Layers().Remove(p->hWnd, static_cast<unsigned>(p->nLayer), p);
   p->bGone = true;
   bool last;
   {
@@ -278,6 +268,8 @@ LRESULT CNextProc::operator()(UINT message, WPARAM wParam, LPARAM lParam) const 
 
 bool CWindowSubclass::Install(HWND hWnd, CSubclassClient* pClient) {
   if (m_pLayer != nullptr || pClient == nullptr || !::IsWindow(hWnd)) return false;
+  // A window's messages run on its own thread, which finds its layers in its own map.
+  if (::GetWindowThreadProcessId(hWnd, nullptr) != ::GetCurrentThreadId()) return false;
   FreeDeadPassThroughs();
   size_t k = 0;
   while (k < kLayerCount && LayerOf(hWnd, k) != nullptr) ++k;
@@ -290,8 +282,8 @@ bool CWindowSubclass::Install(HWND hWnd, CSubclassClient* pClient) {
   p->bUnicode = ::IsWindowUnicode(hWnd) != FALSE;
   p->pClient = pClient;
   p->pOwner = this;
-  p->dwThread = ::GetWindowThreadProcessId(hWnd, nullptr);
-  if (!::SetPropA(hWnd, g_layerNames.text[k], p)) {
+  p->dwThread = ::GetCurrentThreadId();
+  if (!Layers().Set(hWnd, static_cast<unsigned>(k), p)) {
     delete p;
     return false;
   }
@@ -300,7 +292,7 @@ bool CWindowSubclass::Install(HWND hWnd, CSubclassClient* pClient) {
   const LONG_PTR replaced = p->bUnicode ? ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, proc)
                                         : ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, proc);
   if (replaced == 0) {
-    ::RemovePropA(hWnd, g_layerNames.text[k]);
+    Layers().Remove(hWnd, static_cast<unsigned>(k), p);
     delete p;
     return false;
   }

@@ -1,7 +1,7 @@
 // Window subclassing that survives other code subclassing the same window, in any order.
 //
 // A subclass puts a procedure of its own in front of a window's current one and hands every message
-// on to the procedure it replaced. Its data is kept with the window (a window property), and each
+// on to the procedure it replaced. Its data is found from the window's handle (CWindowMap), and each
 // subclass of ours on one window runs a procedure address of its own, a layer: one window may carry
 // several of ours in its chain, with anyone else's between them, and each still knows which
 // procedure comes after it. A message finds its data from its window alone, however many windows
@@ -54,8 +54,9 @@ class CWindowSubclass {
   CWindowSubclass& operator=(const CWindowSubclass&) = delete;
 
   // Puts a procedure in front of hWnd's current one and calls pClient for each of its messages
-  // from then on. FALSE, with nothing changed, when hWnd is no window, this object is installed
-  // already, or hWnd carries as many of ours as there are layers and none is a pass-through.
+  // from then on. FALSE, with nothing changed, when hWnd is no window of the calling thread, this
+  // object is installed already, or hWnd carries as many of ours as there are layers and none is a
+  // pass-through.
   bool Install(HWND hWnd, CSubclassClient* pClient);
   // Stops calling the client. TRUE when the procedure was the window's current one and has been
   // taken out; FALSE when it stays behind as a pass-through (or nothing was installed).

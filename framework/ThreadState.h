@@ -1,11 +1,13 @@
 // Per-thread framework state. Each GUI thread that uses the library has its own frames, deferred
 // work, window under creation and current module state; nothing of one thread's is seen by another.
-// The state exists only while a thread is inside the framework and is freed as the thread leaves.
+// A thread's state is made when it first enters the framework and freed when the thread ends, or
+// with the module.
 #pragma once
 #include <windows.h>
 
 #include "ModuleState.h"
 #include "PlainArray.h"
+#include "WindowMap.h"
 
 class CWnd;
 
@@ -17,11 +19,12 @@ struct AFX_IDLE_WORK {
 struct AFX_THREAD_STATE {
   CPlainArray<AFX_IDLE_WORK> idleQueue;
   int nFrameDepth = 0;
-  int nRunningIdleWork = 0;  // deferred work under way: the state is still in use
   CWnd* pWndInit = nullptr;
   HWND hWndInitParent = nullptr;
-  int nCreateHooks = 0;
   AFX_MODULE_STATE* pCurrentState = nullptr;
+  CWindowMap bindings;  // the object bound to each of the thread's windows
+  CWindowMap layers;    // the subclass layers of each of the thread's windows
+  AFX_THREAD_STATE* pNextState = nullptr;  // the module's list of every thread's state
 };
 
 // The calling thread's state, made on first use; a thread without memory for it ends as a failed
@@ -29,9 +32,9 @@ struct AFX_THREAD_STATE {
 AFX_THREAD_STATE* AfxGetThreadState();
 // The calling thread's state when it has one, otherwise null.
 AFX_THREAD_STATE* AfxPeekThreadState();
-// Frees the calling thread's state once it holds nothing any more.
-void AfxTrimThreadState();
-// The library's module is leaving the process: its thread-state slot goes back to the system.
+// The calling thread ends: its state goes.
+void AfxEndThreadState();
+// The library's module is leaving the process: every thread's state, and the slot, go back.
 void AfxTermThreadStates();
 
 // A lock for a few instructions of shared data, never held across a call that could send a message.

@@ -3,21 +3,6 @@
 #include "ModuleState.h"
 #include "ThreadState.h"
 
-// The object bound to a window is kept with the window, under a name of this module's own: a
-// message finds it at once however many windows are bound, and another copy of the framework in
-// the same process keeps its bindings apart.
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
-namespace {
-
-struct BindingName {
-  char text[40];
-  BindingName() { ::wsprintfA(text, "kslHook.Wnd.%p", static_cast<void*>(&__ImageBase)); }
-};
-const BindingName g_bindingName;
-
-}  // namespace
-
 void AfxEnterFrame() { ++AfxGetThreadState()->nFrameDepth; }
 
 void AfxLeaveFrame() {
@@ -28,11 +13,8 @@ void AfxLeaveFrame() {
   while (!state->idleQueue.IsEmpty()) {
     const AFX_IDLE_WORK work = state->idleQueue[0];
     state->idleQueue.RemoveAt(0);
-    ++state->nRunningIdleWork;
     work.pfn(work.pArg);
-    --state->nRunningIdleWork;
   }
-  AfxTrimThreadState();
 }
 
 void AfxCallWhenIdle(void (*pfn)(void*), void* pArg) {
@@ -56,12 +38,13 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-  return hWnd != nullptr ? static_cast<CWnd*>(::GetPropA(hWnd, g_bindingName.text)) : nullptr;
+  if (hWnd == nullptr) return nullptr;
+  return static_cast<CWnd*>(AfxGetThreadState()->bindings.Find(hWnd, 0));
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
   if (m_hWnd != nullptr || !::IsWindow(hWnd) || FromHandlePermanent(hWnd) != nullptr) return FALSE;
-  if (!::SetPropA(hWnd, g_bindingName.text, this)) return FALSE;
+  if (!AfxGetThreadState()->bindings.Set(hWnd, 0, this)) return FALSE;
   m_hWnd = hWnd;
   if (!m_subclass.Install(hWnd, this)) {
     Unbind();
@@ -80,7 +63,7 @@ HWND CWnd::UnsubclassWindow() {
 }
 
 void CWnd::Unbind() {
-  if (FromHandlePermanent(m_hWnd) == this) ::RemovePropA(m_hWnd, g_bindingName.text);
+  AfxGetThreadState()->bindings.Remove(m_hWnd, 0, this);
   m_hWnd = nullptr;
   m_bOwnsWindow = false;
 }
@@ -190,7 +173,6 @@ CWndCreateHook::CWndCreateHook(CWnd* pWnd, HWND hParent)
       m_pPrevWnd(AfxGetThreadState()->pWndInit),
       m_hPrevParent(AfxGetThreadState()->hWndInitParent) {
   AFX_THREAD_STATE* state = AfxGetThreadState();
-  ++state->nCreateHooks;
   state->pWndInit = pWnd;
   state->hWndInitParent = hParent;
 }
@@ -198,10 +180,8 @@ CWndCreateHook::CWndCreateHook(CWnd* pWnd, HWND hParent)
 CWndCreateHook::~CWndCreateHook() {
   if (m_hHook != nullptr) ::UnhookWindowsHookEx(m_hHook);
   AFX_THREAD_STATE* state = AfxGetThreadState();
-  --state->nCreateHooks;
   state->pWndInit = m_pPrevWnd;
   state->hWndInitParent = m_hPrevParent;
-  AfxTrimThreadState();
 }
 
 LRESULT CALLBACK CWndCreateHook::CbtProc(int nCode, WPARAM wParam, LPARAM lParam) {
