@@ -131,6 +131,7 @@ COverlayDlg* OverlayOfThisThread() {
 class CHandleSkin : public COverlayDlg {
  public:
   UINT_PTR m_nHandle = 0;
+  HWND m_hList = nullptr;  // the list it was attached to, which carries its handle
 };
 
 struct SkinEntry {
@@ -208,8 +209,9 @@ CHandleSkin* SkinOfHandle(HKSLSKIN hSkin) {
 
 // Ends a handle skin's entry and its list's mark; the panel itself is left to the caller.
 void ForgetSkin(CHandleSkin* skin) {
-  const HWND hList = skin->m_link.SourceList();
-  if (hList != nullptr &&
+  // A list destroyed meanwhile has taken its properties with it.
+  const HWND hList = skin->m_hList;
+  if (::IsWindow(hList) &&
       reinterpret_cast<UINT_PTR>(::GetPropA(hList, g_skinProperty.text)) == skin->m_nHandle)
     ::RemovePropA(hList, g_skinProperty.text);
   skin->m_pfnDestroyedByHost = nullptr;
@@ -262,9 +264,13 @@ HKSLSKIN Refuse(DWORD error) {
 }  // namespace
 
 extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
-  if (!IsListBox(hList)) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  // The skin lies in the list's place in its parent: a list with no parent of the host's (a
+  // top-level or pop-up list, a drop-down combo box's) has no such place.
+  if (!IsListBox(hList) || !(::GetWindowLongA(hList, GWL_STYLE) & WS_CHILD))
+    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
   const HWND hParent = ::GetParent(hList);
-  if (hParent == nullptr) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  if (hParent == nullptr || hParent == ::GetDesktopWindow())
+    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
   if (!OwnedByThisThread(hList) || !OwnedByThisThread(hParent))
     return Refuse(ERROR_ACCESS_DENIED);
   // A list the classic skin is on, or the skin's own list.
@@ -283,6 +289,7 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
     return Refuse(ERROR_OUTOFMEMORY);
   }
   skin->m_nHandle = handle;
+  skin->m_hList = hList;
   if (!skin->Create(IDD_OVERLAY, hParent) ||
       !::SetPropA(hList, g_skinProperty.text, reinterpret_cast<HANDLE>(handle))) {
     ReleaseEntry(index);

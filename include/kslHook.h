@@ -47,8 +47,8 @@ KSLHOOK_API int __stdcall kslHookSetHwnd(HWND hWnd);
 typedef struct KSLSKIN__* HKSLSKIN;
 
 /* Skins hList in its own place, as kslCreateHook(hList, hList) does, with the default tile and
- * colours. NULL on failure, with GetLastError(): ERROR_INVALID_WINDOW_HANDLE (not a live list box
- * with a parent), ERROR_ACCESS_DENIED (the list or its parent belongs to another thread),
+ * colours. NULL on failure, with GetLastError(): ERROR_INVALID_WINDOW_HANDLE (not a live child
+ * list box), ERROR_ACCESS_DENIED (the list or its parent belongs to another thread),
  * ERROR_ALREADY_EXISTS (the list carries a skin already, of either kind), ERROR_NOT_ENOUGH_MEMORY
  * or ERROR_OUTOFMEMORY. */
 KSLHOOK_API HKSLSKIN __stdcall kslSkinAttach(HWND hList);

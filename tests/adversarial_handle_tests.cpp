@@ -537,6 +537,7 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
                     {"an edit box", MakeEdit(h), ERROR_INVALID_WINDOW_HANDLE},
                     {"a top window", h.top.hWnd(), ERROR_INVALID_WINDOW_HANDLE},
                     {"a list without a parent", lonely, ERROR_INVALID_WINDOW_HANDLE},
+                    {"a drop-down's list", MakeDropDownCombosList(h), ERROR_INVALID_WINDOW_HANDLE},
                     {"another thread's list", other.list, ERROR_ACCESS_DENIED},
                     {"a list with a handle skin", twin, ERROR_ALREADY_EXISTS},
                     {"the classic skin's list", h.list, ERROR_ALREADY_EXISTS},
