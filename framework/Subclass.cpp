@@ -17,12 +17,12 @@ struct SubclassLayers {
 // layer whose client is gone is a pass-through.
 struct SubclassLayer {
   HWND hWnd = nullptr;
-  size_t nLayer = 0;        // which of the layer procedures, and under which name it is kept
+  size_t nLayer = 0;        // which of the layer procedures, and its key in the map
   WNDPROC pfnNext = nullptr;
   bool bUnicode = false;
   CSubclassClient* pClient = nullptr;
   CWindowSubclass* pOwner = nullptr;
-  DWORD dwThread = 0;       // the window's thread, the only one that frees a dead pass-through
+  DWORD dwThread = 0;       // the window's thread, the only one that runs or frees the layer
   int nDepth = 0;           // messages running on this layer now: it is deleted after the last
   bool bGone = false;       // out of the window's chain and the map
   SubclassLayer* pNextPassThrough = nullptr;
