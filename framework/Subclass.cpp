@@ -219,21 +219,25 @@ bool LeaveIfCurrent(SubclassLayer* p) {
 // until the outermost message of any of its procedures is done.
 class MessageFrame {
  public:
-  MessageFrame() { AfxEnterFrame(); }
-  ~MessageFrame() { AfxLeaveFrame(); }
+  explicit MessageFrame(AFX_THREAD_STATE* state) : m_state(state) { AfxEnterFrame(state); }
+  ~MessageFrame() { AfxLeaveFrame(m_state); }
   MessageFrame(const MessageFrame&) = delete;
   MessageFrame& operator=(const MessageFrame&) = delete;
+
+ private:
+  AFX_THREAD_STATE* const m_state;
 };
 
 KSL_NOINLINE LRESULT RunLayer(size_t k, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  SubclassLayer* p = LayerOf(hWnd, k);
+  AFX_THREAD_STATE* state = AfxGetThreadState();
+  auto* p = static_cast<SubclassLayer*>(state->layers.Find(hWnd, static_cast<unsigned>(k)));
   if (p == nullptr) {
     // Called for a window this procedure does not serve (someone kept its address): the system's
     // default is all that is known to be safe.
     return ::IsWindowUnicode(hWnd) ? ::DefWindowProcW(hWnd, message, wParam, lParam)
                                    : ::DefWindowProcA(hWnd, message, wParam, lParam);
   }
-  MessageFrame frame;
+  MessageFrame frame(state);
   ++p->nDepth;
   const CNextProc next = {hWnd, p->pfnNext, p->bUnicode};
 

@@ -32,6 +32,9 @@ struct AFX_THREAD_STATE {
 AFX_THREAD_STATE* AfxGetThreadState();
 // The calling thread's state when it has one, otherwise null.
 AFX_THREAD_STATE* AfxPeekThreadState();
+// A framework frame entered and left with the calling thread's state at hand (see AfxEnterFrame).
+inline void AfxEnterFrame(AFX_THREAD_STATE* state) { ++state->nFrameDepth; }
+void AfxLeaveFrame(AFX_THREAD_STATE* state);
 // The calling thread ends: its state goes.
 void AfxEndThreadState();
 // The library's module is leaving the process: every thread's state, and the slot, go back.

@@ -3,10 +3,11 @@
 #include "ModuleState.h"
 #include "ThreadState.h"
 
-void AfxEnterFrame() { ++AfxGetThreadState()->nFrameDepth; }
+void AfxEnterFrame() { AfxEnterFrame(AfxGetThreadState()); }
 
-void AfxLeaveFrame() {
-  AFX_THREAD_STATE* state = AfxGetThreadState();
+void AfxLeaveFrame() { AfxLeaveFrame(AfxGetThreadState()); }
+
+void AfxLeaveFrame(AFX_THREAD_STATE* state) {
   if (--state->nFrameDepth > 0) return;
   // Idle: nothing of the framework is on this thread's stack. Deferred work may itself enter
   // frames and queue more; run until the queue stays empty.
