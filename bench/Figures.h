@@ -37,4 +37,9 @@ std::vector<Figure> ScrollStepFigures();
 // pass-through subclass.
 std::vector<Figure> UnrepeatedMessageFigures();
 
+// A message to one skinned list while 299 other lists are skinned too, against the same message
+// with that list's skin the only one; and the memory one skin takes, against that of the plain list
+// window it covers.
+std::vector<Figure> SkinCountFigures();
+
 }  // namespace bench

@@ -276,35 +276,6 @@ std::vector<Figure> RedrawOffBatchFigures() {
   return {figure};
 }
 
-}  // namespace bench
-
-namespace bench {
-
-namespace {
-
-// Bytes in use on the process heap, where list boxes keep their rows and their texts.
-double HeapBytesInUse() {
-  const HANDLE heap = ::GetProcessHeap();
-  double bytes = 0;
-  PROCESS_HEAP_ENTRY entry = {};
-  ::HeapLock(heap);
-  while (::HeapWalk(heap, &entry))
-    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
-  ::HeapUnlock(heap);
-  return bytes;
-}
-
-// The process's committed memory, heap or not (the tile's pixels, the windows).
-double CommittedBytes() {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)
-             ? static_cast<double>(counters.PagefileUsage)
-             : 0;
-}
-
-}  // namespace
-
 std::vector<Figure> MemoryFigures() {
   constexpr int kReps = 3;
   constexpr int kRows = 100000;

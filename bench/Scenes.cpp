@@ -1,5 +1,7 @@
 #include "bench/Scenes.h"
 
+#include <psapi.h>
+
 #include <cstdio>
 
 namespace bench {
@@ -89,6 +91,25 @@ std::string LongCount(int n) {
   std::string digits = std::to_string(n);
   for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
   return digits;
+}
+
+double HeapBytesInUse() {
+  const HANDLE heap = ::GetProcessHeap();
+  double bytes = 0;
+  PROCESS_HEAP_ENTRY entry = {};
+  ::HeapLock(heap);
+  while (::HeapWalk(heap, &entry))
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+  ::HeapUnlock(heap);
+  return bytes;
+}
+
+double CommittedBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)
+             ? static_cast<double>(counters.PagefileUsage)
+             : 0;
 }
 
 }  // namespace bench

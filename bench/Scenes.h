@@ -40,6 +40,11 @@ class PlainOwnerDrawn {
   HWND m_hList = nullptr;
 };
 
+// Bytes in use on the process heap, where list boxes keep their rows and their texts.
+double HeapBytesInUse();
+// The process's committed memory, heap or not (the tile's pixels, the windows).
+double CommittedBytes();
+
 // 1k, 10k, 100k: for figure names.
 std::string ShortCount(int n);
 // 1,000, 10,000, 100,000: for titles.

@@ -23,6 +23,7 @@ constexpr Group kGroups[] = {
     {"add_loop", &AddLoopFigures},
     {"redraw_off_batch", &RedrawOffBatchFigures}, {"repaint", &RepaintFigures},
     {"scroll_step", &ScrollStepFigures}, {"unrepeated", &UnrepeatedMessageFigures},
+    {"skin_count", &SkinCountFigures},
 };
 
 bool Chosen(const Group& group, int argc, char** argv) {

@@ -1,4 +1,5 @@
-// The library's exported functions.
+// The library's exported functions: the classic skin, switched on and off in turn by kslCreateHook,
+// and any number of handle skins, each made by kslSkinAttach and ended by kslSkinDetach.
 #define KSLHOOK_API
 #include "include/kslHook.h"
 
@@ -7,6 +8,7 @@
 #include <new>
 
 #include "framework/Framework.h"
+#include "framework/ThreadState.h"
 #include "overlay/OverlayDlg.h"
 #include "res/resource.h"
 
@@ -78,10 +80,14 @@ void PanelDestroyedByHost(COverlayDlg* panel) {
 // Makes and shows a panel over hReference's parent; leaves the state Unhooked when the panel cannot
 // be made (no parent to put it in, no memory, no window) or the list cannot be linked. Windows of
 // another thread are not the library's to put a panel in or to subclass.
+bool CarriesHandleSkin(HWND hList);
+
 void SwitchOn(HWND hReference, HWND hSource) {
   HWND hParent = ::IsWindow(hReference) ? ::GetParent(hReference) : nullptr;
   if (hParent == nullptr || !OwnedByThisThread(hParent)) return;
   if (::IsWindow(hSource) && !OwnedByThisThread(hSource)) return;
+  // A list with a skin of its own keeps that one.
+  if (CarriesHandleSkin(hSource)) return;
   std::unique_ptr<COverlayDlg> panel(new (std::nothrow) COverlayDlg);
   if (!panel || !panel->Create(IDD_OVERLAY, hParent)) return;
   panel->m_pfnDestroyedByHost = &PanelDestroyedByHost;
@@ -113,7 +119,236 @@ COverlayDlg* OverlayOfThisThread() {
   return ServesThisThread(false) ? g_pOverlay : nullptr;
 }
 
+// ---- Handle skins ------------------------------------------------------------------------------
+//
+// A handle is a number, never a pointer: the index of the skin's entry in the table and the
+// entry's generation, which grows each time the entry ends a skin. An entry whose generation has
+// run out is never used again, so a value once handed out names no other skin later. Each skin
+// is used from its list's thread only; the table is shared by every thread and locked for the few
+// instructions that read or write it. A list carries its skin's handle as a window property, so
+// a list finds its skin without looking through the others.
+
+class CHandleSkin : public COverlayDlg {
+ public:
+  UINT_PTR m_nHandle = 0;
+  HWND m_hList = nullptr;  // the list it was attached to, which carries its handle
+};
+
+struct SkinEntry {
+  CHandleSkin* pSkin;  // null while the entry is free
+  DWORD dwThread;      // the list's thread
+  WORD wGeneration;    // 0: the entry is retired
+};
+
+constexpr UINT_PTR kIndexBits = 16;
+constexpr UINT_PTR kIndexMask = (UINT_PTR{1} << kIndexBits) - 1;
+constexpr int kMaxSkins = 1 << kIndexBits;
+
+CSpinLock g_skinsLock;
+CPlainArray<SkinEntry> g_skins;
+CPlainArray<int> g_freeEntries;
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+// The property a list carries while a handle skin is on it; named for this module alone.
+struct SkinPropertyName {
+  char text[40];
+  SkinPropertyName() { ::wsprintfA(text, "kslHook.Skin.%p", static_cast<void*>(&__ImageBase)); }
+};
+const SkinPropertyName g_skinProperty;
+
+bool CarriesHandleSkin(HWND hList) {
+  return hList != nullptr && ::GetPropA(hList, g_skinProperty.text) != nullptr;
+}
+
+// A free entry for a new skin, its handle in *pHandle; -1 when the table is full.
+int TakeEntry(UINT_PTR* pHandle) {
+  CSpinLockScope lock(g_skinsLock);
+  int index;
+  if (!g_freeEntries.IsEmpty()) {
+    index = g_freeEntries[g_freeEntries.GetSize() - 1];
+    g_freeEntries.RemoveAt(g_freeEntries.GetSize() - 1);
+  } else {
+    if (g_skins.GetSize() >= kMaxSkins || !g_skins.Add({nullptr, 0, 1})) return -1;
+    index = g_skins.GetSize() - 1;
+  }
+  *pHandle = (static_cast<UINT_PTR>(g_skins[index].wGeneration) << kIndexBits) |
+             static_cast<UINT_PTR>(index);
+  return index;
+}
+
+// The entry's skin is over: its handle is stale from now on.
+void ReleaseEntry(int index) {
+  CSpinLockScope lock(g_skinsLock);
+  SkinEntry& entry = g_skins[index];
+  entry.pSkin = nullptr;
+  if (++entry.wGeneration != 0 && !g_freeEntries.Add(index)) entry.wGeneration = 0;
+}
+
+// The live skin a handle names, when the calling thread may use it; otherwise null, with the
+// reason as the thread's last error.
+CHandleSkin* SkinOfHandle(HKSLSKIN hSkin) {
+  const auto value = reinterpret_cast<UINT_PTR>(hSkin);
+  const auto index = static_cast<int>(value & kIndexMask);
+  const UINT_PTR generation = value >> kIndexBits;
+  DWORD error = ERROR_INVALID_HANDLE;
+  CHandleSkin* skin = nullptr;
+  {
+    CSpinLockScope lock(g_skinsLock);
+    if (generation != 0 && index < g_skins.GetSize() && g_skins[index].pSkin != nullptr &&
+        g_skins[index].wGeneration == generation) {
+      if (g_skins[index].dwThread == ::GetCurrentThreadId())
+        skin = g_skins[index].pSkin;
+      else
+        error = ERROR_ACCESS_DENIED;
+    }
+  }
+  if (skin == nullptr) ::SetLastError(error);
+  return skin;
+}
+
+// Ends a handle skin's entry and its list's mark; the panel itself is left to the caller.
+void ForgetSkin(CHandleSkin* skin) {
+  // A list destroyed meanwhile has taken its properties with it.
+  const HWND hList = skin->m_hList;
+  if (::IsWindow(hList) &&
+      reinterpret_cast<UINT_PTR>(::GetPropA(hList, g_skinProperty.text)) == skin->m_nHandle)
+    ::RemovePropA(hList, g_skinProperty.text);
+  skin->m_pfnDestroyedByHost = nullptr;
+  skin->m_pfnListGone = nullptr;
+  ReleaseEntry(static_cast<int>(skin->m_nHandle & kIndexMask));
+}
+
+void EndSkin(CHandleSkin* skin) {
+  ForgetSkin(skin);
+  skin->GiveBack();
+  if (skin->IsBusy())
+    AfxCallWhenIdle(&DestroyPanel, skin);
+  else
+    DestroyPanel(skin);
+}
+
+// The host destroyed the skin's list: the skin ends with it, once the list's last message is done.
+void HandleSkinListGone(COverlayDlg* panel) {
+  auto* skin = static_cast<CHandleSkin*>(panel);
+  ForgetSkin(skin);
+  AfxCallWhenIdle(&DestroyPanel, skin);
+}
+
+// The host destroyed the skin's panel with its parent: the skin is over.
+void HandleSkinDestroyedByHost(COverlayDlg* panel) {
+  auto* skin = static_cast<CHandleSkin*>(panel);
+  ForgetSkin(skin);
+  AfxCallWhenIdle([](void* p) { delete static_cast<CHandleSkin*>(p); }, skin);
+}
+
+// A window of the system's list box class, of a superclass of it, or a combo box's own list. Where
+// the system cannot name the class a window was built on, a list box is known by its answers: a row
+// height and a count, where any other window's default answer is 0 and LB_ERR is -1.
+bool IsListBox(HWND hWnd) {
+  char name[32] = {};
+  if (!::IsWindow(hWnd) || ::RealGetWindowClassA(hWnd, name, sizeof name) == 0) return false;
+  if (::lstrcmpiA(name, "ListBox") == 0 || ::lstrcmpiA(name, "ComboLBox") == 0) return true;
+  DWORD_PTR height = 0, count = 0;
+  const UINT flags = SMTO_ABORTIFHUNG | SMTO_BLOCK;
+  return ::SendMessageTimeoutA(hWnd, LB_GETITEMHEIGHT, 0, 0, flags, 500, &height) &&
+         ::SendMessageTimeoutA(hWnd, LB_GETCOUNT, 0, 0, flags, 500, &count) &&
+         static_cast<LRESULT>(height) > 0 && static_cast<LRESULT>(count) >= 0;
+}
+
+HKSLSKIN Refuse(DWORD error) {
+  ::SetLastError(error);
+  return nullptr;
+}
+
 }  // namespace
+
+extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
+  // The skin lies in the list's place in its parent: a list with no parent of the host's (a
+  // top-level or pop-up list, a drop-down combo box's) has no such place.
+  if (!IsListBox(hList) || !(::GetWindowLongA(hList, GWL_STYLE) & WS_CHILD))
+    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  const HWND hParent = ::GetParent(hList);
+  if (hParent == nullptr || hParent == ::GetDesktopWindow())
+    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  if (!OwnedByThisThread(hList) || !OwnedByThisThread(hParent))
+    return Refuse(ERROR_ACCESS_DENIED);
+  // A list the classic skin is on, or the skin's own list.
+  const bool classicOnIt = ServesThisThread(false) && g_pOverlay != nullptr &&
+                           g_pOverlay->m_link.SourceList() == hList;
+  if (CarriesHandleSkin(hList) || classicOnIt || CWnd::FromHandlePermanent(hList) != nullptr)
+    return Refuse(ERROR_ALREADY_EXISTS);
+
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  UINT_PTR handle = 0;
+  const int index = TakeEntry(&handle);
+  if (index < 0) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+  auto* skin = new (std::nothrow) CHandleSkin;
+  if (skin == nullptr) {
+    ReleaseEntry(index);
+    return Refuse(ERROR_OUTOFMEMORY);
+  }
+  skin->m_nHandle = handle;
+  skin->m_hList = hList;
+  if (!skin->Create(IDD_OVERLAY, hParent) ||
+      !::SetPropA(hList, g_skinProperty.text, reinterpret_cast<HANDLE>(handle))) {
+    ReleaseEntry(index);
+    DestroyPanel(skin);
+    return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  {
+    CSpinLockScope lock(g_skinsLock);
+    g_skins[index].pSkin = skin;
+    g_skins[index].dwThread = ::GetCurrentThreadId();
+  }
+  skin->m_pfnDestroyedByHost = &HandleSkinDestroyedByHost;
+  skin->m_pfnListGone = &HandleSkinListGone;
+  const auto hSkin = reinterpret_cast<HKSLSKIN>(handle);
+  if (skin->ShowOver(hList, hList)) {
+    // The host's code, called meanwhile, may have ended the skin already.
+    if (SkinOfHandle(hSkin) != nullptr) return hSkin;
+    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  }
+  if (SkinOfHandle(hSkin) != nullptr) {
+    EndSkin(skin);
+    return Refuse(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+}
+
+extern "C" BOOL __stdcall kslSkinDetach(HKSLSKIN hSkin) {
+  CHandleSkin* skin = SkinOfHandle(hSkin);
+  if (skin == nullptr) return FALSE;
+  EndSkin(skin);
+  return TRUE;
+}
+
+extern "C" HKSLSKIN __stdcall kslSkinOf(HWND hList) {
+  if (!::IsWindow(hList)) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  if (!OwnedByThisThread(hList)) return Refuse(ERROR_ACCESS_DENIED);
+  const auto hSkin = static_cast<HKSLSKIN>(::GetPropA(hList, g_skinProperty.text));
+  if (hSkin == nullptr) return Refuse(ERROR_SUCCESS);
+  return SkinOfHandle(hSkin) != nullptr ? hSkin : nullptr;
+}
+
+extern "C" BOOL __stdcall kslSkinSetBkImageW(HKSLSKIN hSkin, LPCWSTR lpszPath) {
+  CHandleSkin* skin = SkinOfHandle(hSkin);
+  return skin != nullptr && skin->m_wndList.SetBkImage(lpszPath);
+}
+
+extern "C" BOOL __stdcall kslSkinSetBkColor(HKSLSKIN hSkin, COLORREF crColor) {
+  CHandleSkin* skin = SkinOfHandle(hSkin);
+  if (skin == nullptr) return FALSE;
+  skin->m_wndList.SetBkColor(crColor);
+  return TRUE;
+}
+
+extern "C" BOOL __stdcall kslSkinSetFgColor(HKSLSKIN hSkin, COLORREF crColor) {
+  CHandleSkin* skin = SkinOfHandle(hSkin);
+  if (skin == nullptr) return FALSE;
+  skin->m_wndList.SetFgColor(crColor);
+  return TRUE;
+}
 
 extern "C" int __stdcall kslCreateHook(HWND hReference, HWND hSource) {
   // Another thread's overlay, or its switch under way, is not this thread's to touch.

@@ -16,13 +16,16 @@ enum ControlId {
   kBackgroundButton,
   kTextButton,
   kViewButton,
+  kQueueButton,
   kList = 201,
   kStatus,
+  kQueue,
 };
 
 constexpr char kFrameClass[] = "kslHookDemoHost";
 constexpr int kRowCount = 300;
-constexpr int kClientWidth = 600;
+constexpr int kClientWidth = 800;
+constexpr int kQueueWidth = 190;
 constexpr int kClientHeight = 440;
 // The skin puts the text after a tab at 400 pixels; the plain list is given the same column.
 constexpr int kColumnX = 400;
@@ -99,6 +102,8 @@ HostWindow::HostWindow(HINSTANCE hInstance, int x, int y) {
   if (m_hWnd == nullptr) return;
   CreateControls(hInstance);
   FillList();
+  FillQueue();
+  Layout();
   ::ShowWindow(m_hWnd, SW_SHOW);
   ::UpdateWindow(m_hWnd);
   ShowStatus("Ready: the host's own list box, " + std::to_string(kRowCount) + " rows.");
@@ -108,6 +113,7 @@ HostWindow::~HostWindow() {
   if (!::IsWindow(m_hWnd)) return;
   onStatus = nullptr;
   SetSkin(false);
+  SetQueueSkin(false);
   ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
   ::DestroyWindow(m_hWnd);
 }
@@ -129,6 +135,11 @@ void HostWindow::CreateControls(HINSTANCE hInstance) {
         kBackgroundButton);
   child(0, "BUTTON", "Text colour...", WS_TABSTOP, 390, 10, 100, 26, m_hWnd, kTextButton);
   child(0, "BUTTON", "Icon view", WS_TABSTOP, 495, 10, 95, 26, m_hWnd, kViewButton);
+  m_hQueueButton = child(0, "BUTTON", "Skin queue", WS_TABSTOP, 600, 10, 100, 26, m_hWnd,
+                         kQueueButton);
+  m_hQueue = child(WS_EX_CLIENTEDGE, "LISTBOX", "",
+                   WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 600, 46,
+                   kQueueWidth, 350, m_hWnd, kQueue);
   m_hStatus = child(0, "STATIC", "", SS_SUNKEN | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 10, 406, 580,
                     24, m_hWnd, kStatus);
   CreateList(false);
@@ -155,7 +166,9 @@ void HostWindow::Layout() {
   RECT client = {};
   ::GetClientRect(m_hWnd, &client);
   if (m_hList == nullptr || client.right < 200 || client.bottom < 150) return;
-  ::MoveWindow(m_hList, 10, 46, client.right - 20, client.bottom - 46 - 44, TRUE);
+  const int queueX = client.right - 10 - kQueueWidth;
+  ::MoveWindow(m_hList, 10, 46, queueX - 20, client.bottom - 46 - 44, TRUE);
+  ::MoveWindow(m_hQueue, queueX, 46, kQueueWidth, client.bottom - 46 - 44, TRUE);
   ::MoveWindow(m_hStatus, 10, client.bottom - 34, client.right - 20, 24, TRUE);
 }
 
@@ -231,6 +244,38 @@ void HostWindow::FillList() {
   ::SendMessageA(m_hList, WM_SETREDRAW, TRUE, 0);
 }
 
+void HostWindow::FillQueue() {
+  for (int i = 0; i < 12; ++i) {
+    char row[64];
+    wsprintfA(row, "Up next %d: %s %s", i + 1, Pick(kAdjectives, i * 3 + 1), Pick(kNouns, i * 5));
+    ::SendMessageA(m_hQueue, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+  }
+}
+
+void HostWindow::SetQueueSkin(bool on) {
+  if (on == (m_hQueueSkin != nullptr)) return;
+  if (!on) {
+    kslSkinDetach(m_hQueueSkin);
+    m_hQueueSkin = nullptr;
+    ::SetWindowTextA(m_hQueueButton, "Skin queue");
+    ShowStatus("kslSkinDetach: the queue is the host's own list again");
+    return;
+  }
+  // A skin of its own: the handle names it for the setters, which change this skin alone.
+  m_hQueueSkin = kslSkinAttach(m_hQueue);
+  if (m_hQueueSkin == nullptr) {
+    ShowStatus("kslSkinAttach refused the queue: error " + std::to_string(::GetLastError()));
+    return;
+  }
+  wchar_t picture[MAX_PATH] = {};
+  ::MultiByteToWideChar(CP_ACP, 0, (PicturesFolder() + "forest.bmp").c_str(), -1, picture,
+                        MAX_PATH);
+  kslSkinSetBkImageW(m_hQueueSkin, picture);
+  kslSkinSetFgColor(m_hQueueSkin, RGB(0xFF, 0xFF, 0xFF));
+  ::SetWindowTextA(m_hQueueButton, "Unskin queue");
+  ShowStatus("kslSkinAttach: the queue skinned too, with a look of its own (forest.bmp)");
+}
+
 void HostWindow::SetSkin(bool on) {
   if (on == m_bSkinned) return;
   // One call switches the skin on and the next switches it off; the arguments of the second are
@@ -278,6 +323,11 @@ void HostWindow::OnCommand(int id, int code, HWND hFrom) {
     OnListNotification(code);
     return;
   }
+  if (hFrom == m_hQueue) {
+    const LRESULT row = ::SendMessageA(m_hQueue, LB_GETCURSEL, 0, 0);
+    if (code == LBN_SELCHANGE) ShowStatus("Queue: LBN_SELCHANGE, row " + std::to_string(row + 1));
+    return;
+  }
   if (code != BN_CLICKED) return;
   COLORREF colour;
   switch (id) {
@@ -295,6 +345,9 @@ void HostWindow::OnCommand(int id, int code, HWND hFrom) {
       break;
     case kViewButton:
       if (!m_bIconView) UseIconView();
+      break;
+    case kQueueButton:
+      SetQueueSkin(m_hQueueSkin == nullptr);
       break;
   }
 }
@@ -418,6 +471,7 @@ LRESULT CALLBACK HostWindow::FrameProc(HWND hWnd, UINT message, WPARAM wParam, L
     case WM_CLOSE:
       // The skin goes off before the list it covers goes away.
       if (self != nullptr) self->SetSkin(false);
+      if (self != nullptr) self->SetQueueSkin(false);
       ::DestroyWindow(hWnd);
       return 0;
     case WM_DESTROY:

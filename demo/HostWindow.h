@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include <kslHook.h>
+
 namespace demo {
 
 // No COLORREF has its top byte set: this one stands for "not chosen yet".
@@ -28,11 +30,16 @@ class HostWindow {
   HWND hWnd() const { return m_hWnd; }
   HWND list() const { return m_hList; }
   HWND skinButton() const { return m_hSkinButton; }
+  HWND queue() const { return m_hQueue; }
+  HWND queueButton() const { return m_hQueueButton; }
   bool skinned() const { return m_bSkinned; }
 
   // What the buttons do once the user has chosen. The look is remembered and given to the skin
   // each time it goes on.
   void SetSkin(bool on);
+  // The second list, the queue of what plays next, gets a skin of its own through the handle API,
+  // with a look of its own, beside the first list's.
+  void SetQueueSkin(bool on);
   void UsePicture(const std::string& path);
   void UseBackgroundColour(COLORREF colour);
   void UseTextColour(COLORREF colour);
@@ -54,6 +61,7 @@ class HostWindow {
   // Lays the list and the status line out in the window's client area.
   void Layout();
   void FillList();
+  void FillQueue();
   void OnCommand(int id, int code, HWND hFrom);
   void OnListNotification(int code);
   void OnRightClick();
@@ -71,6 +79,9 @@ class HostWindow {
   HWND m_hList = nullptr;
   HWND m_hSkinButton = nullptr;
   HWND m_hStatus = nullptr;
+  HWND m_hQueue = nullptr;
+  HWND m_hQueueButton = nullptr;
+  HKSLSKIN m_hQueueSkin = nullptr;   // the queue's skin while it is on
   bool m_bSkinned = false;
   bool m_bIconView = false;
   int m_dragFrom = -1;               // the row the user is dragging; -1 when none

@@ -33,9 +33,9 @@ void SendMouse(DWORD flags, DWORD wheel = 0) {
 
 // The screen point of a row's middle, as the user sees it: asked of whichever list box is on top
 // at the host list's place (the host's own, or the skin over it).
-POINT RowOnScreen(const HostWindow& host, int row) {
+POINT RowOnScreen(const HostWindow& host, int row, HWND hList = nullptr) {
   RECT list;
-  ::GetWindowRect(host.list(), &list);
+  ::GetWindowRect(hList != nullptr ? hList : host.list(), &list);
   const POINT probe = {list.left + 20, list.top + 5};
   HWND hShown = ::WindowFromPoint(probe);
   RECT item = {};
@@ -129,10 +129,16 @@ int RunTour(HostWindow& host, const std::string& folder) {
        [&] { host.UseBackgroundColour(RGB(0x1E, 0x4D, 0x2B)); }},
       {"text-colour", "choose a text colour", "kslHookSetFgColor",
        [&] { host.UseTextColour(RGB(0xFF, 0xE0, 0x8A)); }},
+      {"two-skins", "press \"Skin queue\": the second list gets a skin and a look of its own",
+       "kslSkinAttach", [&] { ::SendMessageA(host.queueButton(), BM_CLICK, 0, 0); }},
+      {"queue-row-clicked", "click row 3 on the queue's skin", "Queue: LBN_SELCHANGE, row 3",
+       [&] {
+         ClickAt(RowOnScreen(host, 2, host.queue()), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+       }},
       {"icon-view", "press \"Icon view\": the host draws its rows itself", "View:",
        [&] { host.UseIconView(); }},
-      {"window-resized", "make the window larger: the host's layout moves its list", "now 720",
-       [&] { host.Resize(720, 520); }},
+      {"window-resized", "make the window larger: the host's layout moves its list", "now 900",
+       [&] { host.Resize(900, 520); }},
       {"skin-off", "press \"Skin off\"", "skin off",
        [&] { ::SendMessageA(host.skinButton(), BM_CLICK, 0, 0); }},
   };

@@ -1,5 +1,7 @@
 #include "ModuleState.h"
 
+#include "ThreadState.h"
+
 // Set by the linker to the base of the image this code is linked into: the DLL's own HMODULE when
 // built into kslHook.dll, the executable's when linked statically into a test.
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -18,28 +20,27 @@ AFX_MODULE_STATE& ProcessState() {
   return state;
 }
 
-// The library lives on its host's GUI thread; the current state is plain module data.
-AFX_MODULE_STATE* g_pCurrentState = nullptr;
-
 }  // namespace
 
 AFX_MODULE_STATE* AfxGetStaticModuleState() { return &StaticState(); }
 
 AFX_MODULE_STATE* AfxGetModuleState() {
-  return g_pCurrentState ? g_pCurrentState : &ProcessState();
+  const AFX_THREAD_STATE* thread = AfxPeekThreadState();
+  return thread && thread->pCurrentState ? thread->pCurrentState : &ProcessState();
 }
 
 HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR) {
   return AfxGetModuleState()->m_hCurrentResourceHandle;
 }
 
-AFX_MAINTAIN_STATE2::AFX_MAINTAIN_STATE2(AFX_MODULE_STATE* pNewState)
-    : m_pPrevState(g_pCurrentState) {
-  g_pCurrentState = pNewState;
+AFX_MAINTAIN_STATE2::AFX_MAINTAIN_STATE2(AFX_MODULE_STATE* pNewState) {
   AfxEnterFrame();
+  AFX_THREAD_STATE* thread = AfxGetThreadState();
+  m_pPrevState = thread->pCurrentState;
+  thread->pCurrentState = pNewState;
 }
 
 AFX_MAINTAIN_STATE2::~AFX_MAINTAIN_STATE2() {
-  g_pCurrentState = m_pPrevState;
+  AfxGetThreadState()->pCurrentState = m_pPrevState;
   AfxLeaveFrame();
 }

@@ -5,55 +5,72 @@
 #include <utility>
 
 #include "ModuleState.h"
+#include "ThreadState.h"
 #include "Wnd.h"
 
-// Lets the slot table tell an owner that its window has ended.
-struct SubclassSlots {
-  static void Forget(CWindowSubclass* pOwner) { pOwner->m_nSlot = -1; }
+// Lets a layer tell its owner that its window has ended.
+struct SubclassLayers {
+  static void Forget(CWindowSubclass* pOwner) { pOwner->m_pLayer = nullptr; }
+};
+
+// One installed procedure, found from the window it serves: what it replaced and who it calls. A
+// layer whose client is gone is a pass-through.
+struct SubclassLayer {
+  HWND hWnd = nullptr;
+  size_t nLayer = 0;        // which of the layer procedures, and its key in the map
+  WNDPROC pfnNext = nullptr;
+  bool bUnicode = false;
+  CSubclassClient* pClient = nullptr;
+  CWindowSubclass* pOwner = nullptr;
+  DWORD dwThread = 0;       // the window's thread, the only one that runs or frees the layer
+  int nDepth = 0;           // messages running on this layer now: it is deleted after the last
+  bool bGone = false;       // out of the window's chain and the map
+  SubclassLayer* pNextPassThrough = nullptr;
+  SubclassLayer* pPrevPassThrough = nullptr;
+  bool bListed = false;     // in the list of pass-throughs
 };
 
 namespace {
 
-// One installed procedure: the window it serves, what it replaced, and who it calls. A slot whose
-// client is gone is a pass-through.
-struct Slot {
-  bool bInUse = false;
-  bool bUnicode = false;
-  HWND hWnd = nullptr;
-  WNDPROC pfnNext = nullptr;
-  CSubclassClient* pClient = nullptr;
-  CWindowSubclass* pOwner = nullptr;
-  unsigned generation = 0;  // tells a slot's uses apart while a message of an earlier one runs
-};
+// The k-th subclass of this library on one window runs procedure k and finds its data under
+// (window, k), so a message finds its data at once, and the only limit is on how many of ours one
+// window carries at once.
+constexpr size_t kLayerCount = 16;
 
-// Enough for the library's three windows over a hundred switch-ons with someone else's subclass
-// left over each of them.
-constexpr size_t kSlotCount = 128;
-std::array<Slot, kSlotCount> g_slots;
-int g_nLive = 0;
+// The layers of the calling thread's windows, which are the only ones it runs or changes.
+CWindowMap& Layers() { return AfxGetThreadState()->layers; }
 
-// Every slot's procedure calls this one body: copied into each of them, it would be most of the
-// library's code.
+SubclassLayer* LayerOf(HWND hWnd, size_t k) {
+  return static_cast<SubclassLayer*>(Layers().Find(hWnd, static_cast<unsigned>(k)));
+}
+
+// Procedures of the library in windows' chains, pass-throughs included; and the pass-throughs
+// themselves, which may outlive a window that never got its last message to them.
+CSpinLock g_lock;
+LONG g_nLive = 0;
+SubclassLayer* g_pPassThroughs = nullptr;
+
+// Every layer's procedure calls this one body.
 #if defined(_MSC_VER)
 #define KSL_NOINLINE __declspec(noinline)
 #else
 #define KSL_NOINLINE __attribute__((noinline))
 #endif
-KSL_NOINLINE LRESULT RunSlot(size_t n, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+KSL_NOINLINE LRESULT RunLayer(size_t k, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 template <size_t N>
-LRESULT CALLBACK SlotProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunSlot(N, hWnd, message, wParam, lParam);
+LRESULT CALLBACK LayerProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return RunLayer(N, hWnd, message, wParam, lParam);
 }
 
 template <size_t... N>
-constexpr std::array<WNDPROC, sizeof...(N)> MakeSlotProcs(std::index_sequence<N...>) {
-  return {{&SlotProc<N>...}};
+constexpr std::array<WNDPROC, sizeof...(N)> MakeLayerProcs(std::index_sequence<N...>) {
+  return {{&LayerProc<N>...}};
 }
 
-// A distinct procedure address for every slot.
-constexpr std::array<WNDPROC, kSlotCount> kSlotProcs =
-    MakeSlotProcs(std::make_index_sequence<kSlotCount>());
+// A distinct procedure address for every layer.
+constexpr std::array<WNDPROC, kLayerCount> kLayerProcs =
+    MakeLayerProcs(std::make_index_sequence<kLayerCount>());
 
 // ---- The library's hold on its own module ----------------------------------------------------
 
@@ -73,27 +90,27 @@ DWORD WINAPI ReleaseOnHostsLoop(void* pJob) {
 
 class ModuleHold {
  public:
+  // Called with g_lock held.
   static void Acquire() {
     if (s_hModule != nullptr) return;
     HMODULE hModule = nullptr;
     if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                             reinterpret_cast<LPCWSTR>(&RunSlot), &hModule))
+                             reinterpret_cast<LPCWSTR>(&RunLayer), &hModule))
       s_hModule = hModule;
   }
 
-  // Lets go once the framework is idle, unless a procedure has gone back in by then.
-  static void Release() {
-    if (s_hModule == nullptr || s_bReleaseQueued) return;
-    s_bReleaseQueued = true;
-    AfxCallWhenIdle(&ReleaseIfUnused, nullptr);
-  }
+  // Lets go once this thread's framework is idle, unless a procedure has gone back in by then.
+  static void Release() { AfxCallWhenIdle(&ReleaseIfUnused, nullptr); }
 
  private:
   static void ReleaseIfUnused(void*) {
-    s_bReleaseQueued = false;
-    if (g_nLive > 0 || s_hModule == nullptr) return;
-    HMODULE hModule = s_hModule;
-    s_hModule = nullptr;
+    HMODULE hModule;
+    {
+      CSpinLockScope lock(g_lock);
+      if (g_nLive > 0 || s_hModule == nullptr) return;
+      hModule = s_hModule;
+      s_hModule = nullptr;
+    }
     // The last reference may unmap this code, so it is dropped on a thread of its own, after this
     // thread has left the library.
     HWND hSignal = ::CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -111,25 +128,22 @@ class ModuleHold {
   }
 
   static HMODULE s_hModule;
-  static bool s_bReleaseQueued;
 };
 HMODULE ModuleHold::s_hModule = nullptr;
-bool ModuleHold::s_bReleaseQueued = false;
 
-// ---- Slots ---------------------------------------------------------------------------------------
+// ---- Layers ------------------------------------------------------------------------------------
 
 WNDPROC CurrentProc(HWND hWnd, bool bUnicode) {
   return reinterpret_cast<WNDPROC>(bUnicode ? ::GetWindowLongPtrW(hWnd, GWLP_WNDPROC)
                                             : ::GetWindowLongPtrA(hWnd, GWLP_WNDPROC));
 }
 
-// TRUE when slot n's procedure is hWnd's current one. Someone may have changed the window's
-// character set since, so both readings count.
-bool IsCurrent(size_t n) {
-  const Slot& slot = g_slots[n];
-  const bool bUnicode = ::IsWindowUnicode(slot.hWnd) != FALSE;
-  return CurrentProc(slot.hWnd, bUnicode) == kSlotProcs[n] ||
-         CurrentProc(slot.hWnd, !bUnicode) == kSlotProcs[n];
+// TRUE when the layer's procedure is its window's current one. Someone may have changed the
+// window's character set since, so both readings count.
+bool IsCurrent(const SubclassLayer* p) {
+  const bool bUnicode = ::IsWindowUnicode(p->hWnd) != FALSE;
+  return CurrentProc(p->hWnd, bUnicode) == kLayerProcs[p->nLayer] ||
+         CurrentProc(p->hWnd, !bUnicode) == kLayerProcs[p->nLayer];
 }
 
 void SetProc(HWND hWnd, bool bUnicode, WNDPROC pfn) {
@@ -140,25 +154,64 @@ void SetProc(HWND hWnd, bool bUnicode, WNDPROC pfn) {
     ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, value);
 }
 
-void FreeSlot(size_t n) {
-  Slot& slot = g_slots[n];
-  if (slot.pOwner != nullptr) SubclassSlots::Forget(slot.pOwner);
-  slot = Slot{false, false, nullptr, nullptr, nullptr, nullptr, slot.generation};
-  if (--g_nLive == 0) ModuleHold::Release();
+// Called with g_lock held.
+void ListPassThrough(SubclassLayer* p, bool listed) {
+  if (p->bListed == listed) return;
+  p->bListed = listed;
+  if (listed) {
+    p->pPrevPassThrough = nullptr;
+    p->pNextPassThrough = g_pPassThroughs;
+    if (g_pPassThroughs != nullptr) g_pPassThroughs->pPrevPassThrough = p;
+    g_pPassThroughs = p;
+    return;
+  }
+  if (p->pPrevPassThrough != nullptr)
+    p->pPrevPassThrough->pNextPassThrough = p->pNextPassThrough;
+  else
+    g_pPassThroughs = p->pNextPassThrough;
+  if (p->pNextPassThrough != nullptr) p->pNextPassThrough->pPrevPassThrough = p->pPrevPassThrough;
+  p->pNextPassThrough = p->pPrevPassThrough = nullptr;
 }
 
-// A pass-through whose window has gone without its last message reaching it (someone in front of
-// it stopped passing messages on) can never be called again: its slot comes back.
+// Takes the layer out of the map and the library's count; the object goes once
+// no message runs on it.
+void FreeLayer(SubclassLayer* p) {
+  if (p->pOwner != nullptr) SubclassLayers::Forget(p->pOwner);
+  p->pOwner = nullptr;
+  p->pClient = nullptr;
+  Layers().Remove(p->hWnd, static_cast<unsigned>(p->nLayer), p);
+  p->bGone = true;
+  bool last;
+  {
+    CSpinLockScope lock(g_lock);
+    ListPassThrough(p, false);
+    last = --g_nLive == 0;
+  }
+  if (p->nDepth == 0) delete p;
+  if (last) ModuleHold::Release();
+}
+
+// A pass-through of this thread whose window has gone without its last message reaching it
+// (someone in front of it stopped passing messages on) can never be called again: it goes.
 void FreeDeadPassThroughs() {
-  for (size_t n = 0; n < kSlotCount; ++n)
-    if (g_slots[n].bInUse && g_slots[n].pClient == nullptr && !::IsWindow(g_slots[n].hWnd))
-      FreeSlot(n);
+  const DWORD me = ::GetCurrentThreadId();
+  for (;;) {
+    SubclassLayer* dead = nullptr;
+    {
+      CSpinLockScope lock(g_lock);
+      for (SubclassLayer* p = g_pPassThroughs; p != nullptr && dead == nullptr;
+           p = p->pNextPassThrough)
+        if (p->dwThread == me && p->nDepth == 0 && !::IsWindow(p->hWnd)) dead = p;
+    }
+    if (dead == nullptr) return;
+    FreeLayer(dead);
+  }
 }
 
-// Takes slot n's procedure out of its window's chain when it is the current one.
-bool LeaveIfCurrent(size_t n) {
-  if (!IsCurrent(n)) return false;
-  SetProc(g_slots[n].hWnd, g_slots[n].bUnicode, g_slots[n].pfnNext);
+// Takes the layer's procedure out of its window's chain when it is the current one.
+bool LeaveIfCurrent(SubclassLayer* p) {
+  if (!IsCurrent(p)) return false;
+  SetProc(p->hWnd, p->bUnicode, p->pfnNext);
   return true;
 }
 
@@ -166,38 +219,43 @@ bool LeaveIfCurrent(size_t n) {
 // until the outermost message of any of its procedures is done.
 class MessageFrame {
  public:
-  MessageFrame() { AfxEnterFrame(); }
-  ~MessageFrame() { AfxLeaveFrame(); }
+  explicit MessageFrame(AFX_THREAD_STATE* state) : m_state(state) { AfxEnterFrame(state); }
+  ~MessageFrame() { AfxLeaveFrame(m_state); }
   MessageFrame(const MessageFrame&) = delete;
   MessageFrame& operator=(const MessageFrame&) = delete;
+
+ private:
+  AFX_THREAD_STATE* const m_state;
 };
 
-KSL_NOINLINE LRESULT RunSlot(size_t n, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  Slot& slot = g_slots[n];
-  if (!slot.bInUse || slot.hWnd != hWnd) {
-    // Called for a window this procedure no longer serves (someone kept its address): the
-    // system's default is all that is known to be safe.
+KSL_NOINLINE LRESULT RunLayer(size_t k, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  AFX_THREAD_STATE* state = AfxGetThreadState();
+  auto* p = static_cast<SubclassLayer*>(state->layers.Find(hWnd, static_cast<unsigned>(k)));
+  if (p == nullptr) {
+    // Called for a window this procedure does not serve (someone kept its address): the system's
+    // default is all that is known to be safe.
     return ::IsWindowUnicode(hWnd) ? ::DefWindowProcW(hWnd, message, wParam, lParam)
                                    : ::DefWindowProcA(hWnd, message, wParam, lParam);
   }
-  MessageFrame frame;
-  const CNextProc next = {hWnd, slot.pfnNext, slot.bUnicode};
-  const unsigned generation = slot.generation;
+  MessageFrame frame(state);
+  ++p->nDepth;
+  const CNextProc next = {hWnd, p->pfnNext, p->bUnicode};
 
   LRESULT result;
-  if (slot.pClient != nullptr) {
-    result = slot.pClient->OnSubclassMessage(next, message, wParam, lParam);
+  if (p->pClient != nullptr) {
+    result = p->pClient->OnSubclassMessage(next, message, wParam, lParam);
   } else {
     // A pass-through that finds itself current again can leave.
-    if (LeaveIfCurrent(n)) FreeSlot(n);
+    if (LeaveIfCurrent(p)) FreeLayer(p);
     result = next(message, wParam, lParam);
   }
 
-  if (message == WM_NCDESTROY && slot.bInUse && slot.generation == generation) {
-    CSubclassClient* client = slot.pClient;
-    FreeSlot(n);
+  if (message == WM_NCDESTROY && !p->bGone) {
+    CSubclassClient* client = p->pClient;
+    FreeLayer(p);
     if (client != nullptr) client->OnSubclassedWindowGone();
   }
+  if (--p->nDepth == 0 && p->bGone) delete p;
   return result;
 }
 
@@ -213,60 +271,81 @@ LRESULT CNextProc::operator()(UINT message, WPARAM wParam, LPARAM lParam) const 
 }
 
 bool CWindowSubclass::Install(HWND hWnd, CSubclassClient* pClient) {
-  if (m_nSlot >= 0 || pClient == nullptr || !::IsWindow(hWnd)) return false;
+  if (m_pLayer != nullptr || pClient == nullptr || !::IsWindow(hWnd)) return false;
+  // A window's messages run on its own thread, which finds its layers in its own map.
+  if (::GetWindowThreadProcessId(hWnd, nullptr) != ::GetCurrentThreadId()) return false;
   FreeDeadPassThroughs();
-  size_t n = 0;
-  while (n < kSlotCount && g_slots[n].bInUse) ++n;
-  if (n == kSlotCount) return TakeBackPassThrough(hWnd, pClient);
+  size_t k = 0;
+  while (k < kLayerCount && LayerOf(hWnd, k) != nullptr) ++k;
+  if (k == kLayerCount) return TakeBackPassThrough(hWnd, pClient);
 
-  Slot& slot = g_slots[n];
-  const bool bUnicode = ::IsWindowUnicode(hWnd) != FALSE;
+  auto* p = new (std::nothrow) SubclassLayer;
+  if (p == nullptr) return false;
+  p->hWnd = hWnd;
+  p->nLayer = k;
+  p->bUnicode = ::IsWindowUnicode(hWnd) != FALSE;
+  p->pClient = pClient;
+  p->pOwner = this;
+  p->dwThread = ::GetCurrentThreadId();
+  if (!Layers().Set(hWnd, static_cast<unsigned>(k), p)) {
+    delete p;
+    return false;
+  }
   // A Unicode window keeps a Unicode procedure, or its texts would be narrowed on the way through.
-  const LONG_PTR replaced =
-      bUnicode ? ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kSlotProcs[n]))
-               : ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kSlotProcs[n]));
-  if (replaced == 0) return false;
-
-  slot = Slot{true, bUnicode, hWnd, reinterpret_cast<WNDPROC>(replaced), pClient, this,
-              slot.generation + 1};
-  m_nSlot = static_cast<int>(n);
+  const auto proc = reinterpret_cast<LONG_PTR>(kLayerProcs[k]);
+  const LONG_PTR replaced = p->bUnicode ? ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, proc)
+                                        : ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, proc);
+  if (replaced == 0) {
+    Layers().Remove(hWnd, static_cast<unsigned>(k), p);
+    delete p;
+    return false;
+  }
+  p->pfnNext = reinterpret_cast<WNDPROC>(replaced);
+  m_pLayer = p;
+  CSpinLockScope lock(g_lock);
   if (g_nLive++ == 0) ModuleHold::Acquire();
   return true;
 }
 
 bool CWindowSubclass::TakeBackPassThrough(HWND hWnd, CSubclassClient* pClient) {
   // A window switched on and off again under someone else's subclass keeps a pass-through of ours
-  // each time: with every slot taken, the window's own pass-through serves the new install, where
+  // each time: with every layer taken, the window's own pass-through serves the new install, where
   // it is in the chain, so that installs on one window never run out.
-  for (size_t n = 0; n < kSlotCount; ++n) {
-    Slot& slot = g_slots[n];
-    if (!slot.bInUse || slot.pClient != nullptr || slot.hWnd != hWnd) continue;
-    slot.pClient = pClient;
-    slot.pOwner = this;
-    ++slot.generation;
-    m_nSlot = static_cast<int>(n);
+  for (size_t k = 0; k < kLayerCount; ++k) {
+    SubclassLayer* p = LayerOf(hWnd, k);
+    if (p == nullptr || p->pClient != nullptr) continue;
+    {
+      CSpinLockScope lock(g_lock);
+      ListPassThrough(p, false);
+    }
+    p->pClient = pClient;
+    p->pOwner = this;
+    m_pLayer = p;
     return true;
   }
   return false;
 }
 
 bool CWindowSubclass::Remove() {
-  if (m_nSlot < 0) return false;
-  const auto n = static_cast<size_t>(m_nSlot);
-  m_nSlot = -1;
-  Slot& slot = g_slots[n];
-  slot.pClient = nullptr;
-  slot.pOwner = nullptr;
-  const bool left = LeaveIfCurrent(n);
-  if (left) FreeSlot(n);
+  SubclassLayer* p = m_pLayer;
+  if (p == nullptr) return false;
+  m_pLayer = nullptr;
+  p->pClient = nullptr;
+  p->pOwner = nullptr;
+  const bool left = LeaveIfCurrent(p);
+  if (left) {
+    FreeLayer(p);
+  } else {
+    CSpinLockScope lock(g_lock);
+    ListPassThrough(p, true);
+  }
   FreeDeadPassThroughs();
   return left;
 }
 
 CNextProc CWindowSubclass::Next() const {
-  if (m_nSlot < 0) return {};
-  const Slot& slot = g_slots[static_cast<size_t>(m_nSlot)];
-  return {slot.hWnd, slot.pfnNext, slot.bUnicode};
+  if (m_pLayer == nullptr) return {};
+  return {m_pLayer->hWnd, m_pLayer->pfnNext, m_pLayer->bUnicode};
 }
 
-int CWindowSubclass::LiveCount() { return g_nLive; }
+int CWindowSubclass::LiveCount() { return static_cast<int>(g_nLive); }

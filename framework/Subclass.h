@@ -1,9 +1,11 @@
 // Window subclassing that survives other code subclassing the same window, in any order.
 //
 // A subclass puts a procedure of its own in front of a window's current one and hands every message
-// on to the procedure it replaced. Each installed subclass gets a procedure address no other live
-// subclass uses, so one window may carry several of ours in its chain, with anyone else's between
-// them, and each still knows which procedure comes after it. Taking a subclass out follows the
+// on to the procedure it replaced. Its data is found from the window's handle (CWindowMap), and each
+// subclass of ours on one window runs a procedure address of its own, a layer: one window may carry
+// several of ours in its chain, with anyone else's between them, and each still knows which
+// procedure comes after it. A message finds its data from its window alone, however many windows
+// are subclassed, on whichever thread they live. Taking a subclass out follows the
 // system's own rule: only a procedure that is still the window's current one is taken out. One that
 // someone else has subclassed over stays in the chain as a pass-through to the procedure it
 // replaced, so their subclass, and their own later removal, land on a working procedure; it leaves
@@ -15,6 +17,8 @@
 // host's thread is back in its message loop.
 #pragma once
 #include <windows.h>
+
+struct SubclassLayer;
 
 // The procedure a subclass hands messages on to, as it was when a message arrived: a message in
 // flight finishes on the procedures it began with, whatever happens to the subclass meanwhile.
@@ -50,14 +54,15 @@ class CWindowSubclass {
   CWindowSubclass& operator=(const CWindowSubclass&) = delete;
 
   // Puts a procedure in front of hWnd's current one and calls pClient for each of its messages
-  // from then on. FALSE, with nothing changed, when hWnd is no window, this object is installed
-  // already, or every procedure slot is taken and none of them is a pass-through in hWnd's chain.
+  // from then on. FALSE, with nothing changed, when hWnd is no window of the calling thread, this
+  // object is installed already, or hWnd carries as many of ours as there are layers and none is a
+  // pass-through.
   bool Install(HWND hWnd, CSubclassClient* pClient);
   // Stops calling the client. TRUE when the procedure was the window's current one and has been
   // taken out; FALSE when it stays behind as a pass-through (or nothing was installed).
   bool Remove();
 
-  bool IsInstalled() const { return m_nSlot >= 0; }
+  bool IsInstalled() const { return m_pLayer != nullptr; }
   // The window and the procedure it replaced; empty when not installed.
   CNextProc Next() const;
 
@@ -65,7 +70,7 @@ class CWindowSubclass {
   static int LiveCount();
 
  private:
-  friend struct SubclassSlots;
+  friend struct SubclassLayers;
   bool TakeBackPassThrough(HWND hWnd, CSubclassClient* pClient);
-  int m_nSlot = -1;
+  SubclassLayer* m_pLayer = nullptr;
 };

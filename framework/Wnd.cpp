@@ -1,58 +1,32 @@
 #include "Wnd.h"
 
 #include "ModuleState.h"
-#include "PlainArray.h"
+#include "ThreadState.h"
 
-namespace {
+void AfxEnterFrame() { AfxEnterFrame(AfxGetThreadState()); }
 
-struct HandleBinding {
-  HWND hWnd;
-  CWnd* pWnd;
-};
+void AfxLeaveFrame() { AfxLeaveFrame(AfxGetThreadState()); }
 
-struct IdleWork {
-  void (*pfn)(void*);
-  void* pArg;
-};
-
-// Everything here belongs to the GUI thread that owns the windows; it is plain module data. The
-// library binds a handful of windows at a time, so the bindings are searched in order.
-CPlainArray<HandleBinding> g_permanentWindows;
-CPlainArray<IdleWork> g_idleQueue;
-int g_nFrameDepth = 0;
-
-CWnd* g_pWndInit = nullptr;
-HWND g_hWndInitParent = nullptr;
-
-int FindBinding(const CPlainArray<HandleBinding>& bindings, HWND hWnd) {
-  for (int i = 0; i < bindings.GetSize(); ++i)
-    if (bindings[i].hWnd == hWnd) return i;
-  return -1;
-}
-
-}  // namespace
-
-void AfxEnterFrame() { ++g_nFrameDepth; }
-
-void AfxLeaveFrame() {
-  if (--g_nFrameDepth > 0) return;
-  // Idle: nothing of the framework is on the stack. Deferred work may itself enter frames and
-  // queue more; run until the queue stays empty.
-  while (!g_idleQueue.IsEmpty()) {
-    const IdleWork work = g_idleQueue[0];
-    g_idleQueue.RemoveAt(0);
+void AfxLeaveFrame(AFX_THREAD_STATE* state) {
+  if (--state->nFrameDepth > 0) return;
+  // Idle: nothing of the framework is on this thread's stack. Deferred work may itself enter
+  // frames and queue more; run until the queue stays empty.
+  while (!state->idleQueue.IsEmpty()) {
+    const AFX_IDLE_WORK work = state->idleQueue[0];
+    state->idleQueue.RemoveAt(0);
     work.pfn(work.pArg);
   }
 }
 
 void AfxCallWhenIdle(void (*pfn)(void*), void* pArg) {
-  if (g_nFrameDepth == 0) {
+  AFX_THREAD_STATE* state = AfxPeekThreadState();
+  if (state == nullptr || state->nFrameDepth == 0) {
     pfn(pArg);
     return;
   }
   // Dropped work would leave a panel or a switch half done: a queue that cannot grow is out of
   // memory the way a failed new is.
-  if (!g_idleQueue.Add({pfn, pArg}))
+  if (!state->idleQueue.Add({pfn, pArg}))
     ::RaiseException(STATUS_NO_MEMORY, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
@@ -65,13 +39,13 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-  const int i = FindBinding(g_permanentWindows, hWnd);
-  return i < 0 ? nullptr : g_permanentWindows[i].pWnd;
+  if (hWnd == nullptr) return nullptr;
+  return static_cast<CWnd*>(AfxGetThreadState()->bindings.Find(hWnd, 0));
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
   if (m_hWnd != nullptr || !::IsWindow(hWnd) || FromHandlePermanent(hWnd) != nullptr) return FALSE;
-  if (!g_permanentWindows.Add({hWnd, this})) return FALSE;
+  if (!AfxGetThreadState()->bindings.Set(hWnd, 0, this)) return FALSE;
   m_hWnd = hWnd;
   if (!m_subclass.Install(hWnd, this)) {
     Unbind();
@@ -90,8 +64,7 @@ HWND CWnd::UnsubclassWindow() {
 }
 
 void CWnd::Unbind() {
-  const int i = FindBinding(g_permanentWindows, m_hWnd);
-  if (i >= 0) g_permanentWindows.RemoveAt(i);
+  AfxGetThreadState()->bindings.Remove(m_hWnd, 0, this);
   m_hWnd = nullptr;
   m_bOwnsWindow = false;
 }
@@ -192,24 +165,27 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
 CWndCreateHook::CWndCreateHook(CWnd* pWnd, HWND hParent)
     : m_hHook(::SetWindowsHookExA(WH_CBT, &CWndCreateHook::CbtProc, nullptr,
                                   ::GetCurrentThreadId())),
-      m_pPrevWnd(g_pWndInit),
-      m_hPrevParent(g_hWndInitParent) {
-  g_pWndInit = pWnd;
-  g_hWndInitParent = hParent;
+      m_pPrevWnd(AfxGetThreadState()->pWndInit),
+      m_hPrevParent(AfxGetThreadState()->hWndInitParent) {
+  AFX_THREAD_STATE* state = AfxGetThreadState();
+  state->pWndInit = pWnd;
+  state->hWndInitParent = hParent;
 }
 
 CWndCreateHook::~CWndCreateHook() {
   if (m_hHook != nullptr) ::UnhookWindowsHookEx(m_hHook);
-  g_pWndInit = m_pPrevWnd;
-  g_hWndInitParent = m_hPrevParent;
+  AFX_THREAD_STATE* state = AfxGetThreadState();
+  state->pWndInit = m_pPrevWnd;
+  state->hWndInitParent = m_hPrevParent;
 }
 
 LRESULT CALLBACK CWndCreateHook::CbtProc(int nCode, WPARAM wParam, LPARAM lParam) {
-  if (nCode == HCBT_CREATEWND && g_pWndInit != nullptr) {
+  AFX_THREAD_STATE* state = AfxPeekThreadState();
+  if (nCode == HCBT_CREATEWND && state != nullptr && state->pWndInit != nullptr) {
     auto* pCreate = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-    if (pCreate->lpcs->hwndParent == g_hWndInitParent) {
-      CWnd* pWnd = g_pWndInit;
-      g_pWndInit = nullptr;
+    if (pCreate->lpcs->hwndParent == state->hWndInitParent) {
+      CWnd* pWnd = state->pWndInit;
+      state->pWndInit = nullptr;
       if (pWnd->SubclassWindow(reinterpret_cast<HWND>(wParam))) pWnd->m_bOwnsWindow = true;
     }
   }

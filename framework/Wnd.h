@@ -31,7 +31,7 @@ class CWnd : private CSubclassClient {
   CWnd(const CWnd&) = delete;
   CWnd& operator=(const CWnd&) = delete;
 
-  // The object bound to hWnd, or null.
+  // The object bound to hWnd, a window of the calling thread, or null.
   static CWnd* FromHandlePermanent(HWND hWnd);
 
   HWND GetSafeHwnd() const { return m_hWnd; }

@@ -1,9 +1,9 @@
-/* kslHook.dll: re-skins one list box of a host window.
+/* kslHook.dll: re-skins list boxes of a host window.
  *
  * The same declarations serve 32-bit and 64-bit hosts, each with a kslHook.dll of its own size.
  * All functions are __stdcall (64-bit compilers take it as their one calling convention), take
  * window handles and pointers of the host's size, and must be called on the thread that owns the
- * host's windows (its GUI thread). At most one overlay exists per process. The library keeps itself
+ * host's windows (its GUI thread). The classic functions switch one overlay per process. The library keeps itself
  * loaded while the overlay is on; switch it off (through a fresh GetProcAddress, if need be) for
  * the library to unload. The setters act on the live overlay and do nothing while it is off. */
 #ifndef KSLHOOK_H
@@ -48,6 +48,37 @@ KSLHOOK_API int __stdcall kslHookSetFgColor(COLORREF crColor);
 
 /* Accepted for hosts that call it: the library keeps no window of the host's. Returns 1. */
 KSLHOOK_API int __stdcall kslHookSetHwnd(HWND hWnd);
+
+/* Handle skins: any number of lists skinned at once, each with its own look, beside the one skin
+ * the functions above switch. A handle is an opaque value, never a pointer; a stale one (detached,
+ * or its list destroyed) is refused and never names another skin. Each skin is used from the thread
+ * that owns its list; any GUI thread may have skins. */
+typedef struct KSLSKIN__* HKSLSKIN;
+
+/* Skins hList in its own place, as kslCreateHook(hList, hList) does, with the default tile and
+ * colours. NULL on failure, with GetLastError(): ERROR_INVALID_WINDOW_HANDLE (not a live child
+ * list box), ERROR_ACCESS_DENIED (the list or its parent belongs to another thread),
+ * ERROR_ALREADY_EXISTS (the list carries a skin already, of either kind), ERROR_NOT_ENOUGH_MEMORY
+ * or ERROR_OUTOFMEMORY. */
+KSLHOOK_API HKSLSKIN __stdcall kslSkinAttach(HWND hList);
+
+/* Gives the list back as kslCreateHook's switch-off does; the handle is stale from then on. A skin
+ * also ends when its list is destroyed. FALSE with ERROR_INVALID_HANDLE for a handle that is no
+ * live skin, ERROR_ACCESS_DENIED from a thread other than the list's. */
+KSLHOOK_API BOOL __stdcall kslSkinDetach(HKSLSKIN hSkin);
+
+/* The handle skin on hList; NULL for a list without one (the classic skin has no handle), and NULL
+ * with ERROR_ACCESS_DENIED from a thread other than the list's. */
+KSLHOOK_API HKSLSKIN __stdcall kslSkinOf(HWND hList);
+
+/* The skin's background picture, tiled at its own size (a Windows bitmap file); repainted at once.
+ * FALSE with ERROR_FILE_NOT_FOUND or ERROR_INVALID_DATA when it cannot be taken (the tile stays),
+ * and with ERROR_INVALID_HANDLE or ERROR_ACCESS_DENIED as kslSkinDetach. */
+KSLHOOK_API BOOL __stdcall kslSkinSetBkImageW(HKSLSKIN hSkin, LPCWSTR path);
+
+/* The skin's tile painted in one colour; the colour of its rows' text. Errors as kslSkinDetach. */
+KSLHOOK_API BOOL __stdcall kslSkinSetBkColor(HKSLSKIN hSkin, COLORREF color);
+KSLHOOK_API BOOL __stdcall kslSkinSetFgColor(HKSLSKIN hSkin, COLORREF color);
 
 #ifdef __cplusplus
 }

@@ -239,6 +239,7 @@ void COverlayDlg::OnSourceGone() {
   // Nothing of the old list may stay on screen over whatever the host puts there next.
   ShowWindow(SW_HIDE);
   UnclipContainer(false);
+  if (m_pfnListGone != nullptr) m_pfnListGone(this);
 }
 
 void COverlayDlg::PostNcDestroy() {

@@ -27,6 +27,9 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   // Called when the panel's window goes while the overlay is on: the host destroyed it, with its
   // parent. Cleared once the library ends the panel itself.
   void (*m_pfnDestroyedByHost)(COverlayDlg* pPanel) = nullptr;
+  // Called when the host destroys its list while the skin is on; null for a skin that stays on
+  // until it is switched off.
+  void (*m_pfnListGone)(COverlayDlg* pPanel) = nullptr;
 
  protected:
   // Binds the mirror and leaves the keyboard focus where the host has it.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark under Wine; it prints timings and ratios. Arguments name the
 # groups of figures to run (switch_on memory add_loop redraw_off_batch repaint scroll_step
-# unrepeated);
+# unrepeated skin_count);
 # none runs them all.
 set -euo pipefail
 cd "$(dirname "$0")/.."

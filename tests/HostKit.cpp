@@ -122,6 +122,12 @@ Library::Library() : hModule(::LoadLibraryA("kslHook.dll")) {
   Bind(hModule, SetFgColor, "kslHookSetFgColor");
   Bind(hModule, SetHwnd, "kslHookSetHwnd");
   Bind(hModule, SetBkBmpW, "kslHookSetBkBmpW");
+  Bind(hModule, SkinAttach, "kslSkinAttach");
+  Bind(hModule, SkinDetach, "kslSkinDetach");
+  Bind(hModule, SkinOf, "kslSkinOf");
+  Bind(hModule, SkinSetBkImageW, "kslSkinSetBkImageW");
+  Bind(hModule, SkinSetBkColor, "kslSkinSetBkColor");
+  Bind(hModule, SkinSetFgColor, "kslSkinSetFgColor");
 }
 
 Library::~Library() {

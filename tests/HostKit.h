@@ -71,6 +71,13 @@ struct Library {
   int(WINAPI* SetFgColor)(COLORREF);
   int(WINAPI* SetHwnd)(HWND);
   BOOL(WINAPI* SetBkBmpW)(LPCWSTR);
+  using Skin = struct KSLSKIN__*;
+  Skin(WINAPI* SkinAttach)(HWND);
+  BOOL(WINAPI* SkinDetach)(Skin);
+  Skin(WINAPI* SkinOf)(HWND);
+  BOOL(WINAPI* SkinSetBkImageW)(Skin, LPCWSTR);
+  BOOL(WINAPI* SkinSetBkColor)(Skin, COLORREF);
+  BOOL(WINAPI* SkinSetFgColor)(Skin, COLORREF);
   FARPROC Export(const char* name) const { return ::GetProcAddress(hModule, name); }
 };
 

@@ -38,7 +38,7 @@ struct ChildResult {
 };
 
 // Runs scenario `name` in a new process of this program, for at most timeoutMs.
-ChildResult RunChild(const std::string& name, DWORD timeoutMs = 15000);
+ChildResult RunChild(const std::string& name, DWORD timeoutMs = 45000);
 
 // Says how a child ended, for a failure message.
 std::string Describe(const ChildResult& result);

@@ -10,6 +10,7 @@
 #include "AdversarialHost.h"
 #include "HostKit.h"
 #include "Isolation.h"
+#include "UserInput.h"
 
 using namespace host;
 using adversary::CountThreadWindows;
@@ -376,6 +377,8 @@ struct OtherGuiThread {
   HWND list = nullptr;
   HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   DWORD id = 0;
+  bool skinIt = false;  // the thread skins its own list with a handle skin
+  Library::Skin skin = nullptr;
 
   static DWORD WINAPI Run(void* p) {
     auto* o = static_cast<OtherGuiThread*>(p);
@@ -383,6 +386,7 @@ struct OtherGuiThread {
                                nullptr, nullptr, nullptr, nullptr);
     o->list = MakeChild(o->top, 7, kPlainListStyle, 0, 0, 300, 300);
     AddItems(o->list, 5, "Other ");
+    if (o->skinIt) o->skin = Lib().SkinAttach(o->list);
     ::SetEvent(o->ready);
     MSG msg;
     while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -422,4 +426,213 @@ CHILD_TEST(WrongThread, WindowsOfAnotherGuiThreadAreLeftAlone) {
   ::WaitForSingleObject(hThread, 5000);
   ::CloseHandle(hThread);
   ::CloseHandle(other.ready);
+}
+
+// ---- Handle skins ----------------------------------------------------------------------------------
+
+namespace {
+
+using Skin = Library::Skin;
+
+// A handle skin's panel lies just after its list in z-order.
+HWND SkinMirror(HWND hList) { return MirrorOf(::GetWindow(hList, GW_HWNDNEXT)); }
+
+// The answer and the thread's last error of one call, as "answer/error".
+template <typename R>
+std::string Outcome(R answer) {
+  const DWORD error = ::GetLastError();
+  return std::string(answer ? "ok" : "refused") + "/" + std::to_string(answer ? 0 : error);
+}
+std::string Refused(DWORD error) { return "refused/" + std::to_string(error); }
+
+// A host's own class built on the system's list box.
+WNDPROC g_systemListProc = nullptr;
+LRESULT CALLBACK HostListProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  return ::CallWindowProcA(g_systemListProc, h, m, w, l);
+}
+HWND MakeSuperclassedList(HWND hParent) {
+  WNDCLASSA wc = {};
+  ::GetClassInfoA(nullptr, "LISTBOX", &wc);
+  g_systemListProc = wc.lpfnWndProc;
+  wc.lpfnWndProc = &HostListProc;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.lpszClassName = "HostsOwnList";
+  ::RegisterClassA(&wc);
+  return MakeChild(hParent, 604, kPlainListStyle, 320, 0, 200, 100, "HostsOwnList");
+}
+
+}  // namespace
+
+// Three lists of three kinds in one window, each skinned with a look of its own, each beside an
+// unskinned twin of its kind: the user's click on each skin leaves each host list as the same
+// click on its twin does, and each setter changes its own skin alone.
+CHILD_TEST(HandleSkins, ThreeListsOfOneWindowEachWithItsOwnLookBehaveAsTheirTwins) {
+  TopWindow top(20, 20, 660, 460);
+  const DWORD kinds[] = {0, LBS_EXTENDEDSEL, LBS_MULTIPLESEL};
+  const COLORREF looks[] = {RGB(200, 30, 30), RGB(30, 200, 30), RGB(30, 30, 200)};
+  HWND lists[3], twins[3];
+  Skin skins[3];
+  for (int i = 0; i < 3; ++i) {
+    const DWORD style = kPlainListStyle | LBS_NOINTEGRALHEIGHT | kinds[i];
+    lists[i] = MakeChild(top.hWnd(), 10 + i, style, 10 + 210 * i, 10, 200, 200);
+    twins[i] = MakeChild(top.hWnd(), 20 + i, style, 10 + 210 * i, 230, 200, 200);
+    AddItems(lists[i], 5);
+    AddItems(twins[i], 5);
+    skins[i] = Lib().SkinAttach(lists[i]);
+    ASSERT_NE(skins[i], nullptr) << i;
+  }
+  ASSERT_TRUE(user::TakeForeground(top.hWnd()));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(Lib().SkinSetBkColor(skins[i], looks[i]));
+    EXPECT_EQ(Lib().SkinOf(lists[i]), skins[i]);
+    EXPECT_EQ(Lib().SkinOf(twins[i]), nullptr);
+    for (HWND h : {SkinMirror(lists[i]), twins[i]}) {
+      user::Click(user::RowPoint(h, 1));
+      user::Click(user::RowPoint(h, 3), user::kShift);
+    }
+  }
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(user::StateOf(lists[i]), user::StateOf(twins[i])) << "kind " << i;
+    EXPECT_EQ(top.CountFrom(lists[i], LBN_SELCHANGE), top.CountFrom(twins[i], LBN_SELCHANGE));
+    EXPECT_EQ(HowTheSkinDiffers(SkinMirror(lists[i]), lists[i]), "") << i;
+    EXPECT_EQ(PixelAt(SkinMirror(lists[i]), 150, 180), looks[i]) << "the look of skin " << i;
+    EXPECT_FALSE(UserMeets(lists[i]));
+  }
+  EXPECT_TRUE(Lib().SkinDetach(skins[1]));
+  EXPECT_EQ(HowTheListFails(lists[1], 0), "");
+  EXPECT_EQ(PixelAt(SkinMirror(lists[0]), 150, 180), looks[0]) << "the others stay";
+  EXPECT_EQ(PixelAt(SkinMirror(lists[2]), 150, 180), looks[2]);
+  ::DestroyWindow(lists[2]);  // the skin ends with its list
+  Pump();
+  EXPECT_EQ(Outcome(Lib().SkinSetFgColor(skins[2], 0)), Refused(ERROR_INVALID_HANDLE));
+  EXPECT_TRUE(Lib().SkinDetach(skins[0]));
+  EXPECT_EQ(HowTheListFails(lists[0], 0), "");
+}
+
+// Every bad window for kslSkinAttach and every bad handle for the others gets its error and
+// changes nothing; the classic skin and handle skins keep out of each other's way.
+CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStaysApart) {
+  HostScene h;
+  HWND twin = MakeChild(h.top.hWnd(), 600, kPlainListStyle, 320, 260, 200, 150);
+  HWND dead = MakeChild(h.top.hWnd(), 601, kPlainListStyle, 0, 0, 10, 10);
+  ::DestroyWindow(dead);
+  HWND lonely = ::CreateWindowExA(0, "LISTBOX", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                  nullptr, nullptr);
+  OtherGuiThread other;  // a second GUI thread, with a skin of its own
+  other.skinIt = true;
+  HANDLE hThread = ::CreateThread(nullptr, 0, &OtherGuiThread::Run, &other, 0, &other.id);
+  ASSERT_EQ(::WaitForSingleObject(other.ready, 5000), WAIT_OBJECT_0);
+  ASSERT_NE(other.skin, nullptr);
+  EXPECT_EQ(::SendMessageA(SkinMirror(other.list), LB_GETCOUNT, 0, 0), 5) << "its rows";
+  EXPECT_EQ(Outcome(Lib().SkinSetBkColor(other.skin, 0)), Refused(ERROR_ACCESS_DENIED));
+  h.On();  // the classic skin
+  const Skin good = Lib().SkinAttach(twin);
+  ASSERT_NE(good, nullptr);
+  const struct {
+    const char* what;
+    HWND window;
+    DWORD error;
+  } badWindows[] = {{"null", nullptr, ERROR_INVALID_WINDOW_HANDLE},
+                    {"destroyed", dead, ERROR_INVALID_WINDOW_HANDLE},
+                    {"an edit box", MakeEdit(h), ERROR_INVALID_WINDOW_HANDLE},
+                    {"a top window", h.top.hWnd(), ERROR_INVALID_WINDOW_HANDLE},
+                    {"a list without a parent", lonely, ERROR_INVALID_WINDOW_HANDLE},
+                    {"a drop-down's list", MakeDropDownCombosList(h), ERROR_INVALID_WINDOW_HANDLE},
+                    {"another thread's list", other.list, ERROR_ACCESS_DENIED},
+                    {"a list with a handle skin", twin, ERROR_ALREADY_EXISTS},
+                    {"the classic skin's list", h.list, ERROR_ALREADY_EXISTS},
+                    {"a skin's own list", h.mirror, ERROR_ALREADY_EXISTS}};
+  for (const auto& bad : badWindows)
+    EXPECT_EQ(Outcome(Lib().SkinAttach(bad.window)), Refused(bad.error)) << bad.what;
+  for (HWND kin : {MakeSuperclassedList(h.top.hWnd()), MakeSimpleCombosList(h)}) {
+    const Skin skin = Lib().SkinAttach(kin);
+    EXPECT_NE(skin, nullptr) << "a list box of the host's own class or a combo box's";
+    EXPECT_TRUE(Lib().SkinDetach(skin));
+  }
+  EXPECT_EQ(Outcome(Lib().SkinOf(other.list)), Refused(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(Lib().SkinOf(h.list), nullptr) << "the classic skin has no handle";
+
+  const Skin detached =
+      Lib().SkinAttach(MakeChild(h.top.hWnd(), 602, kPlainListStyle, 0, 300, 99, 99));
+  ASSERT_TRUE(Lib().SkinDetach(detached));
+  const Skin badHandles[] = {nullptr, detached, reinterpret_cast<Skin>(1),
+                             reinterpret_cast<Skin>(0xFFFF0001), reinterpret_cast<Skin>(-1),
+                             reinterpret_cast<Skin>(reinterpret_cast<UINT_PTR>(good) + 0x10000),
+                             reinterpret_cast<Skin>(&h)};
+  const COLORREF shown = PixelAt(SkinMirror(twin), 150, 130);
+  for (Skin bad : badHandles) {
+    const std::string what = std::to_string(reinterpret_cast<UINT_PTR>(bad));
+    EXPECT_EQ(Outcome(Lib().SkinDetach(bad)), Refused(ERROR_INVALID_HANDLE)) << what;
+    EXPECT_EQ(Outcome(Lib().SkinSetBkColor(bad, RGB(9, 9, 9))), Refused(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Outcome(Lib().SkinSetFgColor(bad, RGB(9, 9, 9))), Refused(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Outcome(Lib().SkinSetBkImageW(bad, L"x.bmp")), Refused(ERROR_INVALID_HANDLE));
+  }
+  EXPECT_EQ(Outcome(Lib().SkinSetBkImageW(good, L"C:\\none.bmp")), Refused(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(PixelAt(SkinMirror(twin), 150, 130), shown) << "bad calls changed the skin";
+  // Another thread may not touch this thread's skin.
+  std::string fromWorker;
+  ASSERT_TRUE(OnWorkerWhilePumping([&] {
+    fromWorker = Outcome(Lib().SkinSetBkColor(good, RGB(9, 9, 9))) + " " +
+                 Outcome(Lib().SkinDetach(good)) + " " + Outcome(Lib().SkinOf(twin));
+  }));
+  const std::string denied = Refused(ERROR_ACCESS_DENIED);
+  EXPECT_EQ(fromWorker, denied + " " + denied + " " + denied);
+  EXPECT_EQ(PixelAt(SkinMirror(twin), 150, 130), shown);
+
+  // The classic call toggles the classic skin alone: off, then on over the handle skin's list
+  // it switches nothing on, then on over its own list again.
+  Lib().CreateHook(nullptr, nullptr);
+  EXPECT_TRUE(UserMeets(h.list));
+  EXPECT_EQ(Lib().SkinOf(twin), good);
+  Lib().CreateHook(twin, twin);
+  EXPECT_EQ(Lib().SkinOf(twin), good);
+  EXPECT_EQ(Outcome(Lib().SkinSetBkColor(good, RGB(0, 90, 0))), "ok/0");
+  EXPECT_EQ(PixelAt(SkinMirror(twin), 150, 130), RGB(0, 90, 0));
+  h.On();
+  EXPECT_TRUE(h.IsOn()) << "the previous call switched nothing on";
+  EXPECT_EQ(HowTheSkinDiffers(h.mirror, h.list), "");
+  h.Off();
+  EXPECT_TRUE(Lib().SkinDetach(good));
+  EXPECT_TRUE(UserMeets(twin));
+  ::DestroyWindow(lonely);
+  ::PostThreadMessageA(other.id, WM_QUIT, 0, 0);
+  ::WaitForSingleObject(hThread, 5000);
+  ::CloseHandle(hThread);
+}
+
+// A thousand skins at once, each found from its own list; they end with their window, and their
+// handles stay stale: no later skin is given one of them.
+CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgain) {
+  const int windowsBefore = CountThreadWindows();
+  std::vector<Skin> skins;
+  {
+    TopWindow top(0, 0, 1000, 760);
+    ::ShowWindow(top.hWnd(), SW_HIDE);  // filled before it is shown, as a host does
+    std::vector<HWND> lists;
+    for (int i = 0; i < 1000; ++i) {
+      lists.push_back(MakeChild(top.hWnd(), 100 + i, kPlainListStyle | LBS_NOINTEGRALHEIGHT,
+                                (i % 40) * 25, (i / 40) * 30, 24, 29));
+      AddItems(lists.back(), 3);
+      skins.push_back(Lib().SkinAttach(lists.back()));
+      ASSERT_NE(skins.back(), nullptr) << "skin " << i << ", error " << ::GetLastError();
+    }
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(Lib().SkinOf(lists[i]), skins[i]) << i;
+    for (int i : {0, 517, 999}) {
+      ::SendMessageA(lists[i], LB_ADDSTRING, 0, Text("one more"));
+      Pump();
+      EXPECT_EQ(HowTheSkinDiffers(SkinMirror(lists[i]), lists[i]), "") << i;
+    }
+  }
+  Pump();
+  EXPECT_EQ(SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";
+  HostScene h;
+  for (int round = 0; round < 3; ++round) {
+    const Skin again = Lib().SkinAttach(h.list);
+    ASSERT_NE(again, nullptr);
+    for (Skin old : skins) ASSERT_NE(again, old) << "a stale handle names a new skin";
+    EXPECT_TRUE(Lib().SkinDetach(again));
+    skins.push_back(again);
+  }
+  for (Skin old : skins) ASSERT_EQ(Outcome(Lib().SkinDetach(old)), Refused(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(HowTheListFails(h.list, 0), "");
 }

@@ -51,9 +51,10 @@ bool OverlayIsOn(HWND hParent) { return FindPanel(hParent) != nullptr; }
 
 }  // namespace
 
-// Each function under its plain name at ordinals 6-10, in both builds; the 32-bit DLL also under
-// its decorated __stdcall name at ordinals 1-5, which 64-bit code, with its one calling convention,
-// has no use for and must not export. kslHookSetBkBmpW came later: 12, and 11 decorated.
+// Each function under its plain name at a fixed ordinal in both builds (the classic five at 6-10,
+// the Unicode picture setter at 12, the handle API at 19-24); the 32-bit DLL also under its
+// decorated __stdcall name (at 1-5, 11 and 13-18), which 64-bit code, with its one calling
+// convention, has no use for and must not export.
 TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) {
   ASSERT_NE(Lib().hModule, nullptr);
   const IMAGE_EXPORT_DIRECTORY* dir = Exports();
@@ -61,41 +62,42 @@ TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) 
   struct Entry {
     const char* plain;
     const char* decorated;
+    DWORD ordinal, decoratedOrdinal;
   };
-  const Entry functions[5] = {{"kslCreateHook", "_kslCreateHook@8"},
-                              {"kslHookSetBkBmp", "_kslHookSetBkBmp@4"},
-                              {"kslHookSetBkColor", "_kslHookSetBkColor@4"},
-                              {"kslHookSetFgColor", "_kslHookSetFgColor@4"},
-                              {"kslHookSetHwnd", "_kslHookSetHwnd@4"}};
+  const Entry functions[] = {{"kslCreateHook", "_kslCreateHook@8", 6, 1},
+                             {"kslHookSetBkBmp", "_kslHookSetBkBmp@4", 7, 2},
+                             {"kslHookSetBkColor", "_kslHookSetBkColor@4", 8, 3},
+                             {"kslHookSetFgColor", "_kslHookSetFgColor@4", 9, 4},
+                             {"kslHookSetHwnd", "_kslHookSetHwnd@4", 10, 5},
+                             {"kslHookSetBkBmpW", "_kslHookSetBkBmpW@4", 12, 11},
+                             {"kslSkinAttach", "_kslSkinAttach@4", 19, 13},
+                             {"kslSkinDetach", "_kslSkinDetach@4", 20, 14},
+                             {"kslSkinOf", "_kslSkinOf@4", 21, 15},
+                             {"kslSkinSetBkImageW", "_kslSkinSetBkImageW@8", 22, 16},
+                             {"kslSkinSetBkColor", "_kslSkinSetBkColor@8", 23, 17},
+                             {"kslSkinSetFgColor", "_kslSkinSetFgColor@8", 24, 18}};
   const bool decorated = sizeof(void*) == 4;
-  const DWORD names = decorated ? 12 : 6;
   EXPECT_EQ(dir->Base, decorated ? 1u : 6u);
-  ASSERT_EQ(dir->NumberOfFunctions, decorated ? 12u : 7u);
-  ASSERT_EQ(dir->NumberOfNames, names);
+  ASSERT_EQ(dir->NumberOfNames, decorated ? 24u : 12u);
 
   auto* nameTable = reinterpret_cast<const DWORD*>(Image() + dir->AddressOfNames);
   auto* ordinals = reinterpret_cast<const WORD*>(Image() + dir->AddressOfNameOrdinals);
   for (DWORD i = 0; i < dir->NumberOfNames; ++i) {
     const std::string name = reinterpret_cast<const char*>(Image() + nameTable[i]);
-    int ordinal = 0;
-    for (int k = 0; k < 5; ++k) {
-      if (name == functions[k].plain) ordinal = 6 + k;
-      if (decorated && name == functions[k].decorated) ordinal = 1 + k;
+    DWORD ordinal = 0;
+    for (const Entry& f : functions) {
+      if (name == f.plain) ordinal = f.ordinal;
+      if (decorated && name == f.decorated) ordinal = f.decoratedOrdinal;
     }
-    if (name == "kslHookSetBkBmpW") ordinal = 12;
-    if (decorated && name == "_kslHookSetBkBmpW@4") ordinal = 11;
-    ASSERT_NE(ordinal, 0) << "unexpected export " << name;
-    EXPECT_EQ(ordinals[i] + dir->Base, static_cast<DWORD>(ordinal)) << name;
+    ASSERT_NE(ordinal, 0u) << "unexpected export " << name;
+    EXPECT_EQ(ordinals[i] + dir->Base, ordinal) << name;
   }
-  for (int k = 0; k < 5; ++k) {
-    const FARPROC plain = Lib().Export(functions[k].plain);
-    ASSERT_NE(plain, nullptr) << functions[k].plain;
-    EXPECT_EQ(plain, ::GetProcAddress(Lib().hModule, MAKEINTRESOURCEA(6 + k)))
-        << functions[k].plain;
-    EXPECT_EQ(Lib().Export(functions[k].decorated), decorated ? plain : nullptr)
-        << functions[k].decorated;
+  for (const Entry& f : functions) {
+    const FARPROC plain = Lib().Export(f.plain);
+    ASSERT_NE(plain, nullptr) << f.plain;
+    EXPECT_EQ(plain, ::GetProcAddress(Lib().hModule, MAKEINTRESOURCEA(f.ordinal))) << f.plain;
+    EXPECT_EQ(Lib().Export(f.decorated), decorated ? plain : nullptr) << f.decorated;
   }
-  EXPECT_EQ(Lib().Export("kslHookSetBkBmpW"), ::GetProcAddress(Lib().hModule, MAKEINTRESOURCEA(12)));
 }
 
 TEST(Resources, DialogTemplateIsTheBorderlessPanelWithOneOwnerDrawnList) {

@@ -188,51 +188,55 @@ TEST(Ownership, UnbindingUnderALaterSubclassKeepsTheWindowWorking) {
   EXPECT_TRUE(again.SubclassWindow(hList)) << "the window can be bound afresh";
 }
 
-TEST(Subclass, EveryInstallHasItsOwnProcedureAndInstallsRunOutCleanly) {
+TEST(Subclass, ManyWindowsEachTakeSubclassesAndOneWindowRunsOutCleanly) {
   TopWindow top;
   const int before = CWindowSubclass::LiveCount();
-  std::vector<HWND> lists;
+  PassingClient client;
+  // One subclass on each of many windows: the limit is a window's, not the process's.
+  std::vector<std::unique_ptr<CWindowSubclass>> many;
+  for (int i = 0; i < 300; ++i) {
+    many.push_back(std::make_unique<CWindowSubclass>());
+    ASSERT_TRUE(many.back()->Install(MakeChild(top.hWnd(), 500 + i, kPlainListStyle, 0, 0, 9, 9),
+                                     &client)) << i;
+  }
+  EXPECT_EQ(CWindowSubclass::LiveCount(), before + 300);
+  many.clear();
+  // Many on one window, each with its own procedure, until they run out.
+  HWND hList = MakeChild(top.hWnd(), 10, kPlainListStyle, 0, 0, 50, 50);
   std::vector<std::unique_ptr<CWindowSubclass>> subclasses;
   std::vector<LONG_PTR> procs;
-  PassingClient client;
-  int refused = 0;
-  for (int i = 0; i < 140; ++i) {
-    HWND hList = MakeChild(top.hWnd(), 10 + i, kPlainListStyle, 0, 0, 50, 50);
-    const LONG_PTR own = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
+  for (;;) {
+    const LONG_PTR current = ::GetWindowLongPtrA(hList, GWLP_WNDPROC);
     auto subclass = std::make_unique<CWindowSubclass>();
     if (!subclass->Install(hList, &client)) {
-      ++refused;
-      EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), own) << "a refused window is untouched";
-      continue;
+      EXPECT_EQ(::GetWindowLongPtrA(hList, GWLP_WNDPROC), current) << "refused: untouched";
+      break;
     }
     procs.push_back(::GetWindowLongPtrA(hList, GWLP_WNDPROC));
-    lists.push_back(hList);
     subclasses.push_back(std::move(subclass));
+    ASSERT_LT(subclasses.size(), 1000u) << "installs never run out on one window";
   }
-  EXPECT_GT(refused, 0) << "the slots ran out";
+  EXPECT_GE(subclasses.size(), 8u);
   EXPECT_EQ(CWindowSubclass::LiveCount(), before + static_cast<int>(subclasses.size()));
   std::vector<LONG_PTR> sorted = procs;
   std::sort(sorted.begin(), sorted.end());
   EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end()) << "no two alike";
-  ::SendMessageA(lists.front(), LB_GETCOUNT, 0, 0);
-  EXPECT_GE(client.messages, 1);
-  // Switched off and on again under someone else's subclass, again and again, with no slot free.
+  client.messages = 0;
+  ::SendMessageA(hList, LB_GETCOUNT, 0, 0);
+  EXPECT_EQ(client.messages, static_cast<int>(subclasses.size())) << "each in the chain";
+  // Switched off and on again under someone else's subclass, again and again, with no layer free.
   g_laterFound = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrA(lists.back(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProc)));
+      ::SetWindowLongPtrA(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProc)));
   for (int again = 0; again < 3; ++again) {
     EXPECT_FALSE(subclasses.back()->Remove()) << "a pass-through stays";
-    ASSERT_TRUE(subclasses.back()->Install(lists.back(), &client)) << "and serves again";
+    ASSERT_TRUE(subclasses.back()->Install(hList, &client)) << "and serves again";
   }
-  client.messages = 0;
-  ::SendMessageA(lists.back(), LB_GETCOUNT, 0, 0);
-  EXPECT_EQ(client.messages, 1);
-  ::SetWindowLongPtrA(lists.back(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_laterFound));
-
-  subclasses.clear();  // each was on top: all leave at once
+  ::SetWindowLongPtrA(hList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_laterFound));
+  while (!subclasses.empty()) subclasses.pop_back();  // each on top as it goes
   EXPECT_EQ(CWindowSubclass::LiveCount(), before);
   CWindowSubclass fresh;
-  EXPECT_TRUE(fresh.Install(lists.front(), &client)) << "slots come back";
-  EXPECT_FALSE(fresh.Install(lists.back(), &client)) << "one window per subclass object";
+  EXPECT_TRUE(fresh.Install(hList, &client)) << "layers come back";
+  EXPECT_FALSE(fresh.Install(top.hWnd(), &client)) << "one window per subclass object";
   EXPECT_FALSE(CWindowSubclass().Install(nullptr, &client));
 }
 

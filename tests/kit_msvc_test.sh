@@ -22,12 +22,13 @@ mkdir -p "$work/by-hand"
 cmake --install "$build" --prefix "$work/installed" >/dev/null
 kit=$work/installed
 
-# Imports the six functions from kslHook.dll under their plain names, or says what it imports.
+# Imports the functions from kslHook.dll under their plain names, or says what it imports.
 check_imports() {
   local exe=$1 imports
   imports=$(llvm-objdump -p "$exe" | sed -n '/DLL Name: kslHook.dll/,/^$/p')
   for name in kslCreateHook kslHookSetBkBmp kslHookSetBkColor kslHookSetFgColor kslHookSetHwnd \
-              kslHookSetBkBmpW; do
+              kslHookSetBkBmpW kslSkinAttach kslSkinDetach kslSkinOf kslSkinSetBkImageW \
+              kslSkinSetBkColor kslSkinSetFgColor; do
     if ! grep -qx "[[:space:]]*[0-9]*[[:space:]]*$name" <<<"$imports"; then
       echo "FAIL: $(basename "$exe") does not import $name from kslHook.dll"; echo "$imports"
       exit 1

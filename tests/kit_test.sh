@@ -82,7 +82,14 @@ for name in kslCreateHook kslHookSetBkBmp kslHookSetBkColor kslHookSetFgColor ks
   fi
 done
 echo "ok   linked_host.exe imports the six functions from kslHook.dll by their plain names"
+imports=$($triple-objdump -p "$work/examples/handle_host.exe" |
+          sed -n '/DLL Name: kslHook.dll/,/^$/p')
+for name in kslSkinAttach kslSkinDetach kslSkinOf kslSkinSetBkImageW kslSkinSetBkColor \
+            kslSkinSetFgColor; do
+  grep -qw "$name" <<<"$imports" || { echo "FAIL: handle_host.exe lacks $name"; exit 1; }
+done
 
 cd "$work/examples"
 wine linked_host.exe
 wine loadlibrary_host.exe
+wine handle_host.exe

@@ -135,3 +135,33 @@ TEST(Unload, AListDestroyedWithAPassThroughInItsChainReleasesTheCode) {
   ::DestroyWindow(s.list);  // the pass-through sees the list's last message and goes with it
   EXPECT_TRUE(UnloadsWhileTheLoopRuns());
 }
+
+TEST(Unload, FreeLibraryWithSeveralHandleSkinsOnKeepsThemWorkingUntilAFreshLookUpDetachesThem) {
+  UnloadScene s;
+  using Skin = Library::Skin;
+  HWND lists[3] = {s.list};
+  Skin skins[3] = {};
+  auto attach = reinterpret_cast<Skin(WINAPI*)(HWND)>(
+      reinterpret_cast<void*>(::GetProcAddress(s.library, "kslSkinAttach")));
+  ASSERT_NE(attach, nullptr);
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) lists[i] = MakeChild(s.top.hWnd(), 200 + i, kPlainListStyle, 310, 100 * i, 200, 90);
+    skins[i] = attach(lists[i]);
+    ASSERT_NE(skins[i], nullptr);
+  }
+  EXPECT_TRUE(::FreeLibrary(s.library));
+  Pump();
+  ASSERT_NE(::GetModuleHandleA("kslHook.dll"), nullptr) << "the skins keep their code loaded";
+  for (HWND list : lists) {
+    ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("after FreeLibrary"));
+    EXPECT_FALSE(UserMeets(list));
+  }
+  Pump();
+  EXPECT_EQ(::SendMessageA(MirrorOf(::GetWindow(lists[2], GW_HWNDNEXT)), LB_GETCOUNT, 0, 0), 1);
+  auto detach = reinterpret_cast<BOOL(WINAPI*)(Skin)>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kslHook.dll"), "kslSkinDetach")));
+  for (Skin skin : skins) EXPECT_TRUE(detach(skin));
+  for (HWND list : lists) EXPECT_TRUE(UserMeets(list));
+  EXPECT_EQ(::GetWindowLongPtrA(s.list, GWLP_WNDPROC), s.original);
+  EXPECT_TRUE(UnloadsWhileTheLoopRuns()) << "nobody needs the library any more";
+}

@@ -100,6 +100,7 @@ static BOOL UserMeetsList(HWND list) {
 void __cdecl HostMain(void) {
   WNDCLASSA wc;
   HWND frame, list, panel;
+  HKSLSKIN skin;
   char path[MAX_PATH + 32];
   int i;
 
@@ -160,6 +161,14 @@ void __cdecl HostMain(void) {
   Expect(UserMeetsList(list), "the host's list is seen again");
   Expect(!IsWindow(panel), "the skin is gone");
   Expect(SendMessageA(list, LB_GETCOUNT, 0, 0) == 3, "the host's rows are all there");
+
+  skin = kslSkinAttach(list);
+  Expect(skin != NULL && kslSkinOf(list) == skin, "kslSkinAttach skins, kslSkinOf finds it");
+  Expect(kslSkinSetBkColor(skin, RGB(0x50, 0x20, 0x30)) && kslSkinSetFgColor(skin, 0) &&
+             ShownAt(GetWindow(list, GW_HWNDNEXT), 200, 250) == RGB(0x50, 0x20, 0x30),
+         "the handle skin's setters give it its look");
+  Expect(!kslSkinSetBkImageW(skin, L"no such picture.bmp"), "a missing picture is refused");
+  Expect(kslSkinDetach(skin) && UserMeetsList(list), "kslSkinDetach gives the list back");
 
   DestroyWindow(frame);
   Say(g_failures == 0 ? "msvc-abi host: all steps as expected\n" : "msvc-abi host: failed\n");

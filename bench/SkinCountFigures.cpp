@@ -1,0 +1,114 @@
+// Figures of many skins at once: what one more skin costs a host, and what a message to one list
+// costs when hundreds of other lists are skinned too.
+#include <string>
+#include <vector>
+
+#include "bench/Figures.h"
+#include "bench/Measure.h"
+#include "bench/Scenes.h"
+
+namespace bench {
+
+namespace {
+
+constexpr double kUs = 1e6;
+constexpr int kLists = 300;
+
+struct Crowd {
+  host::TopWindow top{0, 0, 1000, 760};
+  std::vector<HWND> lists;
+  std::vector<host::Library::Skin> skins;
+
+  Crowd() {
+    for (int i = 0; i < kLists; ++i) {
+      lists.push_back(host::MakeChild(top.hWnd(), 100 + i,
+                                      host::kPlainListStyle | LBS_NOINTEGRALHEIGHT,
+                                      (i % 20) * 50, (i / 20) * 50, 48, 48));
+      AddRows(lists.back(), 10);
+    }
+    skins.assign(kLists, nullptr);
+  }
+  ~Crowd() { SkinFrom(0, false); }
+  // Skins (or gives back) lists first..kLists-1.
+  void SkinFrom(int first, bool on) {
+    for (int i = first; i < kLists; ++i) {
+      if (on && skins[i] == nullptr) skins[i] = host::Lib().SkinAttach(lists[i]);
+      if (!on && skins[i] != nullptr && host::Lib().SkinDetach(skins[i])) skins[i] = nullptr;
+    }
+    CatchUp(top.hWnd());
+  }
+};
+
+// Seconds per message over `count` sends of WM_GETFONT, which the skin hands on unrepeated.
+double SendLoop(HWND hList, int count) {
+  const double t0 = Now();
+  for (int i = 0; i < count; ++i) ::SendMessageA(hList, WM_GETFONT, 0, 0);
+  return (Now() - t0) / count;
+}
+
+Figure MessageAmongSkins(Crowd& crowd) {
+  constexpr int kReps = 9;
+  constexpr int kCount = 20000;
+  Progress("a message to one list among 300 skins");
+  crowd.SkinFrom(0, true);
+  Require(crowd.skins[0] != nullptr && crowd.skins[kLists - 1] != nullptr,
+          "300 skins: a list was not skinned");
+  // The first list keeps its skin throughout; the other 299 go on and off between the blocks.
+  std::vector<double> many, one, ratios;
+  for (int rep = 0; rep < kReps; ++rep) {
+    crowd.SkinFrom(1, true);
+    many.push_back(SendLoop(crowd.lists[0], kCount));
+    crowd.SkinFrom(1, false);
+    one.push_back(SendLoop(crowd.lists[0], kCount));
+    ratios.push_back(many.back() / one.back());
+  }
+  Figure figure;
+  figure.name = "message_300_skins";
+  figure.title = "a message to one list, 300 skins on, vs 1 skin on";
+  figure.unit = "us";
+  figure.hooked = Median(many) * kUs;
+  figure.anchor = Median(one) * kUs;
+  figure.ratio = Median(ratios);
+  figure.target = 1.2;
+  figure.reps = kReps;
+  figure.details = {{"messages_per_rep", kCount}};
+  return figure;
+}
+
+Figure MemoryOfASkin(Crowd& crowd) {
+  Progress("memory of a skin against its list");
+  crowd.SkinFrom(0, false);
+  // The lists themselves: the same number made again, beside the crowd, and then skinned.
+  const double heapBefore = HeapBytesInUse();
+  const double committedBefore = CommittedBytes();
+  Crowd more;
+  const double listHeap = (HeapBytesInUse() - heapBefore) / kLists;
+  const double listCommitted = (CommittedBytes() - committedBefore) / kLists;
+  const double heapOn = HeapBytesInUse();
+  const double committedOn = CommittedBytes();
+  more.SkinFrom(0, true);
+  Require(more.skins[kLists - 1] != nullptr, "memory of a skin: a list was not skinned");
+  Figure figure;
+  figure.name = "memory_per_skin";
+  figure.title = "memory of a skin, vs the plain list it covers (10 rows)";
+  figure.unit = "KB";
+  figure.hooked = (HeapBytesInUse() - heapOn) / kLists / 1024;
+  figure.anchor = listHeap / 1024;
+  figure.ratio = figure.hooked / figure.anchor;
+  figure.reps = kLists;
+  figure.details = {{"hooked_committed_kb", (CommittedBytes() - committedOn) / kLists / 1024},
+                    {"anchor_committed_kb", listCommitted / 1024}};
+  return figure;
+}
+
+}  // namespace
+
+std::vector<Figure> SkinCountFigures() {
+  Crowd crowd;
+  CatchUp(crowd.top.hWnd());
+  std::vector<Figure> figures = {MessageAmongSkins(crowd)};
+  figures.push_back(MemoryOfASkin(crowd));
+  return figures;
+}
+
+}  // namespace bench
