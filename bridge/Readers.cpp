@@ -21,10 +21,20 @@ void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) {
   // WM_CTLCOLORLISTBOX for that DC sets in it, greyed text on a disabled list.
   if (const auto font = reinterpret_cast<HGDIOBJ>(CallSourceProc(WM_GETFONT, 0, 0)))
     ::SelectObject(hDC, font);
-  const auto brush = reinterpret_cast<HGDIOBJ>(::SendMessageA(
-      hOwner, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(hDC), reinterpret_cast<LPARAM>(m_hHookedList)));
-  if (!IsHooked()) return;
-  if (brush != nullptr) ::SelectObject(hDC, brush);
+  // The list asks once for all the rows of a paint: the answer lent to the paint's first row is
+  // lent to the others.
+  if (!m_lent.bAnswered) {
+    m_lent.hBrush = reinterpret_cast<HGDIOBJ>(
+        ::SendMessageA(hOwner, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(hDC),
+                       reinterpret_cast<LPARAM>(m_hHookedList)));
+    if (!IsHooked()) return;
+    m_lent = {m_bOnePaint, m_lent.hBrush, ::GetTextColor(hDC), ::GetBkColor(hDC), ::GetBkMode(hDC)};
+  } else {
+    ::SetTextColor(hDC, m_lent.crText);
+    ::SetBkColor(hDC, m_lent.crBack);
+    ::SetBkMode(hDC, m_lent.nBackMode);
+  }
+  if (m_lent.hBrush != nullptr) ::SelectObject(hDC, m_lent.hBrush);
   if (!::IsWindowEnabled(m_hHookedList)) ::SetTextColor(hDC, ::GetSysColor(COLOR_GRAYTEXT));
   DRAWITEMSTRUCT draw = {ODT_LISTBOX,
                          static_cast<UINT>(::GetDlgCtrlID(m_hHookedList)),
@@ -37,4 +47,9 @@ void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) {
                          static_cast<ULONG_PTR>(CallSourceProc(LB_GETITEMDATA, row, 0))};
   ::SendMessageA(hOwner, WM_DRAWITEM, static_cast<WPARAM>(draw.CtlID),
                  reinterpret_cast<LPARAM>(&draw));
+}
+
+void CSourceLink::PaintingRows(bool painting) {
+  m_bOnePaint = painting;
+  m_lent.bAnswered = false;
 }

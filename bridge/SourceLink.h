@@ -134,6 +134,9 @@ class CSourceLink : private CSubclassClient {
   // the row's item data, with `state`, at rc.
   // The host's code runs meanwhile, and may do anything, switching the overlay off included.
   void HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc);
+  // The mirror begins (TRUE) or ends (FALSE) a paint of its rows, which the host's colours are
+  // asked for once.
+  void PaintingRows(bool painting);
 
  private:
   // ---- The link itself (SourceLink.cpp): the subclass, the dispatch by the repeat policy
@@ -221,6 +224,17 @@ class CSourceLink : private CSubclassClient {
   int m_nVeiling = 0;                  // the link's own changes to the veiled source under way
   bool m_bSourceTabStop = false;       // the source was a tab stop before its veil
   CGdiObject m_hostRegion;             // the source's own window region, kept during its veil
+
+  // ---- The rows as readers read them and the host draws them (Readers.cpp).
+  // The host's answer to WM_CTLCOLORLISTBOX, as lent to the rows of one paint.
+  struct LentColours {
+    bool bAnswered = false;
+    HGDIOBJ hBrush = nullptr;
+    COLORREF crText = 0, crBack = 0;
+    int nBackMode = OPAQUE;
+  };
+  LentColours m_lent;
+  bool m_bOnePaint = false;            // the mirror is painting its rows
 
   // ---- The hand-back (HandBack.cpp).
   // A point of the mirror's client area as the point of the source's client area on the same

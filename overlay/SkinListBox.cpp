@@ -77,6 +77,12 @@ LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (m_pLink != nullptr && m_pLink->IsHooked() && HandBack(message, wParam, lParam, &result))
     return result;
+  if (message == WM_PAINT && m_pLink != nullptr) {
+    m_pLink->PaintingRows(true);
+    result = CListBox::WindowProc(message, wParam, lParam);
+    if (m_pLink != nullptr) m_pLink->PaintingRows(false);
+    return result;
+  }
   return CListBox::WindowProc(message, wParam, lParam);
 }
 

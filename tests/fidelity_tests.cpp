@@ -857,10 +857,12 @@ enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged, kInTheListsDc };
 constexpr COLORREF kLentInk = RGB(0, 0, 160);
 Drawing g_drawing = Drawing::kAsUsual;
 WNDPROC g_hostProc = nullptr;
+int g_colourAsks = 0;  // the host's WM_CTLCOLORLISTBOX answers
 
 // The host's own drawing of a row: its background, a small icon, and the row's name (its item
 // data) in black, or in the highlight colours on a selected row.
 LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
+  g_colourAsks += m == WM_CTLCOLORLISTBOX;
   if (m == WM_CTLCOLORLISTBOX && g_drawing == Drawing::kInTheListsDc) {
     ::SetTextColor(reinterpret_cast<HDC>(w), kLentInk);
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
@@ -940,6 +942,14 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
     };
     const COLORREF coreInk = kind.drawing == Drawing::kInTheListsDc ? kLentInk : kBlack;
     const std::vector<POINT> listsInk = inkOf(h.list, coreInk);
+    // The host is asked for its colours no more often in a repaint of all the rows than by its own
+    // list (once a paint, not once a row).
+    auto asksToRepaint = [](HWND hList) {
+      g_colourAsks = 0;
+      ::RedrawWindow(hList, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+      return g_colourAsks;
+    };
+    const int listsAsks = asksToRepaint(h.list);
     h.On();
     Lib().SetBkColor(kGround);
     Pump();
@@ -966,6 +976,7 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
         for (int y = top + 2; y < top + 16 && !ink; ++y) ink = shown.At(x, y) == inkColour;
       EXPECT_TRUE(ink) << kind.what << ", row " << row << ": the host's text is drawn";
     }
+    EXPECT_LE(asksToRepaint(h.mirror), listsAsks) << kind.what << ": the host's colours asked";
     if (draws && kind.drawing != Drawing::kLeavingTheDcChanged) {
       EXPECT_EQ(CompareInk(inkOf(h.mirror, coreInk), listsInk).count, 0)
           << kind.what << ": the text is drawn in the list's font and colour";
