@@ -222,10 +222,9 @@ void ForgetSkin(CHandleSkin* skin) {
 void EndSkin(CHandleSkin* skin) {
   ForgetSkin(skin);
   skin->GiveBack();
-  if (skin->IsBusy())
-    AfxCallWhenIdle(&DestroyPanel, skin);
-  else
-    DestroyPanel(skin);
+  // At once when nothing of the library's is under way; else when the call or message that
+  // reached the host's code which ended the skin (its attach, a setter's repaint) is done.
+  AfxCallWhenIdle(&DestroyPanel, skin);
 }
 
 // The host destroyed the skin's list: the skin ends with it, once the list's last message is done.
@@ -290,9 +289,11 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
   }
   skin->m_nHandle = handle;
   skin->m_hList = hList;
-  if (!skin->Create(IDD_OVERLAY, hParent) ||
-      !::SetPropA(hList, g_skinProperty.text, reinterpret_cast<HANDLE>(handle))) {
-    ReleaseEntry(index);
+  // The list is marked taken before the host's code can run (the panel's creation tells the
+  // list's parent), so that a nested attach finds it taken.
+  if (!::SetPropA(hList, g_skinProperty.text, reinterpret_cast<HANDLE>(handle)) ||
+      !skin->Create(IDD_OVERLAY, hParent)) {
+    ForgetSkin(skin);
     DestroyPanel(skin);
     return Refuse(ERROR_NOT_ENOUGH_MEMORY);
   }
@@ -317,6 +318,7 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
 }
 
 extern "C" BOOL __stdcall kslSkinDetach(HKSLSKIN hSkin) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   CHandleSkin* skin = SkinOfHandle(hSkin);
   if (skin == nullptr) return FALSE;
   EndSkin(skin);
@@ -332,11 +334,13 @@ extern "C" HKSLSKIN __stdcall kslSkinOf(HWND hList) {
 }
 
 extern "C" BOOL __stdcall kslSkinSetBkImageW(HKSLSKIN hSkin, LPCWSTR lpszPath) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   CHandleSkin* skin = SkinOfHandle(hSkin);
   return skin != nullptr && skin->m_wndList.SetBkImage(lpszPath);
 }
 
 extern "C" BOOL __stdcall kslSkinSetBkColor(HKSLSKIN hSkin, COLORREF crColor) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   CHandleSkin* skin = SkinOfHandle(hSkin);
   if (skin == nullptr) return FALSE;
   skin->m_wndList.SetBkColor(crColor);
@@ -344,6 +348,7 @@ extern "C" BOOL __stdcall kslSkinSetBkColor(HKSLSKIN hSkin, COLORREF crColor) {
 }
 
 extern "C" BOOL __stdcall kslSkinSetFgColor(HKSLSKIN hSkin, COLORREF crColor) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   CHandleSkin* skin = SkinOfHandle(hSkin);
   if (skin == nullptr) return FALSE;
   skin->m_wndList.SetFgColor(crColor);

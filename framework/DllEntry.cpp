@@ -4,8 +4,10 @@
 
 #include "ThreadState.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID lpReserved) {
   if (dwReason == DLL_THREAD_DETACH) AfxEndThreadState();
-  if (dwReason == DLL_PROCESS_DETACH) AfxTermThreadStates();
+  // At the process's exit (lpReserved set) other threads were stopped wherever they were, a lock
+  // of ours held perhaps: the memory goes with the process.
+  if (dwReason == DLL_PROCESS_DETACH && lpReserved == nullptr) AfxTermThreadStates();
   return TRUE;
 }

@@ -41,6 +41,9 @@ AFX_MAINTAIN_STATE2::AFX_MAINTAIN_STATE2(AFX_MODULE_STATE* pNewState) {
 }
 
 AFX_MAINTAIN_STATE2::~AFX_MAINTAIN_STATE2() {
+  // The work that waited for the frame to end leaves the caller's last error as the call set it.
+  const DWORD lastError = ::GetLastError();
   AfxGetThreadState()->pCurrentState = m_pPrevState;
   AfxLeaveFrame();
+  ::SetLastError(lastError);
 }

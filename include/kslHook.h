@@ -71,9 +71,9 @@ KSLHOOK_API BOOL __stdcall kslSkinDetach(HKSLSKIN hSkin);
  * with ERROR_ACCESS_DENIED from a thread other than the list's. */
 KSLHOOK_API HKSLSKIN __stdcall kslSkinOf(HWND hList);
 
-/* The skin's background picture, tiled at its own size (a Windows bitmap file); repainted at once.
- * FALSE with ERROR_FILE_NOT_FOUND or ERROR_INVALID_DATA when it cannot be taken (the tile stays),
- * and with ERROR_INVALID_HANDLE or ERROR_ACCESS_DENIED as kslSkinDetach. */
+/* The skin's background picture (BMP, PNG, JPEG or GIF, as kslHookSetBkBmpW takes it); repainted
+ * at once. FALSE with kslHookSetBkBmpW's errors when it cannot be taken (the tile stays), and with
+ * ERROR_INVALID_HANDLE or ERROR_ACCESS_DENIED as kslSkinDetach. */
 KSLHOOK_API BOOL __stdcall kslSkinSetBkImageW(HKSLSKIN hSkin, LPCWSTR path);
 
 /* The skin's tile painted in one colour; the colour of its rows' text. Errors as kslSkinDetach. */

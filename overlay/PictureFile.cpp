@@ -85,10 +85,18 @@ class HeaderReader {
   DWORD m_size;
 };
 
+// The longest side a picture may have: a line of millions of pixels would cost its scaling far
+// more than its pixels.
+constexpr LONGLONG kMaxPictureSide = 32768;
+// The most frames or scans a file may bring: a decoder reads them all.
+constexpr int kMaxParts = 256;
+
 // ERROR_SUCCESS when a picture of width x height may be made, else the error that refuses it.
 DWORD SizeError(LONGLONG width, LONGLONG height) {
   if (width <= 0 || height <= 0) return ERROR_INVALID_DATA;
-  return width * height > kMaxPicturePixels ? ERROR_NOT_ENOUGH_MEMORY : ERROR_SUCCESS;
+  return width * height > kMaxPicturePixels || width > kMaxPictureSide || height > kMaxPictureSide
+             ? ERROR_NOT_ENOUGH_MEMORY
+             : ERROR_SUCCESS;
 }
 
 // The headers of a BMP file must fit each other and the file: one plane, a bit count and a
@@ -111,7 +119,7 @@ DWORD CheckBmp(const HeaderReader& file) {
       (compression == BI_RLE8 && bits == 8) || (compression == BI_RLE4 && bits == 4);
   if (planes != 1 ||
       (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
-      colours > (1u << bits) || (runLength && height < 0) ||
+      (bits <= 8 && colours > (1u << bits)) || (runLength && height < 0) ||
       !(compression == BI_RGB || runLength ||
         (compression == BI_BITFIELDS && (bits == 16 || bits == 32))))
     return ERROR_INVALID_DATA;
@@ -131,12 +139,13 @@ DWORD CheckPng(const HeaderReader& file) {
   return SizeError(file.Be32(16), file.Be32(20));
 }
 
-// Walks a GIF's blocks to its end: every frame in the file, each within the limit, their sum too
-// (the decoder reads them all).
+// Walks a GIF's blocks to its end: every frame in the file, each within the limit, their sum and
+// their number too (the decoder reads them all).
 DWORD CheckGif(const HeaderReader& file) {
   if (const DWORD error = SizeError(file.Le16(6), file.Le16(8))) return error;
   const DWORD globalColours = file.Byte(10) & 0x80 ? 3u << ((file.Byte(10) & 7) + 1) : 0;
   LONGLONG allFrames = 0;
+  int frames = 0;
   // Sub-blocks from `at` to the empty one that ends them; 0 when the file ends first.
   auto afterSubBlocks = [&file](DWORD at) -> DWORD {
     while (file.Has(at, 1) && file.Byte(at) != 0) at += 1 + file.Byte(at);
@@ -152,7 +161,7 @@ DWORD CheckGif(const HeaderReader& file) {
         const DWORD width = file.Le16(at + 5), height = file.Le16(at + 7);
         if (const DWORD error = SizeError(width, height)) return error;
         allFrames += LONGLONG{width} * height;
-        if (allFrames > kMaxPicturePixels) return ERROR_NOT_ENOUGH_MEMORY;
+        if (allFrames > kMaxPicturePixels || ++frames > kMaxParts) return ERROR_NOT_ENOUGH_MEMORY;
         const DWORD flags = file.Byte(at + 9);
         const DWORD localColours = flags & 0x80 ? 3u << ((flags & 7) + 1) : 0;
         at = afterSubBlocks(at + 10 + localColours + 1);
@@ -172,6 +181,7 @@ DWORD CheckGif(const HeaderReader& file) {
 // frame header: the decoder would show a file cut short with grey in place of what is missing.
 DWORD CheckJpeg(const HeaderReader& file) {
   DWORD error = ERROR_INVALID_DATA;  // until a frame header is met
+  int scans = 0;                     // each one a pass of the decoder over the whole picture
   for (DWORD at = 2; file.Has(at, 2);) {
     if (file.Byte(at) != 0xFF) return ERROR_INVALID_DATA;
     const DWORD marker = file.Byte(at + 1);
@@ -195,6 +205,7 @@ DWORD CheckJpeg(const HeaderReader& file) {
     }
     at += 2 + length;
     if (marker != 0xDA) continue;
+    if (++scans > kMaxParts) return ERROR_NOT_ENOUGH_MEMORY;
     // Entropy-coded data runs to the next marker that is neither a stuffed 0xFF nor a restart.
     while (file.Has(at, 2) && !(file.Byte(at) == 0xFF && file.Byte(at + 1) != 0 &&
                                 (file.Byte(at + 1) < 0xD0 || file.Byte(at + 1) > 0xD7)))

@@ -380,3 +380,39 @@ CHILD_TEST(SwitchOn, AContainerDestroyedMeanwhileLeavesTheListShownAndItsOwn) {
     EXPECT_EQ(HowTheListFails(h.list, ownProc), "") << destroyOn;
   }
 }
+
+// A host whose parent window, told of the skin's panel or asked for its list's colours while a
+// handle skin goes on, skins the same list again or detaches the skin under way: one skin at most,
+// nothing used after it ended, and the list its own afterwards.
+CHILD_TEST(SwitchOn, AHandleSkinAttachedOrDetachedFromInsideItsOwnAttachIsOneSkinOrNone) {
+  static HWND s_list = nullptr;
+  static UINT s_on = 0;
+  static WNDPROC s_parentProc = nullptr;
+  static DWORD s_nestedError = 0;
+  struct Parent {
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+      if (m == s_on && s_on == WM_PARENTNOTIFY && !Lib().SkinAttach(s_list))
+        s_nestedError = ::GetLastError();
+      if (m == s_on && s_on == WM_CTLCOLORLISTBOX) Lib().SkinDetach(Lib().SkinOf(s_list));
+      return ::CallWindowProcA(s_parentProc, w, m, wp, lp);
+    }
+  };
+  for (UINT on : {UINT{WM_PARENTNOTIFY}, UINT{WM_CTLCOLORLISTBOX}}) {
+    ReentryHost h(kPlainListStyle | LBS_NOINTEGRALHEIGHT);
+    const LONG_PTR ownProc = ProcOf(h.list);
+    s_list = h.list, s_on = on, s_nestedError = 0;
+    s_parentProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+        h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Parent::Proc)));
+    const auto skin = Lib().SkinAttach(h.list);
+    Pump();
+    s_on = 0;
+    if (on == WM_PARENTNOTIFY) {
+      EXPECT_EQ(s_nestedError, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    }
+    EXPECT_EQ(Lib().SkinOf(h.list), on == WM_PARENTNOTIFY ? skin : nullptr) << on;
+    if (skin != nullptr) Lib().SkinDetach(skin);
+    Pump();
+    ::SetWindowLongPtrA(h.top.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_parentProc));
+    EXPECT_EQ(HowTheListFails(h.list, ownProc), "") << on;
+  }
+}
