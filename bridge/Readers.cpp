@@ -2,9 +2,22 @@
 // host's list answers and the host's code draws.
 #include "bridge/SourceLink.h"
 
-LRESULT CSourceLink::AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) const {
-  // The mirror and the source share a character set: the texts pass as they are.
-  return IsHooked() && m_bKeepsStrings ? CallSourceProc(message, wParam, lParam) : LB_ERR;
+namespace {
+// Wine converts a row's text for an ANSI caller of a Unicode list through a room of this many
+// characters, and overruns it for longer rows.
+constexpr LRESULT kWinesConversionRoom = 512;
+}  // namespace
+
+bool CSourceLink::RowTextIsWide(UINT row) const {
+  return m_bUnicode ||
+         (IsHooked() && CallSourceProc(LB_GETTEXTLEN, row, 0) >= kWinesConversionRoom - 1);
+}
+
+LRESULT CSourceLink::AskSourceText(UINT message, WPARAM row, LPARAM lParam, bool wide) const {
+  if (!IsHooked() || !m_bKeepsStrings || (m_bUnicode && !wide)) return LB_ERR;
+  if (wide == m_bUnicode) return CallSourceProc(message, row, lParam);
+  const auto classProc = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(m_hHookedList, GCLP_WNDPROC));
+  return ::CallWindowProcW(classProc, m_hHookedList, message, row, lParam);
 }
 
 LRESULT CSourceLink::AnswerReader(UINT message, WPARAM wParam, LPARAM lParam) const {

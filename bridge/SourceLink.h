@@ -116,10 +116,10 @@ class CSourceLink : private CSubclassClient {
 
   // The host's loop has run since a burst of changes began: the mirror shows them all at once.
   void CatchUp();
-  // One of the mirror's text questions (LB_GETTEXT, LB_GETTEXTLEN, LB_FINDSTRING(EXACT)), answered
-  // by the source past the link in the mirror's character set, which is the source's; LB_ERR when
-  // the source keeps no texts or nothing is hooked.
-  LRESULT AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) const;
+  // A question about row `row`'s text (LB_GETTEXT, LB_GETTEXTLEN) for the mirror's drawing,
+  // answered by the source past the link, wide or in the host's ANSI code page, as RowTextIsWide
+  // says it is to be read; LB_ERR when the source keeps no texts or nothing is hooked.
+  LRESULT AskSourceText(UINT message, WPARAM row, LPARAM lParam, bool wide) const;
   // A reader's question to the mirror (see CSkinListBox), answered by the source through its whole
   // chain, as the source answers the same reader.
   LRESULT AnswerReader(UINT message, WPARAM wParam, LPARAM lParam) const;
@@ -127,8 +127,10 @@ class CSourceLink : private CSubclassClient {
   const CRowTextLayout& RowText() const { return m_rowText; }
   // TRUE when the source's rows have texts to draw.
   bool SourceKeepsTexts() const { return m_bKeepsStrings; }
-  // TRUE when AskSourceText's texts are Unicode; else they are in the host's ANSI code page.
-  bool SourceTextIsUnicode() const { return m_bUnicode; }
+  // TRUE when AskSourceText's texts for row `row` are Unicode: always where the link's procedure
+  // is, and for a row too long for the system's ANSI conversion under Wine (512 characters), which
+  // is read wide from the list's class procedure. Else they are in the host's ANSI code page.
+  bool RowTextIsWide(UINT row) const;
   // TRUE when the host draws the source's rows itself (an owner-drawn list).
   bool HostDrawsRows() const { return m_bHostDrawsRows && IsHooked(); }
   // Asks the host to draw row `row` of its list as it draws it there: into hDC, prepared as the

@@ -37,12 +37,13 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   CDC dc;
   dc.Attach(lpDrawItemStruct->hDC);
   const RECT& rcItem = lpDrawItemStruct->rcItem;
-  UINT state = lpDrawItemStruct->itemState;
-  // A row repainted for its selection is drawn whole here, over its focus rectangle: the caret row
-  // of a focused list keeps it.
+  const UINT state = lpDrawItemStruct->itemState;
+  // A row repainted for its selection is drawn whole here, over its focus rectangle. The caret row
+  // of a focused list is drawn again once the list's change is done, with its focus if it keeps
+  // it: the list may be moving its caret off the row meanwhile.
   if (lpDrawItemStruct->itemAction == ODA_SELECT && ::GetFocus() == m_hWnd &&
       static_cast<LRESULT>(lpDrawItemStruct->itemID) == OwnProc(LB_GETCARETINDEX))
-    state |= ODS_FOCUS;
+    ::InvalidateRect(m_hWnd, &rcItem, FALSE);
 
   const UINT row = lpDrawItemStruct->itemID;
   PaintBackground(&dc, &rcItem);
@@ -65,11 +66,12 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
 
 namespace {
 
-// Draws row `row` of the source's, read past the link in the source's character set, at rc as the
-// source lays it out.
+// Draws row `row` of the source's, read past the link as Char's text, at rc as the source lays it
+// out.
 template <typename Char>
 void DrawRowText(const CSourceLink& link, HDC hDC, const RECT& rc, UINT row) {
-  const LRESULT length = link.AskSourceText(LB_GETTEXTLEN, row, 0);
+  constexpr bool kWide = sizeof(Char) == sizeof(wchar_t);
+  const LRESULT length = link.AskSourceText(LB_GETTEXTLEN, row, 0, kWide);
   if (length <= 0 || length >= INT_MAX) return;
   // Most rows fit the stack; longer ones take the heap.
   Char shortText[256];
@@ -80,7 +82,7 @@ void DrawRowText(const CSourceLink& link, HDC hDC, const RECT& rc, UINT row) {
     text = longText.GetData();
   }
   text[0] = Char();
-  const LRESULT got = link.AskSourceText(LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+  const LRESULT got = link.AskSourceText(LB_GETTEXT, row, reinterpret_cast<LPARAM>(text), kWide);
   if (got <= 0 || got > length) return;
   link.RowText().Draw(hDC, rc, text, static_cast<int>(got));
 }
@@ -90,8 +92,9 @@ void DrawRowText(const CSourceLink& link, HDC hDC, const RECT& rc, UINT row) {
 void CSkinListBox::DrawText(CDC* pDC, const RECT& rcItem, UINT itemID) {
   if (m_pLink == nullptr || !m_pLink->SourceKeepsTexts()) return;
   // Texts are drawn in the set the source is asked in: wide for a Unicode list (every list box
-  // of Common Controls 6), in the host's code page where the link sits behind an ANSI procedure.
-  if (m_pLink->SourceTextIsUnicode())
+  // of Common Controls 6), in the host's code page where the link sits behind an ANSI procedure
+  // (but for rows longer than the system's conversion takes).
+  if (m_pLink->RowTextIsWide(itemID))
     DrawRowText<wchar_t>(*m_pLink, *pDC, rcItem, itemID);
   else
     DrawRowText<char>(*m_pLink, *pDC, rcItem, itemID);

@@ -103,7 +103,17 @@ std::vector<std::string> ItemsOf(HWND hList) {
   for (int i = 0; i < count; ++i) {
     const LRESULT length = ::SendMessageA(hList, LB_GETTEXTLEN, i, 0);
     std::string text(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
-    ::SendMessageA(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+    if (length >= 512 && ::IsWindowUnicode(hList)) {
+      // Wine converts a long row for an ANSI reader of a Unicode list (every list of Common
+      // Controls 6) through a room of 512 characters, and overruns it, skin or no skin: such rows
+      // are read wide and narrowed here.
+      std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+      ::SendMessageW(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]));
+      ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], static_cast<int>(text.size()),
+                            nullptr, nullptr);
+    } else {
+      ::SendMessageA(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+    }
     text.resize(std::strlen(text.c_str()));
     items.push_back(text);
   }

@@ -158,14 +158,27 @@ TEST(Resize, TheSizeComesFromTheClientRectangleNotFromTheMessage) {
   EXPECT_EQ(h.PanelSize().cy, 0);
 }
 
-TEST(Copy, TextsOfAnyLengthArriveWhole) {
+static WNDPROC g_ansiBehindNext = nullptr;
+static LRESULT CALLBACK AnsiBehind(HWND h, UINT m, WPARAM w, LPARAM l) {
+  return ::CallWindowProcA(g_ansiBehindNext, h, m, w, l);
+}
+
+class TextsOfAnyLength : public ::testing::TestWithParam<bool> {};
+
+// With an ANSI subclass of the host's behind the skin too: the skin then asks in ANSI, also of a
+// Unicode list (every list of Common Controls 6).
+TEST_P(TextsOfAnyLength, ArriveWhole) {
   HostScene h(ListOf(0));
   const std::vector<size_t> lengths = {0, 199, 200, 100000};
   for (size_t n : lengths) {
     const std::string text(n, 'x');
     h.ToList(LB_ADDSTRING, 0, Text(text.c_str()));
   }
+  if (GetParam())
+    g_ansiBehindNext = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(h.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AnsiBehind)));
   h.On();
+  ::UpdateWindow(h.mirror);  // every row drawn, the long one too
   const std::vector<std::string> copied = ItemsOf(h.mirror);
   ASSERT_EQ(copied.size(), lengths.size());
   for (size_t i = 0; i < lengths.size(); ++i) EXPECT_EQ(copied[i].size(), lengths[i]);
@@ -175,6 +188,7 @@ TEST(Copy, TextsOfAnyLengthArriveWhole) {
   Pump();
   EXPECT_EQ(ItemsOf(h.mirror).back(), later);
 }
+INSTANTIATE_TEST_SUITE_P(Copy, TextsOfAnyLength, ::testing::Bool());
 
 TEST(Copy, TheMirrorStartsWithTheSourcesSelectionTopRowHeightAndFont) {
   HostScene h(ListOf(0, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS));
@@ -190,6 +204,10 @@ TEST(Copy, TheMirrorStartsWithTheSourcesSelectionTopRowHeightAndFont) {
   EXPECT_EQ(h.ToMirror(LB_GETITEMHEIGHT), 23);
   EXPECT_EQ(reinterpret_cast<HFONT>(h.ToMirror(WM_GETFONT)), font);
   EXPECT_EQ(ItemsOf(h.mirror), ItemsOf(h.list));
+  // The skin's view is a list box of the host's own kind: comctl32's, Unicode, in a host with the
+  // Common Controls 6 manifest; user32's in a host without.
+  EXPECT_EQ(::GetClassLongW(h.mirror, GCW_ATOM), ::GetClassLongW(h.list, GCW_ATOM));
+  EXPECT_EQ(::GetClassLongW(h.mirror, GCL_STYLE), ::GetClassLongW(h.list, GCL_STYLE));
 }
 
 TEST(Copy, ASourceWithoutAFontLeavesTheMirrorOnTheSystemFontAndAnEmptySourceAnEmptyMirror) {

@@ -2,7 +2,8 @@
 // the skin, over lists of every selection mode, sorted or not, owner-drawn or not, made and filled
 // by an ANSI or a Unicode host with texts beyond ASCII, with or without a subclass of the host's (in
 // either character set, behind or in front of the skin) and a message hook. After every step the
-// skin must show what the host's list holds, to readers of both character sets. A failing seed is reported with the step and a
+// skin must show what the host's list holds, to readers of both character sets, and what the screen
+// shows of the skin must be what a full repaint of it shows, whichever way the rows scrolled. A failing seed is reported with the step and a
 // shortened sequence that still fails, replayed in a fresh host.
 //
 // CI runs a fixed set of seeds. For longer runs by hand:
@@ -43,6 +44,7 @@ struct Kind {
   bool unicode;  // the host makes, fills and asks its list with the W functions
   HostSubclass subclass;
   bool hook;  // the host watches its thread's messages with a hook of its own character set
+  Reference layout;  // the skin in a container of the host's, or in the list's own place
 };
 
 // Every twelve seeds in a row cover every list kind; the host's character set, subclass and hook
@@ -51,7 +53,8 @@ Kind KindOf(unsigned seed) {
   const unsigned k = seed % 12;
   const unsigned h = (seed * 2654435761u) >> 16;
   return {static_cast<Mode>(k % 3), (k / 3) % 2 == 1, k >= 6, 12 + static_cast<int>(seed % 29),
-          h % 2 == 1, static_cast<HostSubclass>((h / 2) % 5), (h / 10) % 2 == 1};
+          h % 2 == 1, static_cast<HostSubclass>((h / 2) % 5), (h / 10) % 2 == 1,
+          (h / 20) % 2 == 1 ? Reference::kList : Reference::kContainer};
 }
 
 std::string Describe(const Kind& kind) {
@@ -65,6 +68,7 @@ std::string Describe(const Kind& kind) {
                                     ", ANSI subclass in front", ", Unicode subclass in front"};
   text += subclasses[static_cast<int>(kind.subclass)];
   if (kind.hook) text += ", message hook";
+  if (kind.layout == Reference::kList) text += ", in the list's place";
   return text + ", " + std::to_string(kind.rows) + " rows";
 }
 
@@ -84,7 +88,7 @@ enum class Action {
   kAdd, kInsert, kDelete, kReset, kSetCurSel, kSetSel, kSelItemRange, kSelItemRangeEx, kSetCaret,
   kSetAnchor, kSetTop,
   // the user, on the skin
-  kClick, kKey, kWheel,
+  kClick, kKey, kWheel, kScrollBar,
 };
 
 // A step's numbers are resolved against the list as it is when the step is played, so a step means
@@ -104,7 +108,7 @@ constexpr Weighted kMix[] = {
     {Action::kReset, 1},     {Action::kSetCurSel, 2},    {Action::kSetSel, 3},
     {Action::kSelItemRange, 2}, {Action::kSelItemRangeEx, 2}, {Action::kSetCaret, 2},
     {Action::kSetAnchor, 2}, {Action::kSetTop, 2},       {Action::kClick, 10},
-    {Action::kKey, 10},      {Action::kWheel, 3},
+    {Action::kKey, 10},      {Action::kWheel, 3},       {Action::kScrollBar, 3},
 };
 
 std::vector<Step> StepsFor(unsigned seed, int count) {
@@ -317,18 +321,62 @@ class RandomHost {
       case Action::kWheel: {
         const int notches = step.a % 2 == 0 ? -static_cast<int>(1 + step.b % 2)
                                             : static_cast<int>(1 + step.b % 2);
+        // Now and then with the keyboard focus on the host's window rather than on the skin.
+        const bool focusElsewhere = step.b % 3 == 2;
+        if (focusElsewhere) ::SetFocus(m_scene.top.hWnd());
         user::Wheel(user::RowPoint(m_scene.mirror, ShownRow(step.b)), notches);
-        did << "user: wheel " << notches << (notches < 0 ? " (down)" : " (up)");
+        did << "user: wheel " << notches << (notches < 0 ? " (down)" : " (up)")
+            << (focusElsewhere ? ", the focus on the window" : "");
+        if (focusElsewhere) ::SetFocus(m_scene.mirror);
+        break;
+      }
+      case Action::kScrollBar: {
+        SCROLLBARINFO bar = {};
+        bar.cbSize = sizeof bar;
+        if (!::GetScrollBarInfo(m_scene.mirror, OBJID_VSCROLL, &bar) ||
+            (bar.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE))) {
+          did << "user: no scroll bar to click";
+          break;
+        }
+        const RECT& r = bar.rcScrollBar;
+        const int x = (r.left + r.right) / 2;
+        const int arrow = bar.dxyLineButton;
+        const char* const parts[] = {"up arrow", "down arrow", "above the thumb", "below the thumb"};
+        const unsigned part = step.a % 4;
+        const int y = part == 0   ? r.top + arrow / 2
+                      : part == 1 ? r.bottom - arrow / 2
+                      : part == 2 ? r.top + (arrow + bar.xyThumbTop) / 2
+                                  : r.top + (bar.xyThumbBottom + (r.bottom - r.top) - arrow) / 2;
+        user::Click({x, y});
+        user::WaitOutDoubleClick();
+        did << "user: click the skin's scroll bar " << parts[part];
         break;
       }
     }
     return did.str();
   }
 
-  // Empty when the skin shows what the host's list holds.
+  // Empty when the skin shows what the host's list holds, and the screen what a full repaint of
+  // the skin shows.
   std::string Mismatch() const {
-    return user::HowShownDiffers(user::StateOf(m_scene.mirror), user::StateOf(m_scene.list),
-                                 user::MaxTopOf(m_scene.mirror));
+    const std::string state = user::HowShownDiffers(
+        user::StateOf(m_scene.mirror), user::StateOf(m_scene.list), user::MaxTopOf(m_scene.mirror));
+    if (!state.empty()) return state;
+    const ClientPixels shown(m_scene.mirror);
+    ::InvalidateRect(m_scene.mirror, nullptr, TRUE);
+    const ClientPixels repainted(m_scene.mirror);
+    int stale = 0, first = -1, last = -1;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x)
+        if (shown.At(x, y) != repainted.At(x, y)) {
+          ++stale;
+          last = y;
+          if (first < 0) first = y;
+        }
+    return stale == 0 ? std::string()
+                      : " " + std::to_string(stale) + " pixels of the skin, in lines " +
+                            std::to_string(first) + " to " + std::to_string(last) +
+                            ", differ from its repaint;";
   }
 
  private:
@@ -337,6 +385,7 @@ class RandomHost {
     o.items = 0;
     o.style = StyleOf(kind);
     o.unicode = kind.unicode;
+    o.reference = kind.layout;
     o.place = {10, 10, 250, 170};
     o.itemHeight = 16;
     return o;
