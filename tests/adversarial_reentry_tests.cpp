@@ -487,6 +487,9 @@ void Act() {
       break;
     case Action::kDestroyDialog: ::DestroyWindow(r.top); break;
     case Action::kAttachAgain:
+      // Both ways: the classic skin over a list a handle skin is on or going on over switches
+      // nothing on (a second skin would show below), and a handle skin is refused.
+      if (r.kind == Kind::kHandle) Lib().CreateHook(r.list, r.list);
       r.second = Lib().SkinAttach(r.list);
       // A skin on the list, or going on or off it, keeps it: never two at once.
       if (r.second != nullptr && r.trigger != Trigger::kSwitchOff)
@@ -622,7 +625,7 @@ DWORD WINAPI RunRow(void* p) {
   if (::IsWindow(r.list)) {
     if (r.second != nullptr) Lib().SkinDetach(r.second);
     if (Library::Skin on = Lib().SkinOf(r.list)) Lib().SkinDetach(on);
-    if (r.kind == Kind::kClassic && !UserMeets(r.list)) Lib().CreateHook(nullptr, nullptr);
+    if (!UserMeets(r.list)) Lib().CreateHook(nullptr, nullptr);
     Pump();
     const std::string fails = HowTheListFails(r.list, 0);
     if (!fails.empty()) r.failures += " the list after the skin:" + fails;
@@ -680,8 +683,9 @@ void RunRows(Kind kind, Trigger trigger, Action action) {
     EXPECT_EQ(RunOneRow({kind, trigger, place, action}), "") << name;
     // The thread is gone: the library let go of what it took for the row's skins (the last bit
     // on a thread of its own, which lets go of the library's hold on itself).
-    for (int i = 0; i < 100 && host::LibraryHeapBlocks() != blocksBefore; ++i) ::Sleep(10);
-    EXPECT_EQ(host::LibraryHeapBlocks(), blocksBefore) << name << ": heap blocks left behind";
+    // (The count before may still have held that thread's block from the row before.)
+    for (int i = 0; i < 100 && host::LibraryHeapBlocks() > blocksBefore; ++i) ::Sleep(10);
+    EXPECT_LE(host::LibraryHeapBlocks(), blocksBefore) << name << ": heap blocks left behind";
     EXPECT_EQ(gdi.created - gdi.deleted, gdiBefore) << name << ": GDI objects left behind";
   }
   // The library serves the next thread: a classic skin goes on and off here.
