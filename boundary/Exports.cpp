@@ -54,19 +54,18 @@ void DestroyPanel(void* pPanel) {
   delete panel;
 }
 
-// The host sees the overlay gone at once. A panel whose messages are still being handled further
-// down the stack (the host switched off from a notification the panel handed back) is only hidden
-// now and destroyed once those messages are done.
+// The host sees the overlay gone at once. The panel itself is only hidden now and destroyed once
+// nothing of the library's is under way on this thread: every export and every message of the
+// library's windows is a frame, and the host's code that switched off (a notification the panel
+// handed back, a colour asked for during a setter's repaint, a subclass behind the link) may run
+// inside any of them, with the panel still in use further down the stack.
 void SwitchOff() {
   COverlayDlg* panel = g_pOverlay;
   g_pOverlay = nullptr;
   // The panel is the library's to end now, whoever destroys its window.
   panel->m_pfnDestroyedByHost = nullptr;
   panel->GiveBack();
-  if (panel->IsBusy())
-    AfxCallWhenIdle(&DestroyPanel, panel);
-  else
-    DestroyPanel(panel);
+  AfxCallWhenIdle(&DestroyPanel, panel);
 }
 
 // The host destroyed the live panel with its parent: the overlay is off, as the host's list, shown
@@ -82,6 +81,11 @@ void PanelDestroyedByHost(COverlayDlg* panel) {
 // another thread are not the library's to put a panel in or to subclass.
 bool CarriesHandleSkin(HWND hList);
 
+// The list the classic skin is going on over, from before the host's code can first run in the
+// switch-on (the panel's creation tells its parent, the colours are asked for) until the link has
+// it: a kslSkinAttach of the same list from there finds it taken.
+HWND g_hClassicTaking = nullptr;
+
 void SwitchOn(HWND hReference, HWND hSource) {
   HWND hParent = ::IsWindow(hReference) ? ::GetParent(hReference) : nullptr;
   if (hParent == nullptr || !OwnedByThisThread(hParent)) return;
@@ -89,11 +93,17 @@ void SwitchOn(HWND hReference, HWND hSource) {
   // A list with a skin of its own keeps that one.
   if (CarriesHandleSkin(hSource)) return;
   std::unique_ptr<COverlayDlg> panel(new (std::nothrow) COverlayDlg);
-  if (!panel || !panel->Create(IDD_OVERLAY, hParent)) return;
+  if (!panel) return;
+  g_hClassicTaking = hSource;
+  if (!panel->Create(IDD_OVERLAY, hParent)) {
+    g_hClassicTaking = nullptr;
+    return;
+  }
   panel->m_pfnDestroyedByHost = &PanelDestroyedByHost;
   g_pOverlay = panel.release();
   // A panel the host ended meanwhile (with its parent) has left the overlay off already.
   if (!g_pOverlay->ShowOver(hReference, hSource) && g_pOverlay != nullptr) SwitchOff();
+  g_hClassicTaking = nullptr;
 }
 
 void Toggle(HWND hReference, HWND hSource) {
@@ -144,7 +154,7 @@ constexpr UINT_PTR kIndexBits = 16;
 constexpr UINT_PTR kIndexMask = (UINT_PTR{1} << kIndexBits) - 1;
 constexpr int kMaxSkins = 1 << kIndexBits;
 
-CSpinLock g_skinsLock;
+CLock g_skinsLock;
 CPlainArray<SkinEntry> g_skins;
 CPlainArray<int> g_freeEntries;
 
@@ -163,7 +173,7 @@ bool CarriesHandleSkin(HWND hList) {
 
 // A free entry for a new skin, its handle in *pHandle; -1 when the table is full.
 int TakeEntry(UINT_PTR* pHandle) {
-  CSpinLockScope lock(g_skinsLock);
+  CLockScope lock(g_skinsLock);
   int index;
   if (!g_freeEntries.IsEmpty()) {
     index = g_freeEntries[g_freeEntries.GetSize() - 1];
@@ -179,7 +189,7 @@ int TakeEntry(UINT_PTR* pHandle) {
 
 // The entry's skin is over: its handle is stale from now on.
 void ReleaseEntry(int index) {
-  CSpinLockScope lock(g_skinsLock);
+  CLockScope lock(g_skinsLock);
   SkinEntry& entry = g_skins[index];
   entry.pSkin = nullptr;
   if (++entry.wGeneration != 0 && !g_freeEntries.Add(index)) entry.wGeneration = 0;
@@ -194,7 +204,7 @@ CHandleSkin* SkinOfHandle(HKSLSKIN hSkin) {
   DWORD error = ERROR_INVALID_HANDLE;
   CHandleSkin* skin = nullptr;
   {
-    CSpinLockScope lock(g_skinsLock);
+    CLockScope lock(g_skinsLock);
     if (generation != 0 && index < g_skins.GetSize() && g_skins[index].pSkin != nullptr &&
         g_skins[index].wGeneration == generation) {
       if (g_skins[index].dwThread == ::GetCurrentThreadId())
@@ -263,6 +273,9 @@ HKSLSKIN Refuse(DWORD error) {
 }  // namespace
 
 extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
+  // Every export is a frame: a skin the host's code ends during the call (here, in its answers to
+  // the questions below) goes only once the call is done.
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   // The skin lies in the list's place in its parent: a list with no parent of the host's (a
   // top-level or pop-up list, a drop-down combo box's) has no such place.
   if (!IsListBox(hList) || !(::GetWindowLongA(hList, GWL_STYLE) & WS_CHILD))
@@ -272,13 +285,13 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
     return Refuse(ERROR_INVALID_WINDOW_HANDLE);
   if (!OwnedByThisThread(hList) || !OwnedByThisThread(hParent))
     return Refuse(ERROR_ACCESS_DENIED);
-  // A list the classic skin is on, or the skin's own list.
-  const bool classicOnIt = ServesThisThread(false) && g_pOverlay != nullptr &&
-                           g_pOverlay->m_link.SourceList() == hList;
+  // A list the classic skin is on or is going on over, or the skin's own list.
+  const bool classicOnIt =
+      ServesThisThread(false) && (g_hClassicTaking == hList || (g_pOverlay != nullptr &&
+                                                                g_pOverlay->m_link.SourceList() == hList));
   if (CarriesHandleSkin(hList) || classicOnIt || CWnd::FromHandlePermanent(hList) != nullptr)
     return Refuse(ERROR_ALREADY_EXISTS);
 
-  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   UINT_PTR handle = 0;
   const int index = TakeEntry(&handle);
   if (index < 0) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
@@ -298,7 +311,7 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
     return Refuse(ERROR_NOT_ENOUGH_MEMORY);
   }
   {
-    CSpinLockScope lock(g_skinsLock);
+    CLockScope lock(g_skinsLock);
     g_skins[index].pSkin = skin;
     g_skins[index].dwThread = ::GetCurrentThreadId();
   }
@@ -326,6 +339,7 @@ extern "C" BOOL __stdcall kslSkinDetach(HKSLSKIN hSkin) {
 }
 
 extern "C" HKSLSKIN __stdcall kslSkinOf(HWND hList) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (!::IsWindow(hList)) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
   if (!OwnedByThisThread(hList)) return Refuse(ERROR_ACCESS_DENIED);
   const auto hSkin = static_cast<HKSLSKIN>(::GetPropA(hList, g_skinProperty.text));
@@ -342,9 +356,7 @@ extern "C" BOOL __stdcall kslSkinSetBkImageW(HKSLSKIN hSkin, LPCWSTR lpszPath) {
 extern "C" BOOL __stdcall kslSkinSetBkColor(HKSLSKIN hSkin, COLORREF crColor) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   CHandleSkin* skin = SkinOfHandle(hSkin);
-  if (skin == nullptr) return FALSE;
-  skin->m_wndList.SetBkColor(crColor);
-  return TRUE;
+  return skin != nullptr && skin->m_wndList.SetBkColor(crColor);
 }
 
 extern "C" BOOL __stdcall kslSkinSetFgColor(HKSLSKIN hSkin, COLORREF crColor) {
@@ -374,12 +386,21 @@ extern "C" int __stdcall kslCreateHook(HWND hReference, HWND hSource) {
 // Kept for hosts that call it: the window it names is not needed for anything.
 extern "C" int __stdcall kslHookSetHwnd(HWND) { return 1; }
 
+// The classic setters: nothing for another thread's skin, before anything of the library's is
+// touched; a frame around the setter and its repaint for the thread served.
 extern "C" int __stdcall kslHookSetBkBmp(LPCSTR lpszPath) {
+  if (!ServesThisThread(false)) return 1;
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (COverlayDlg* panel = OverlayOfThisThread()) panel->m_wndList.SetBkBitmap(lpszPath);
   return 1;
 }
 
 extern "C" BOOL __stdcall kslHookSetBkBmpW(LPCWSTR lpszPath) {
+  if (!ServesThisThread(false)) {
+    ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   COverlayDlg* panel = OverlayOfThisThread();
   if (panel == nullptr) {
     ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -389,11 +410,39 @@ extern "C" BOOL __stdcall kslHookSetBkBmpW(LPCWSTR lpszPath) {
 }
 
 extern "C" int __stdcall kslHookSetBkColor(COLORREF crColor) {
+  if (!ServesThisThread(false)) return 1;
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (COverlayDlg* panel = OverlayOfThisThread()) panel->m_wndList.SetBkColor(crColor);
   return 1;
 }
 
 extern "C" int __stdcall kslHookSetFgColor(COLORREF crColor) {
+  if (!ServesThisThread(false)) return 1;
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (COverlayDlg* panel = OverlayOfThisThread()) panel->m_wndList.SetFgColor(crColor);
   return 1;
+}
+
+void EndThisThreadsSkins() {
+  // Called as the thread ends, with its windows still there: every skin of the thread gives its
+  // list back and goes, as kslSkinDetach and the classic switch-off would end it.
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  if (ServesThisThread(false)) {
+    g_nPendingToggles = 0;
+    g_bSwitching = false;
+    g_hClassicTaking = nullptr;
+    if (g_pOverlay != nullptr) SwitchOff();
+    FreeIfIdle();
+  }
+  const DWORD me = ::GetCurrentThreadId();
+  for (;;) {
+    CHandleSkin* skin = nullptr;
+    {
+      CLockScope lock(g_skinsLock);
+      for (int i = 0; i < g_skins.GetSize() && skin == nullptr; ++i)
+        if (g_skins[i].pSkin != nullptr && g_skins[i].dwThread == me) skin = g_skins[i].pSkin;
+    }
+    if (skin == nullptr) break;
+    EndSkin(skin);
+  }
 }

@@ -10,15 +10,13 @@ namespace {
 
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-AFX_MODULE_STATE& StaticState() {
-  static AFX_MODULE_STATE state = {ThisModule(), ThisModule()};
-  return state;
-}
+// Both are made while the module loads, before any thread of the host can call in: any number of
+// GUI threads read them, none builds them.
+AFX_MODULE_STATE g_staticState = {ThisModule(), ThisModule()};
+AFX_MODULE_STATE g_processState = {GetModuleHandleA(nullptr), GetModuleHandleA(nullptr)};
 
-AFX_MODULE_STATE& ProcessState() {
-  static AFX_MODULE_STATE state = {GetModuleHandleA(nullptr), GetModuleHandleA(nullptr)};
-  return state;
-}
+AFX_MODULE_STATE& StaticState() { return g_staticState; }
+AFX_MODULE_STATE& ProcessState() { return g_processState; }
 
 }  // namespace
 

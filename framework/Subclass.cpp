@@ -46,7 +46,7 @@ SubclassLayer* LayerOf(HWND hWnd, size_t k) {
 
 // Procedures of the library in windows' chains, pass-throughs included; and the pass-throughs
 // themselves, which may outlive a window that never got its last message to them.
-CSpinLock g_lock;
+CLock g_lock;
 LONG g_nLive = 0;
 SubclassLayer* g_pPassThroughs = nullptr;
 
@@ -76,15 +76,23 @@ constexpr std::array<WNDPROC, kLayerCount> kLayerProcs =
 
 struct ReleaseJob {
   HMODULE hModule;
-  HWND hSignal;  // a window of the host's GUI thread, closed by that thread in its message loop
+  HWND hSignal;    // a window of the host's GUI thread, closed by that thread in its message loop
+  HANDLE hThread;  // or the GUI thread itself, when it is ending: its end is waited for
 };
 
 DWORD WINAPI ReleaseOnHostsLoop(void* pJob) {
   const ReleaseJob job = *static_cast<ReleaseJob*>(pJob);
   delete static_cast<ReleaseJob*>(pJob);
-  // SendMessage returns once the GUI thread has handled the message, which it does only while it
-  // waits for messages: back in the host's loop, with no frame of the library on its stack.
-  ::SendMessageW(job.hSignal, WM_CLOSE, 0, 0);
+  if (job.hThread != nullptr) {
+    // The thread ran the library's code to its last DLL notification: once it has ended, none of
+    // it is on any stack.
+    ::WaitForSingleObject(job.hThread, INFINITE);
+    ::CloseHandle(job.hThread);
+  } else {
+    // SendMessage returns once the GUI thread has handled the message, which it does only while
+    // it waits for messages: back in the host's loop, with no frame of the library on its stack.
+    ::SendMessageW(job.hSignal, WM_CLOSE, 0, 0);
+  }
   ::FreeLibraryAndExitThread(job.hModule, 0);
 }
 
@@ -106,16 +114,24 @@ class ModuleHold {
   static void ReleaseIfUnused(void*) {
     HMODULE hModule;
     {
-      CSpinLockScope lock(g_lock);
+      CLockScope lock(g_lock);
       if (g_nLive > 0 || s_hModule == nullptr) return;
       hModule = s_hModule;
       s_hModule = nullptr;
     }
     // The last reference may unmap this code, so it is dropped on a thread of its own, after this
-    // thread has left the library.
-    HWND hSignal = ::CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                     nullptr, nullptr);
-    auto* job = hSignal ? new (std::nothrow) ReleaseJob{hModule, hSignal} : nullptr;
+    // thread has left the library: back in its message loop, or, for a thread that is ending, gone.
+    const AFX_THREAD_STATE* state = AfxPeekThreadState();
+    HANDLE hThisThread = nullptr;
+    HWND hSignal = nullptr;
+    if (state != nullptr && state->bEnding)
+      ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
+                        &hThisThread, SYNCHRONIZE, FALSE, 0);
+    else
+      hSignal = ::CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    auto* job = hSignal || hThisThread ? new (std::nothrow) ReleaseJob{hModule, hSignal, hThisThread}
+                                       : nullptr;
     HANDLE hThread = job ? ::CreateThread(nullptr, 0, &ReleaseOnHostsLoop, job, 0, nullptr) : nullptr;
     if (hThread != nullptr) {
       ::CloseHandle(hThread);
@@ -125,6 +141,7 @@ class ModuleHold {
     // is safe, an early unload is not.
     delete job;
     if (hSignal != nullptr) ::DestroyWindow(hSignal);
+    if (hThisThread != nullptr) ::CloseHandle(hThisThread);
   }
 
   static HMODULE s_hModule;
@@ -183,7 +200,7 @@ void FreeLayer(SubclassLayer* p) {
   p->bGone = true;
   bool last;
   {
-    CSpinLockScope lock(g_lock);
+    CLockScope lock(g_lock);
     ListPassThrough(p, false);
     last = --g_nLive == 0;
   }
@@ -198,7 +215,7 @@ void FreeDeadPassThroughs() {
   for (;;) {
     SubclassLayer* dead = nullptr;
     {
-      CSpinLockScope lock(g_lock);
+      CLockScope lock(g_lock);
       for (SubclassLayer* p = g_pPassThroughs; p != nullptr && dead == nullptr;
            p = p->pNextPassThrough)
         if (p->dwThread == me && p->nDepth == 0 && !::IsWindow(p->hWnd)) dead = p;
@@ -229,8 +246,12 @@ class MessageFrame {
 };
 
 KSL_NOINLINE LRESULT RunLayer(size_t k, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  AFX_THREAD_STATE* state = AfxGetThreadState();
-  auto* p = static_cast<SubclassLayer*>(state->layers.Find(hWnd, static_cast<unsigned>(k)));
+  // A thread with layers has its state; one whose state has gone has ended (its windows are being
+  // destroyed after it), and its layers went with the state.
+  AFX_THREAD_STATE* state = AfxPeekThreadState();
+  auto* p = state != nullptr
+                ? static_cast<SubclassLayer*>(state->layers.Find(hWnd, static_cast<unsigned>(k)))
+                : nullptr;
   if (p == nullptr) {
     // Called for a window this procedure does not serve (someone kept its address): the system's
     // default is all that is known to be safe.
@@ -302,7 +323,7 @@ bool CWindowSubclass::Install(HWND hWnd, CSubclassClient* pClient) {
   }
   p->pfnNext = reinterpret_cast<WNDPROC>(replaced);
   m_pLayer = p;
-  CSpinLockScope lock(g_lock);
+  CLockScope lock(g_lock);
   if (g_nLive++ == 0) ModuleHold::Acquire();
   return true;
 }
@@ -315,7 +336,7 @@ bool CWindowSubclass::TakeBackPassThrough(HWND hWnd, CSubclassClient* pClient) {
     SubclassLayer* p = LayerOf(hWnd, k);
     if (p == nullptr || p->pClient != nullptr) continue;
     {
-      CSpinLockScope lock(g_lock);
+      CLockScope lock(g_lock);
       ListPassThrough(p, false);
     }
     p->pClient = pClient;
@@ -336,7 +357,7 @@ bool CWindowSubclass::Remove() {
   if (left) {
     FreeLayer(p);
   } else {
-    CSpinLockScope lock(g_lock);
+    CLockScope lock(g_lock);
     ListPassThrough(p, true);
   }
   FreeDeadPassThroughs();
@@ -349,3 +370,20 @@ CNextProc CWindowSubclass::Next() const {
 }
 
 int CWindowSubclass::LiveCount() { return static_cast<int>(g_nLive); }
+
+void AfxEndThreadLayers() {
+  // The thread's windows end with it, and nothing of the thread runs again: every layer of its
+  // windows goes now, out of the chain where it is on top, pass-throughs included.
+  AFX_THREAD_STATE* state = AfxPeekThreadState();
+  if (state == nullptr) return;
+  for (;;) {
+    SubclassLayer* p = static_cast<SubclassLayer*>(state->layers.Any());
+    if (p == nullptr) break;
+    // A layer still counted as running was left by a message the thread never returned from.
+    const bool abandoned = p->nDepth > 0;
+    LeaveIfCurrent(p);
+    FreeLayer(p);
+    if (abandoned) delete p;
+  }
+  FreeDeadPassThroughs();
+}

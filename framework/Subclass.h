@@ -74,3 +74,7 @@ class CWindowSubclass {
   bool TakeBackPassThrough(HWND hWnd, CSubclassClient* pClient);
   SubclassLayer* m_pLayer = nullptr;
 };
+
+// The calling thread is ending: every procedure of the library in its windows' chains is taken
+// out where it is on top, and forgotten (the windows end with the thread).
+void AfxEndThreadLayers();

@@ -2,17 +2,19 @@
 
 #include <new>
 
+#include "Subclass.h"
+
 namespace {
 
 // Allocated while the module loads, before any thread of the host can call in.
 const DWORD g_dwStateSlot = ::TlsAlloc();
 
 // Every thread's state, so that the module can free them all as it leaves.
-CSpinLock g_statesLock;
+CLock g_statesLock;
 AFX_THREAD_STATE* g_pStates = nullptr;
 
 void Unlist(AFX_THREAD_STATE* state) {
-  CSpinLockScope lock(g_statesLock);
+  CLockScope lock(g_statesLock);
   for (AFX_THREAD_STATE** p = &g_pStates; *p != nullptr; p = &(*p)->pNextState) {
     if (*p == state) {
       *p = state->pNextState;
@@ -34,15 +36,29 @@ AFX_THREAD_STATE* AfxGetThreadState() {
   if (state == nullptr || g_dwStateSlot == TLS_OUT_OF_INDEXES ||
       !::TlsSetValue(g_dwStateSlot, state))
     ::RaiseException(STATUS_NO_MEMORY, EXCEPTION_NONCONTINUABLE, 0, nullptr);
-  CSpinLockScope lock(g_statesLock);
+  CLockScope lock(g_statesLock);
   state->pNextState = g_pStates;
   g_pStates = state;
   return state;
 }
 
-void AfxEndThreadState() {
+AFX_THREAD_STATE* AfxBeginThreadEnd() {
   AFX_THREAD_STATE* state = AfxPeekThreadState();
+  if (state == nullptr) return nullptr;
+  state->bEnding = true;
+  // A thread that ended inside a frame (inside a message of the library's) never leaves it: what
+  // waited for it runs now, and from now on everything runs at once.
+  if (state->nFrameDepth > 0) {
+    state->nFrameDepth = 1;
+    AfxLeaveFrame(state);
+  }
+  return state;
+}
+
+void AfxEndThreadState() {
+  AFX_THREAD_STATE* state = AfxBeginThreadEnd();
   if (state == nullptr) return;
+  AfxEndThreadLayers();
   ::TlsSetValue(g_dwStateSlot, nullptr);
   Unlist(state);
   delete state;
@@ -52,7 +68,7 @@ void AfxTermThreadStates() {
   for (;;) {
     AFX_THREAD_STATE* state;
     {
-      CSpinLockScope lock(g_statesLock);
+      CLockScope lock(g_statesLock);
       state = g_pStates;
       if (state != nullptr) g_pStates = state->pNextState;
     }

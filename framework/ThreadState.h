@@ -25,6 +25,7 @@ struct AFX_THREAD_STATE {
   CWindowMap bindings;  // the object bound to each of the thread's windows
   CWindowMap layers;    // the subclass layers of each of the thread's windows
   AFX_THREAD_STATE* pNextState = nullptr;  // the module's list of every thread's state
+  bool bEnding = false;  // the thread is ending: nothing it leaves for later will run
 };
 
 // The calling thread's state, made on first use; a thread without memory for it ends as a failed
@@ -35,30 +36,39 @@ AFX_THREAD_STATE* AfxPeekThreadState();
 // A framework frame entered and left with the calling thread's state at hand (see AfxEnterFrame).
 inline void AfxEnterFrame(AFX_THREAD_STATE* state) { ++state->nFrameDepth; }
 void AfxLeaveFrame(AFX_THREAD_STATE* state);
-// The calling thread ends: its state goes.
+// The calling thread is ending: it is marked so, and work it left waiting for a frame it will never
+// leave runs now. Its state, or null when it has none.
+AFX_THREAD_STATE* AfxBeginThreadEnd();
+// The calling thread ends: whatever it left for later runs now, the procedures of the library still
+// in its windows' chains leave them, and its state goes.
 void AfxEndThreadState();
 // The library's module is leaving the process: every thread's state, and the slot, go back.
 void AfxTermThreadStates();
 
 // A lock for a few instructions of shared data, never held across a call that could send a message.
-class CSpinLock {
+// A critical section: a thread that finds it taken spins a little, then waits on the system's
+// event, so a holder preempted on a single core gets the processor back. Made while the module
+// loads (before any thread of the host can call in) and deleted as it leaves.
+class CLock {
  public:
-  void Lock() {
-    while (::InterlockedExchange(&m_nTaken, 1) != 0) ::Sleep(0);
-  }
-  void Unlock() { ::InterlockedExchange(&m_nTaken, 0); }
+  CLock() { ::InitializeCriticalSectionAndSpinCount(&m_section, 256); }
+  ~CLock() { ::DeleteCriticalSection(&m_section); }
+  CLock(const CLock&) = delete;
+  CLock& operator=(const CLock&) = delete;
+  void Lock() { ::EnterCriticalSection(&m_section); }
+  void Unlock() { ::LeaveCriticalSection(&m_section); }
 
  private:
-  LONG volatile m_nTaken = 0;
+  CRITICAL_SECTION m_section;
 };
 
-class CSpinLockScope {
+class CLockScope {
  public:
-  explicit CSpinLockScope(CSpinLock& lock) : m_lock(lock) { m_lock.Lock(); }
-  ~CSpinLockScope() { m_lock.Unlock(); }
-  CSpinLockScope(const CSpinLockScope&) = delete;
-  CSpinLockScope& operator=(const CSpinLockScope&) = delete;
+  explicit CLockScope(CLock& lock) : m_lock(lock) { m_lock.Lock(); }
+  ~CLockScope() { m_lock.Unlock(); }
+  CLockScope(const CLockScope&) = delete;
+  CLockScope& operator=(const CLockScope&) = delete;
 
  private:
-  CSpinLock& m_lock;
+  CLock& m_lock;
 };

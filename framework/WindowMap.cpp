@@ -71,3 +71,10 @@ void CWindowMap::Remove(HWND hWnd, unsigned slot, void* pValue) {
   e.pValue = kRemoved;
   --m_nLive;
 }
+
+void* CWindowMap::Any() const {
+  for (size_t i = 0; i < m_nCapacity; ++i)
+    if (m_pEntries[i].pValue != nullptr && m_pEntries[i].pValue != kRemoved)
+      return m_pEntries[i].pValue;
+  return nullptr;
+}

@@ -23,6 +23,8 @@ class CWindowMap {
   bool Set(HWND hWnd, unsigned slot, void* pValue);
   // Empties hWnd's slot when it holds pValue.
   void Remove(HWND hWnd, unsigned slot, void* pValue);
+  // Some value the map holds, or null when it is empty.
+  void* Any() const;
 
  private:
   struct Entry {

@@ -5,7 +5,21 @@
  * window handles and pointers of the host's size, and must be called on the thread that owns the
  * host's windows (its GUI thread). The classic functions switch one overlay per process. The library keeps itself
  * loaded while the overlay is on; switch it off (through a fresh GetProcAddress, if need be) for
- * the library to unload. The setters act on the live overlay and do nothing while it is off. */
+ * the library to unload. The setters act on the live overlay and do nothing while it is off.
+ *
+ * Your code runs inside nearly every call (your WM_CTLCOLORLISTBOX, WM_DRAWITEM and
+ * WM_MEASUREITEM handlers, your list's notifications, a subclass of your list) and may end a skin
+ * from there (switch it off, detach it, destroy its window): the call finishes safely and the
+ * skin's objects go once it is done. A GUI thread that ends with skins on (its loop returned, its
+ * windows not destroyed) ends them as it ends: each list given back (or gone with the thread), every
+ * object freed, each handle stale, the classic skin free for another thread.
+ *
+ * Pictures (kslHookSetBkBmp, kslHookSetBkBmpW, kslSkinSetBkImageW): BMP, PNG, JPEG or GIF, told
+ * apart by content; a GIF is its first frame, whatever follows it. The limits hold for what the
+ * skin keeps, the picture at its own size and at the size it is drawn (DPI/96 of it on a
+ * DPI-aware window, rounded): at most 67,108,864 pixels (8192 x 8192) and no side over 32,768 pixels
+ * at either size (so a 6,000 x 6,000 picture is taken at 96 DPI and refused at 144), and a JPEG
+ * of at most 256 scans. A picture that cannot be taken changes nothing: the old tile stays. */
 #ifndef KSLHOOK_H
 #define KSLHOOK_H
 
@@ -28,19 +42,25 @@ extern "C" {
 KSLHOOK_API int __stdcall kslCreateHook(HWND hReference, HWND hSource);
 
 /* Takes the picture in the file at lpszPath (in the process's ANSI code page) as the new background
- * tile and repaints: a BMP, PNG, JPEG or GIF file (its first frame), told apart by content.
- * Transparent pixels show the list's background colour; on a DPI-aware window the tile is drawn at
- * DPI/96 of its pixel size. A file that gives no picture changes nothing. Returns 1. */
+ * tile and repaints: a BMP, PNG, JPEG or GIF file (its first frame), told apart by content, within
+ * the limits above. Transparent pixels show the list's background colour; on a DPI-aware window
+ * the tile is drawn at DPI/96 of its pixel size. A file that gives no picture changes nothing.
+ * Returns 1 (kslHookSetBkBmpW says why a picture was refused). */
 KSLHOOK_API int __stdcall kslHookSetBkBmp(LPCSTR lpszPath);
 
 /* kslHookSetBkBmp with a Unicode path. Returns TRUE when the picture became the tile; FALSE, with
- * nothing changed, otherwise, and GetLastError() says why: ERROR_FILE_NOT_FOUND or
- * ERROR_PATH_NOT_FOUND (no such file), ERROR_INVALID_DATA (a folder, unreadable, not a picture of
- * the four formats, cut short, no frame), ERROR_NOT_ENOUGH_MEMORY (more than 64 million pixels, or
- * memory ran out), ERROR_INVALID_WINDOW_HANDLE (no skin is on, or another thread's). */
+ * nothing changed (the old tile kept), otherwise, and GetLastError() says why:
+ * ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND (no such file, an empty or null path),
+ * ERROR_INVALID_DATA (a folder, unreadable, not a picture of the four formats, cut short, headers
+ * that do not fit each other or the file, a GIF without frames), ERROR_NOT_ENOUGH_MEMORY (beyond
+ * the limits above at its own size or at the size it is drawn, or memory or a GDI object for the
+ * tile could not be had), ERROR_NOT_SUPPORTED (the system's imaging component is missing or
+ * cannot be used; where COM gives a Win32 code of its own, that code), ERROR_INVALID_WINDOW_HANDLE
+ * (no skin is on, or it is another thread's). */
 KSLHOOK_API BOOL __stdcall kslHookSetBkBmpW(LPCWSTR lpszPath);
 
-/* Paints the background tile with crColor (a COLORREF) and repaints. Returns 1. */
+/* Paints the background tile with crColor (a COLORREF) and repaints; where the new tile cannot be
+ * made (no memory, no GDI object), the old one stays. Returns 1. */
 KSLHOOK_API int __stdcall kslHookSetBkColor(COLORREF crColor);
 
 /* Sets the item text colour and repaints. Returns 1. */
@@ -57,9 +77,10 @@ typedef struct KSLSKIN__* HKSLSKIN;
 
 /* Skins hList in its own place, as kslCreateHook(hList, hList) does, with the default tile and
  * colours. NULL on failure, with GetLastError(): ERROR_INVALID_WINDOW_HANDLE (not a live child
- * list box), ERROR_ACCESS_DENIED (the list or its parent belongs to another thread),
- * ERROR_ALREADY_EXISTS (the list carries a skin already, of either kind), ERROR_NOT_ENOUGH_MEMORY
- * or ERROR_OUTOFMEMORY. */
+ * list box, or your code ended the skin or its window while it went on), ERROR_ACCESS_DENIED (the
+ * list or its parent belongs to another thread), ERROR_ALREADY_EXISTS (the list carries a skin
+ * already, of either kind, or one is going on over it: called from your code inside that
+ * skin's switch-on, or a skin's own list), ERROR_NOT_ENOUGH_MEMORY or ERROR_OUTOFMEMORY. */
 KSLHOOK_API HKSLSKIN __stdcall kslSkinAttach(HWND hList);
 
 /* Gives the list back as kslCreateHook's switch-off does; the handle is stale from then on. A skin
@@ -76,7 +97,9 @@ KSLHOOK_API HKSLSKIN __stdcall kslSkinOf(HWND hList);
  * ERROR_INVALID_HANDLE or ERROR_ACCESS_DENIED as kslSkinDetach. */
 KSLHOOK_API BOOL __stdcall kslSkinSetBkImageW(HKSLSKIN hSkin, LPCWSTR path);
 
-/* The skin's tile painted in one colour; the colour of its rows' text. Errors as kslSkinDetach. */
+/* The skin's tile painted in one colour (FALSE with ERROR_NOT_ENOUGH_MEMORY, the old tile kept,
+ * where the new one cannot be made); the colour of its rows' text. Otherwise errors as
+ * kslSkinDetach. */
 KSLHOOK_API BOOL __stdcall kslSkinSetBkColor(HKSLSKIN hSkin, COLORREF color);
 KSLHOOK_API BOOL __stdcall kslSkinSetFgColor(HKSLSKIN hSkin, COLORREF color);
 

@@ -7,18 +7,18 @@
 
 namespace {
 
-// A channel's light, looked up: pictures ask for it pixel by pixel.
-double Linear(BYTE channel) {
-  static const auto table = [] {
-    std::array<double, 256> light{};
-    for (int i = 0; i < 256; ++i) {
-      const double c = i / 255.0;
-      light[i] = c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    }
-    return light;
-  }();
-  return table[channel];
-}
+// A channel's light, looked up: pictures ask for it pixel by pixel. Made while the module loads,
+// before any GUI thread can ask.
+const std::array<double, 256> g_light = [] {
+  std::array<double, 256> light{};
+  for (int i = 0; i < 256; ++i) {
+    const double c = i / 255.0;
+    light[i] = c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  }
+  return light;
+}();
+
+double Linear(BYTE channel) { return g_light[channel]; }
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "overlay/OverlayDlg.h"
 
+#include <atomic>
+
 #include "res/resource.h"
 
 namespace {
@@ -15,8 +17,15 @@ constexpr DWORD kFrameExStyles = WS_EX_CLIENTEDGE | WS_EX_STATICEDGE;
 
 // Posted to the panel: the host's loop has run since the host changed what the mirror shows. A
 // registered number: a host's loop that clears its own range of messages leaves it be.
+// Any GUI thread may be first to ask: each that finds it not yet known registers it, and the system
+// answers every one of them with the same number.
 UINT CatchUpMessage() {
-  static const UINT message = ::RegisterWindowMessageA("kslHook.CatchUp");
+  static std::atomic<UINT> s_message{0};
+  UINT message = s_message.load(std::memory_order_relaxed);
+  if (message == 0) {
+    message = ::RegisterWindowMessageA("kslHook.CatchUp");
+    s_message.store(message, std::memory_order_relaxed);
+  }
   return message;
 }
 
@@ -29,9 +38,15 @@ constexpr UINT kCatchUpTimerMs = 250;
 BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
   ON_WM_SIZE()
   ON_MESSAGE(WM_COMMAND, OnMirrorCommand)
-  ON_MESSAGE(CatchUpMessage(), OnCatchUp)
   ON_MESSAGE(WM_TIMER, OnCatchUpTimer)
 END_MESSAGE_MAP()
+
+LRESULT COverlayDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  // The catch-up's number is the system's, known only at run time: outside the message map, whose
+  // entries are all constants, so that no thread builds the map while another reads it.
+  if (message == CatchUpMessage()) return OnCatchUp(wParam, lParam);
+  return CDialog::WindowProc(message, wParam, lParam);
+}
 
 COverlayDlg::COverlayDlg() : CDialog(IDD_OVERLAY), m_link(this, &m_wndList) {
   m_wndList.SetLink(&m_link);

@@ -40,6 +40,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   LRESULT OnCatchUp(WPARAM, LPARAM);
   LRESULT OnCatchUpTimer(WPARAM id, LPARAM);
   void PostNcDestroy() override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   DECLARE_MESSAGE_MAP()
 

@@ -85,18 +85,12 @@ class HeaderReader {
   DWORD m_size;
 };
 
-// The longest side a picture may have: a line of millions of pixels would cost its scaling far
-// more than its pixels.
-constexpr LONGLONG kMaxPictureSide = 32768;
-// The most frames or scans a file may bring: a decoder reads them all.
-constexpr int kMaxParts = 256;
+// The most scans a JPEG may bring: the decoder passes over the whole picture for each.
+constexpr int kMaxScans = 256;
 
-// ERROR_SUCCESS when a picture of width x height may be made, else the error that refuses it.
 DWORD SizeError(LONGLONG width, LONGLONG height) {
   if (width <= 0 || height <= 0) return ERROR_INVALID_DATA;
-  return width * height > kMaxPicturePixels || width > kMaxPictureSide || height > kMaxPictureSide
-             ? ERROR_NOT_ENOUGH_MEMORY
-             : ERROR_SUCCESS;
+  return PictureSizeError(width, height);
 }
 
 // The headers of a BMP file must fit each other and the file: one plane, a bit count and a
@@ -139,13 +133,13 @@ DWORD CheckPng(const HeaderReader& file) {
   return SizeError(file.Be32(16), file.Be32(20));
 }
 
-// Walks a GIF's blocks to its end: every frame in the file, each within the limit, their sum and
-// their number too (the decoder reads them all).
-DWORD CheckGif(const HeaderReader& file) {
+// Walks a GIF's blocks to its end. Only the first frame is used, and only it is handed to the
+// decoder (which would otherwise read every frame): it must be within the limits, and
+// *pFirstFrameEnd is where its data ends. The frames after it need only be whole.
+DWORD CheckGif(const HeaderReader& file, DWORD* pFirstFrameEnd) {
   if (const DWORD error = SizeError(file.Le16(6), file.Le16(8))) return error;
   const DWORD globalColours = file.Byte(10) & 0x80 ? 3u << ((file.Byte(10) & 7) + 1) : 0;
-  LONGLONG allFrames = 0;
-  int frames = 0;
+  *pFirstFrameEnd = 0;
   // Sub-blocks from `at` to the empty one that ends them; 0 when the file ends first.
   auto afterSubBlocks = [&file](DWORD at) -> DWORD {
     while (file.Has(at, 1) && file.Byte(at) != 0) at += 1 + file.Byte(at);
@@ -158,17 +152,18 @@ DWORD CheckGif(const HeaderReader& file) {
         break;
       case 0x2C: {  // a frame
         if (!file.Has(at, 11)) return ERROR_INVALID_DATA;
-        const DWORD width = file.Le16(at + 5), height = file.Le16(at + 7);
-        if (const DWORD error = SizeError(width, height)) return error;
-        allFrames += LONGLONG{width} * height;
-        if (allFrames > kMaxPicturePixels || ++frames > kMaxParts) return ERROR_NOT_ENOUGH_MEMORY;
         const DWORD flags = file.Byte(at + 9);
         const DWORD localColours = flags & 0x80 ? 3u << ((flags & 7) + 1) : 0;
+        const bool first = *pFirstFrameEnd == 0;
+        if (first) {
+          if (const DWORD error = SizeError(file.Le16(at + 5), file.Le16(at + 7))) return error;
+        }
         at = afterSubBlocks(at + 10 + localColours + 1);
+        if (first) *pFirstFrameEnd = at;
         break;
       }
       case 0x3B:  // the end
-        return allFrames > 0 ? ERROR_SUCCESS : ERROR_INVALID_DATA;
+        return *pFirstFrameEnd != 0 ? ERROR_SUCCESS : ERROR_INVALID_DATA;
       default:
         return ERROR_INVALID_DATA;
     }
@@ -205,7 +200,7 @@ DWORD CheckJpeg(const HeaderReader& file) {
     }
     at += 2 + length;
     if (marker != 0xDA) continue;
-    if (++scans > kMaxParts) return ERROR_NOT_ENOUGH_MEMORY;
+    if (++scans > kMaxScans) return ERROR_NOT_ENOUGH_MEMORY;
     // Entropy-coded data runs to the next marker that is neither a stuffed 0xFF nor a restart.
     while (file.Has(at, 2) && !(file.Byte(at) == 0xFF && file.Byte(at + 1) != 0 &&
                                 (file.Byte(at + 1) < 0xD0 || file.Byte(at + 1) > 0xD7)))
@@ -215,11 +210,14 @@ DWORD CheckJpeg(const HeaderReader& file) {
 }
 
 // ERROR_SUCCESS when the file is one of the four formats and its headers claim a picture that
-// may be made, with its data all there.
-DWORD CheckHeaders(const HeaderReader& file) {
+// may be made, with its data all there. For a GIF, *pGifFirstFrameEnd is where its first frame
+// ends; 0 for the other formats.
+DWORD CheckHeaders(const HeaderReader& file, DWORD* pGifFirstFrameEnd) {
+  *pGifFirstFrameEnd = 0;
   if (file.StartsWith("BM", 2)) return CheckBmp(file);
   if (file.StartsWith("\x89PNG\r\n\x1A\n", 8)) return CheckPng(file);
-  if (file.StartsWith("GIF87a", 6) || file.StartsWith("GIF89a", 6)) return CheckGif(file);
+  if (file.StartsWith("GIF87a", 6) || file.StartsWith("GIF89a", 6))
+    return CheckGif(file, pGifFirstFrameEnd);
   if (file.StartsWith("\xFF\xD8", 2)) return CheckJpeg(file);
   return ERROR_INVALID_DATA;
 }
@@ -236,6 +234,7 @@ class ComForThisCall {
   ComForThisCall(const ComForThisCall&) = delete;
   ComForThisCall& operator=(const ComForThisCall&) = delete;
   bool Usable() const { return SUCCEEDED(m_hr) || m_hr == RPC_E_CHANGED_MODE; }
+  HRESULT Result() const { return m_hr; }
 
  private:
   HRESULT m_hr;
@@ -269,10 +268,19 @@ DWORD ErrorOf(HRESULT hr) {
   return hr == E_OUTOFMEMORY ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_DATA;
 }
 
+// The imaging component (or COM itself) could not be had: no memory for it, the system's own
+// Win32 code where it gives one, else not supported here (a system without the component answers
+// REGDB_E_CLASSNOTREG).
+DWORD ComponentError(HRESULT hr) {
+  if (hr == E_OUTOFMEMORY) return ERROR_NOT_ENOUGH_MEMORY;
+  if (HRESULT_FACILITY(hr) == FACILITY_WIN32 && HRESULT_CODE(hr) != 0) return HRESULT_CODE(hr);
+  return ERROR_NOT_SUPPORTED;
+}
+
 // Decodes the first frame of the file's bytes as straight BGRA into a picture of its own size.
 HBITMAP Decode(const BYTE* pBytes, DWORD size, bool* pbTransparent) {
   const ComForThisCall com;
-  if (!com.Usable()) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  if (!com.Usable()) return Fail(ComponentError(com.Result()));
   ComRef<IWICImagingFactory> factory;
   ComRef<IWICStream> stream;
   ComRef<IWICBitmapDecoder> decoder;
@@ -280,7 +288,8 @@ HBITMAP Decode(const BYTE* pBytes, DWORD size, bool* pbTransparent) {
   ComRef<IWICFormatConverter> converter;
   HRESULT hr = ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IWICImagingFactory, factory.ReceiveVoid());
-  if (FAILED(hr) || FAILED(hr = factory->CreateStream(stream.Receive())) ||
+  if (FAILED(hr)) return Fail(ComponentError(hr));
+  if (FAILED(hr = factory->CreateStream(stream.Receive())) ||
       FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(pBytes), size)))
     return Fail(ERROR_NOT_ENOUGH_MEMORY);
   UINT frames = 0, width = 0, height = 0;
@@ -317,7 +326,17 @@ HBITMAP LoadPictureFile(LPCWSTR lpszPath, bool* pbTransparent) {
   const MappedFile file(lpszPath);
   if (file.Error() != ERROR_SUCCESS) return Fail(file.Error());
   const HeaderReader headers(file.Bytes(), file.Size());
-  if (const DWORD error = CheckHeaders(headers)) return Fail(error);
+  DWORD gifFirstFrameEnd = 0;
+  if (const DWORD error = CheckHeaders(headers, &gifFirstFrameEnd)) return Fail(error);
+  // A GIF of many frames goes to the decoder as its first frame alone, ended where the file would
+  // end: the decoder reads every frame it is given, and only the first is used.
+  if (gifFirstFrameEnd != 0 && gifFirstFrameEnd + 1 < file.Size()) {
+    CPlainArray<BYTE> first;
+    if (!first.SetSize(static_cast<int>(gifFirstFrameEnd + 1))) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    ::memcpy(first.GetData(), file.Bytes(), gifFirstFrameEnd);
+    first[static_cast<int>(gifFirstFrameEnd)] = 0x3B;
+    return Decode(first.GetData(), gifFirstFrameEnd + 1, pbTransparent);
+  }
   // Some decoders (Wine's, as of 8) refuse the 52- and 56-byte BMP headers, which only add the
   // masks to the 40-byte one: the file goes to the decoder with the same fields in a 108-byte
   // header, the colour table and pixels moved along.
@@ -334,4 +353,10 @@ HBITMAP LoadPictureFile(LPCWSTR lpszPath, bool* pbTransparent) {
   const DWORD fields[3][2] = {{2, file.Size() + grown}, {10, headers.Le32(10) + grown}, {14, 108}};
   for (const auto& field : fields) ::memcpy(bytes + field[0], &field[1], 4);
   return Decode(bytes, file.Size() + grown, pbTransparent);
+}
+
+DWORD PictureSizeError(LONGLONG width, LONGLONG height) {
+  return width * height > kMaxPicturePixels || width > kMaxPictureSide || height > kMaxPictureSide
+             ? ERROR_NOT_ENOUGH_MEMORY
+             : ERROR_SUCCESS;
 }

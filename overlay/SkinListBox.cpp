@@ -25,7 +25,8 @@ CSkinListBox::CSkinListBox()
   // The canvas holds the tile from the start, so that setters called before the first paint take
   // effect; a memory DC of the screen's kind is one of the list's kind.
   if (m_dcMem.CreateCompatibleDC(nullptr)) m_dcMem.SelectObject(&m_bmpBack);
-  MakeTileBrush();
+  if (m_bmpBack.GetSafeHandle() != nullptr)
+    MakeTileBrush(m_bmpBack, &m_brTile, &m_nBrushHeight);
 }
 
 // The members end in reverse order of declaration: the brush, then the canvas while the tile is
@@ -170,36 +171,37 @@ bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
   }
 }
 
-void CSkinListBox::MakeTileBrush() {
+bool CSkinListBox::MakeTileBrush(HBITMAP hTile, CBrush* pBrush, int* pHeight) const {
   // Painting fills with the tile as a brush: one fill a rectangle, whatever the tile's size.
-  m_brTile.DeleteObject();
-  m_nBrushHeight = 0;
   BITMAP tile = {};
-  if (m_dcMem.GetSafeHdc() == nullptr || !m_bmpBack.GetBitmap(&tile)) return;
+  if (m_dcMem.GetSafeHdc() == nullptr || !::GetObjectA(hTile, sizeof tile, &tile)) return false;
   const int W = tile.bmWidth;
   const int H = tile.bmHeight < 0 ? -tile.bmHeight : tile.bmHeight;
+  CBrush narrow;
+  if (!narrow.Attach(::CreatePatternBrush(hTile))) return false;
   // A brush is filled in by its cells, so a tiny tile would cost a fill for every few pixels: it
   // is widened once, the same picture repeated, to a size that costs no more than a usual tile.
+  // Where that cannot be made, the tile's own brush does.
   constexpr int kCheapSide = 64;
   const int wide = W * ((kCheapSide + W - 1) / W);
   const int high = H * ((kCheapSide + H - 1) / H);
-  m_nBrushHeight = high;
-  CBrush narrow;
-  narrow.Attach(::CreatePatternBrush(m_bmpBack));
   CBitmap widened;
   CDC canvas;
-  if (narrow.GetSafeHandle() == nullptr || (wide == W && high == H) ||
-      !widened.Attach(::CreateCompatibleBitmap(m_dcMem, wide, high)) ||
-      !canvas.CreateCompatibleDC(&m_dcMem)) {
-    m_brTile.Attach(narrow.Detach());
-    m_nBrushHeight = H;
-    return;
+  if ((wide != W || high != H) &&
+      widened.Attach(::CreateCompatibleBitmap(m_dcMem, wide, high)) &&
+      canvas.CreateCompatibleDC(const_cast<CDC*>(&m_dcMem))) {
+    const HGDIOBJ previous = canvas.SelectObject(&widened);
+    const RECT all = {0, 0, wide, high};
+    canvas.FillRect(&all, &narrow);
+    ::SelectObject(canvas, previous);
+    if (pBrush->Attach(::CreatePatternBrush(widened))) {
+      *pHeight = high;
+      return true;
+    }
   }
-  const HGDIOBJ previous = canvas.SelectObject(&widened);
-  const RECT all = {0, 0, wide, high};
-  canvas.FillRect(&all, &narrow);
-  ::SelectObject(canvas, previous);
-  m_brTile.Attach(::CreatePatternBrush(widened));
+  pBrush->Attach(narrow.Detach());
+  *pHeight = H;
+  return true;
 }
 
 void CSkinListBox::ReleaseTile() {
@@ -211,15 +213,31 @@ void CSkinListBox::ReleaseTile() {
   m_bmpPicture.DeleteObject();
 }
 
-void CSkinListBox::ShowTile(HBITMAP hTile) {
+bool CSkinListBox::ShowTile(HBITMAP hTile) {
+  // Nothing changes until everything the new tile needs is there: its brush first.
+  CBitmap tile;
+  tile.Attach(hTile);
+  CBrush brush;
+  int brushHeight = 0;
+  if (!MakeTileBrush(hTile, &brush, &brushHeight)) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
   // The canvas holds the current tile selected: the new one goes in before the old one is deleted
-  // (at the end of this scope).
+  // (at the end of this scope, with the old brush).
+  if (m_dcMem.SelectObject(&tile) == nullptr) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
   CBitmap previous;
   previous.Attach(m_bmpBack.Detach());
-  m_bmpBack.Attach(hTile);
-  m_dcMem.SelectObject(&m_bmpBack);
-  MakeTileBrush();
+  m_bmpBack.Attach(tile.Detach());
+  CBrush previousBrush;
+  previousBrush.Attach(m_brTile.Detach());
+  m_brTile.Attach(brush.Detach());
+  m_nBrushHeight = brushHeight;
   FollowTile();
+  return true;
 }
 
 void CSkinListBox::FitTileToDpi() {
@@ -227,8 +245,7 @@ void CSkinListBox::FitTileToDpi() {
   if (m_bmpPicture.GetSafeHandle() == nullptr || dpi == m_nTileDpi) return;
   // Without the memory for a new tile, the list keeps the one it has.
   if (HBITMAP hTile = MakeTile(m_bmpPicture, m_bTransparent, m_crHostBack, dpi)) {
-    ShowTile(hTile);
-    m_nTileDpi = dpi;
+    if (ShowTile(hTile)) m_nTileDpi = dpi;
   }
 }
 

@@ -33,8 +33,9 @@ class CSkinListBox : public CListBox {
   BOOL SetBkImage(LPCWSTR lpszPath);
   // SetBkImage with a path in the host's ANSI code page.
   BOOL SetBkBitmap(LPCSTR lpszPath);
-  // Paints the whole tile with crColor; returns crColor.
-  COLORREF SetBkColor(COLORREF crColor);
+  // Paints the whole tile with crColor. FALSE, with ERROR_NOT_ENOUGH_MEMORY and the old tile kept,
+  // when the new tile cannot be made.
+  BOOL SetBkColor(COLORREF crColor);
   // Sets the item text colour, used as given; returns it.
   COLORREF SetFgColor(COLORREF crColor);
 
@@ -61,11 +62,14 @@ class CSkinListBox : public CListBox {
 
   // Input the host's list decides about goes there; TRUE with *pResult set when it went.
   bool HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
-  void MakeTileBrush();
+  // The brush painting fills with for hTile, and the height of the picture in it; false when none
+  // can be made.
+  bool MakeTileBrush(HBITMAP hTile, CBrush* pBrush, int* pHeight) const;
   // Row `row`'s rectangle in the client area, above or below what shows as well.
   RECT RowRect(int row) const;
-  // hTile becomes the tile, in the canvas, and the brush and text colour follow it.
-  void ShowTile(HBITMAP hTile);
+  // hTile (given to the list) becomes the tile, in the canvas, and the brush and text colour follow
+  // it. FALSE, with ERROR_NOT_ENOUGH_MEMORY and the old tile kept, when its brush cannot be made.
+  bool ShowTile(HBITMAP hTile);
   // Fills rc (client coordinates) with the tile's grid, whose row 0 starts at itemZeroTop.
   void FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop);
   // After a new tile: the text colour chosen by contrast follows the tile.

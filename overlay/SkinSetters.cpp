@@ -19,8 +19,7 @@ BOOL CSkinListBox::SetBkImage(LPCWSTR lpszPath) {
   if (!picture.Attach(LoadPictureFile(lpszPath, &transparent))) return FALSE;
   const UINT dpi = WindowDpi(m_hWnd);
   const HBITMAP hTile = MakeTile(picture, transparent, m_crHostBack, dpi);
-  if (hTile == nullptr) return FALSE;
-  ShowTile(hTile);
+  if (hTile == nullptr || !ShowTile(hTile)) return FALSE;
   m_bmpPicture.DeleteObject();
   m_bmpPicture.Attach(picture.Detach());
   m_bTransparent = transparent;
@@ -41,20 +40,28 @@ BOOL CSkinListBox::SetBkBitmap(LPCSTR lpszPath) {
   return SetBkImage(path.GetData());
 }
 
-COLORREF CSkinListBox::SetBkColor(COLORREF crColor) {
-  // Paints the tile itself, all of it: the grid repeats every part of the tile somewhere.
+BOOL CSkinListBox::SetBkColor(COLORREF crColor) {
+  // A new tile of the old one's size, all of it the colour: the grid repeats every part of the tile
+  // somewhere.
   BITMAP tile = {};
-  if (m_dcMem.GetSafeHdc() != nullptr && m_bmpBack.GetBitmap(&tile)) {
-    const RECT whole = {0, 0, tile.bmWidth, tile.bmHeight < 0 ? -tile.bmHeight : tile.bmHeight};
-    CBrush brush(crColor);
-    m_dcMem.FillRect(&whole, &brush);
-    // The tile is a colour now, whatever the DPI.
-    m_bmpPicture.DeleteObject();
+  if (m_dcMem.GetSafeHdc() == nullptr || !m_bmpBack.GetBitmap(&tile)) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
   }
-  MakeTileBrush();
-  FollowTile();
+  const int height = tile.bmHeight < 0 ? -tile.bmHeight : tile.bmHeight;
+  RGBQUAD* pixels = nullptr;
+  const HBITMAP hTile = NewPicture(tile.bmWidth, height, &pixels);
+  if (hTile == nullptr) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
+  const RGBQUAD colour = {GetBValue(crColor), GetGValue(crColor), GetRValue(crColor), 255};
+  for (size_t i = 0, count = size_t(tile.bmWidth) * height; i < count; ++i) pixels[i] = colour;
+  if (!ShowTile(hTile)) return FALSE;
+  // The tile is a colour now, whatever the DPI.
+  m_bmpPicture.DeleteObject();
   RepaintNow();
-  return crColor;
+  return TRUE;
 }
 
 COLORREF CSkinListBox::SetFgColor(COLORREF crColor) {

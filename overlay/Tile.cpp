@@ -2,6 +2,8 @@
 
 #include <math.h>
 
+#include <atomic>
+
 #include "framework/Gdi.h"
 #include "framework/PlainArray.h"
 #include "overlay/PictureFile.h"
@@ -85,10 +87,17 @@ HBITMAP PictureOfBitmap(HBITMAP hBitmap) {
 UINT WindowDpi(HWND hWnd) {
   // Windows 10 (1607) on says each window's DPI; earlier systems scale only the screen as a whole,
   // and tell a program that is not DPI-aware 96.
+  // Looked up by whichever GUI thread asks first; any other finds the same answer.
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow =
-      reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
-          ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  static std::atomic<int> s_lookedUp{0};
+  static std::atomic<GetDpiForWindowFunction> s_function{nullptr};
+  GetDpiForWindowFunction getDpiForWindow = s_function.load(std::memory_order_acquire);
+  if (getDpiForWindow == nullptr && s_lookedUp.load(std::memory_order_acquire) == 0) {
+    getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    s_function.store(getDpiForWindow, std::memory_order_release);
+    s_lookedUp.store(1, std::memory_order_release);
+  }
   if (hWnd != nullptr && getDpiForWindow != nullptr) {
     if (const UINT dpi = getDpiForWindow(hWnd)) return dpi;
   }
@@ -110,7 +119,9 @@ HBITMAP MakeTile(HBITMAP hPicture, bool bTransparent, COLORREF crBack, UINT dpi)
     const LONGLONG pixels = (LONGLONG{size} * dpi + 48) / 96;
     return pixels > 0 ? pixels : 1;
   };
-  if (scaled(pictureWidth) * scaled(pictureHeight) > kMaxPicturePixels) return NoMemory();
+  // The limits hold for the tile at the size it is drawn, as for the picture.
+  if (PictureSizeError(scaled(pictureWidth), scaled(pictureHeight)) != ERROR_SUCCESS)
+    return NoMemory();
   const int width = static_cast<int>(scaled(pictureWidth));
   const int height = static_cast<int>(scaled(pictureHeight));
   LineWeights across, down;

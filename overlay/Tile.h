@@ -15,5 +15,5 @@ UINT WindowDpi(HWND hWnd);
 // crBack where bTransparent, then scaled to dpi/96 of its size, rounded to whole pixels, smoothly
 // and seamlessly (its edges blend with the opposite ones, which they meet in the grid). At 96 DPI
 // each pixel stays as it is. Null, with the last error ERROR_NOT_ENOUGH_MEMORY, when memory runs
-// out or the tile would be larger than the largest picture.
+// out or the tile would be beyond the picture limits (PictureFile.h).
 HBITMAP MakeTile(HBITMAP hPicture, bool bTransparent, COLORREF crBack, UINT dpi);

@@ -1,6 +1,10 @@
 #include "GdiCounter.h"
 
+#include <objbase.h>
+
 #include <cstring>
+#include <deque>
+#include <set>
 
 namespace host {
 namespace {
@@ -32,6 +36,7 @@ HBRUSH WINAPI CountCreateBrush(COLORREF c) {
   return r;
 }
 HBRUSH WINAPI CountCreatePatternBrush(HBITMAP b) {
+  if (g_failPatternBrushes) return nullptr;
   HBRUSH r = g_createPatternBrush(b);
   g_count.created += r != nullptr;
   return r;
@@ -64,6 +69,70 @@ HBITMAP WINAPI CountCreateDibSection(HDC hDC, const BITMAPINFO* pInfo, UINT usag
   return r;
 }
 
+// ---- The library's heap ----------------------------------------------------------------------
+
+decltype(&::HeapAlloc) g_heapAlloc;
+decltype(&::HeapReAlloc) g_heapReAlloc;
+decltype(&::HeapFree) g_heapFree;
+decltype(&::CoCreateInstance) g_coCreateInstance;
+
+struct HeapWatch {
+  HeapWatch() { ::InitializeCriticalSection(&lock); }
+  CRITICAL_SECTION lock;
+  std::set<void*> live;
+  std::deque<std::pair<HANDLE, void*>> quarantine;
+};
+HeapWatch& Watch() {
+  static HeapWatch* watch = new HeapWatch;
+  return *watch;
+}
+constexpr size_t kQuarantined = 2048;
+
+LPVOID WINAPI WatchHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
+  void* p = g_heapAlloc(heap, flags, size);
+  if (p != nullptr) {
+    ::EnterCriticalSection(&Watch().lock);
+    Watch().live.insert(p);
+    ::LeaveCriticalSection(&Watch().lock);
+  }
+  return p;
+}
+LPVOID WINAPI WatchHeapReAlloc(HANDLE heap, DWORD flags, LPVOID old, SIZE_T size) {
+  void* p = g_heapReAlloc(heap, flags, old, size);
+  if (p != nullptr) {
+    ::EnterCriticalSection(&Watch().lock);
+    if (Watch().live.erase(old) > 0) Watch().live.insert(p);
+    ::LeaveCriticalSection(&Watch().lock);
+  }
+  return p;
+}
+BOOL WINAPI WatchHeapFree(HANDLE heap, DWORD flags, LPVOID p) {
+  if (p == nullptr) return TRUE;
+  const SIZE_T size = ::HeapSize(heap, 0, p);
+  if (size == static_cast<SIZE_T>(-1)) return g_heapFree(heap, flags, p);
+  std::memset(p, 0xDD, size);
+  std::pair<HANDLE, void*> oldest = {nullptr, nullptr};
+  ::EnterCriticalSection(&Watch().lock);
+  Watch().live.erase(p);
+  Watch().quarantine.emplace_back(heap, p);
+  if (Watch().quarantine.size() > kQuarantined) {
+    oldest = Watch().quarantine.front();
+    Watch().quarantine.pop_front();
+  }
+  ::LeaveCriticalSection(&Watch().lock);
+  if (oldest.second != nullptr) g_heapFree(oldest.first, 0, oldest.second);
+  return TRUE;
+}
+
+HRESULT WINAPI WatchCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
+                                     LPVOID* object) {
+  if (g_noImagingComponent) {
+    *object = nullptr;
+    return REGDB_E_CLASSNOTREG;
+  }
+  return g_coCreateInstance(clsid, outer, context, iid, object);
+}
+
 template <typename F>
 void Patch(HMODULE hLibrary, const char* dll, const char* name, F replacement, F& original) {
   auto* base = reinterpret_cast<BYTE*>(hLibrary);
@@ -78,6 +147,8 @@ void Patch(HMODULE hLibrary, const char* dll, const char* name, F replacement, F
       if (names->u1.Ordinal & IMAGE_ORDINAL_FLAG) continue;
       auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
       if (std::strcmp(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
+      // Patched once per load: a module loaded again has its own table.
+      if (slots->u1.Function == reinterpret_cast<ULONG_PTR>(replacement)) continue;
       DWORD old;
       ::VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
       original = reinterpret_cast<F>(slots->u1.Function);
@@ -89,10 +160,31 @@ void Patch(HMODULE hLibrary, const char* dll, const char* name, F replacement, F
 
 }  // namespace
 
+bool g_failPatternBrushes = false;
+bool g_noImagingComponent = false;
+
 GdiCount& CountLibraryGdi(HMODULE hLibrary) {
   static bool patched = false;
   if (!patched) {
     patched = true;
+    WatchLibrary(hLibrary);
+  }
+  return g_count;
+}
+
+long LibraryHeapBlocks() {
+  ::EnterCriticalSection(&Watch().lock);
+  const long blocks = static_cast<long>(Watch().live.size());
+  ::LeaveCriticalSection(&Watch().lock);
+  return blocks;
+}
+
+void WatchLibrary(HMODULE hLibrary) {
+  {
+    Patch(hLibrary, "kernel32.dll", "HeapAlloc", &WatchHeapAlloc, g_heapAlloc);
+    Patch(hLibrary, "kernel32.dll", "HeapReAlloc", &WatchHeapReAlloc, g_heapReAlloc);
+    Patch(hLibrary, "kernel32.dll", "HeapFree", &WatchHeapFree, g_heapFree);
+    Patch(hLibrary, "ole32.dll", "CoCreateInstance", &WatchCoCreateInstance, g_coCreateInstance);
     Patch(hLibrary, "gdi32.dll", "CreateCompatibleDC", &CountCreateDC, g_createDC);
     Patch(hLibrary, "gdi32.dll", "DeleteDC", &CountDeleteDC, g_deleteDC);
     Patch(hLibrary, "gdi32.dll", "CreateSolidBrush", &CountCreateBrush, g_createBrush);
@@ -105,7 +197,6 @@ GdiCount& CountLibraryGdi(HMODULE hLibrary) {
     Patch(hLibrary, "user32.dll", "LoadBitmapA", &CountLoadBitmap, g_loadBitmap);
     Patch(hLibrary, "gdi32.dll", "CreateDIBSection", &CountCreateDibSection, g_createDibSection);
   }
-  return g_count;
 }
 
 }  // namespace host

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AdversarialHost.h"
+#include "GdiCounter.h"
 #include "HostKit.h"
 #include "Isolation.h"
 #include "UserInput.h"
@@ -635,4 +636,62 @@ CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgai
   }
   for (Skin old : skins) ASSERT_EQ(Outcome(Lib().SkinDetach(old)), Refused(ERROR_INVALID_HANDLE));
   EXPECT_EQ(HowTheListFails(h.list, 0), "");
+}
+
+// Two GUI threads, each with a window of three lists, switch handle skins on and off, change their
+// looks and try the classic skin, all at once, for three seconds: no crash, every list its own
+// afterwards, and every heap block and GDI object the library took given back.
+CHILD_TEST(HandleSkins, TwoGuiThreadsSwitchingSkinsOnAndOffAtOnceLeaveNothingBehind) {
+  GdiCount& gdi = CountLibraryGdi(Lib().hModule);
+  struct Worker {
+    int index = 0;
+    int rounds = 0;
+    std::string failures;
+    static DWORD WINAPI Run(void* p) {
+      auto* w = static_cast<Worker*>(p);
+      TopWindow top(640 * w->index, 20, 636, 300);
+      HWND lists[3];
+      for (int i = 0; i < 3; ++i) {
+        lists[i] = MakeChild(top.hWnd(), 10 + i, kPlainListStyle, 5 + 205 * i, 10, 200, 250);
+        AddItems(lists[i], 20);
+      }
+      for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < 3000; ++w->rounds) {
+        Skin skins[2];
+        for (int i = 0; i < 2; ++i) {
+          skins[i] = Lib().SkinAttach(lists[i]);
+          if (skins[i] == nullptr) w->failures += " attach refused;";
+          Lib().SkinSetBkColor(skins[i], RGB(w->rounds % 256, 0, i * 100));
+          Lib().SkinSetFgColor(skins[i], RGB(0, w->rounds % 256, 0));
+        }
+        Lib().CreateHook(lists[2], lists[2]);  // refused while the other thread has it
+        Lib().SetBkColor(RGB(0, 0, w->rounds % 256));
+        ::SendMessageA(lists[w->rounds % 3], LB_ADDSTRING, 0, Text("one more"));
+        Pump();
+        if (!UserMeets(lists[2])) Lib().CreateHook(nullptr, nullptr);
+        for (Skin skin : skins)
+          if (!Lib().SkinDetach(skin)) w->failures += " detach refused;";
+        Pump();
+      }
+      for (HWND list : lists) w->failures += HowTheListFails(list, 0);
+      return 0;
+    }
+  };
+  {
+    HostScene warmUp;  // the library's tables made once, as they stay
+    Lib().SkinDetach(Lib().SkinAttach(warmUp.list));
+  }
+  const long blocksBefore = host::LibraryHeapBlocks();
+  const long gdiBefore = gdi.created - gdi.deleted;
+  Worker workers[2];
+  workers[1].index = 1;
+  HANDLE threads[2];
+  for (int i = 0; i < 2; ++i) threads[i] = ::CreateThread(nullptr, 0, &Worker::Run, &workers[i], 0, nullptr);
+  ASSERT_EQ(::WaitForMultipleObjects(2, threads, TRUE, 30000), WAIT_OBJECT_0);
+  for (int i = 0; i < 2; ++i) {
+    ::CloseHandle(threads[i]);
+    EXPECT_EQ(workers[i].failures, "") << "thread " << i;
+    EXPECT_GT(workers[i].rounds, 5) << "thread " << i;
+  }
+  EXPECT_EQ(host::LibraryHeapBlocks(), blocksBefore) << "heap blocks left behind";
+  EXPECT_EQ(gdi.created - gdi.deleted, gdiBefore) << "GDI objects left behind";
 }

@@ -9,11 +9,14 @@
 // still show what the list holds once the message is done.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "AdversarialHost.h"
+#include "GdiCounter.h"
 #include "HostKit.h"
 #include "Isolation.h"
 
@@ -416,3 +419,296 @@ CHILD_TEST(SwitchOn, AHandleSkinAttachedOrDetachedFromInsideItsOwnAttachIsOneSki
     EXPECT_EQ(HowTheListFails(h.list, ownProc), "") << on;
   }
 }
+
+// ---- The wrong thing at the wrong moment, from each place the host's code runs ----------------
+//
+// One row for each skin kind, each call or event that runs the host's code (the exports, the host
+// adding a row, the user's click), each place that code runs at (its parent's WM_CTLCOLORLISTBOX,
+// WM_DRAWITEM, WM_MEASUREITEM, LBN_SELCHANGE, its own subclass behind the skin's) and each wrong
+// thing it does there: ends the skin (the classic switch-off or kslSkinDetach), destroys its
+// window, attaches a skin to the same list, or ends its thread (its loop returns, its windows
+// left as they are). Each row's host lives on a GUI thread of its own, which then ends. The
+// library's heap blocks are watched: a freed one is filled with garbage and kept from reuse, so a
+// freed skin touched fails the row; and every block and GDI object must be back once the thread
+// has ended.
+
+namespace wrong {
+
+enum class Kind { kClassic, kHandle };
+enum class Trigger { kSwitchOn, kSetBkBmp, kSetBkBmpW, kSetBkColor, kSetFgColor, kSwitchOff,
+                     kHostAddsRow, kUserClick };
+enum class Place { kCtlColor, kDrawItem, kMeasureItem, kSelChange, kSubclassBehind };
+enum class Action { kEnd, kDestroyDialog, kAttachAgain, kEndThread };
+
+const char* const kTriggerNames[] = {"SwitchOn", "SetBkBmp", "SetBkBmpW", "SetBkColor",
+                                     "SetFgColor", "SwitchOff", "HostAddsRow", "UserClick"};
+const char* const kPlaceNames[] = {"CtlColor", "DrawItem", "MeasureItem", "SelChange",
+                                   "SubclassBehind"};
+const char* const kActionNames[] = {"End", "DestroyDialog", "AttachAgain", "EndThread"};
+
+// Where each call or event runs the host's code (the moments a row can come at).
+bool Reaches(Trigger t, Place p) {
+  switch (p) {
+    case Place::kCtlColor:
+    case Place::kDrawItem:  // every repaint, and the switch-on's colours
+      return t != Trigger::kSwitchOff && t != Trigger::kHostAddsRow && t != Trigger::kUserClick &&
+             !(p == Place::kDrawItem && t == Trigger::kSwitchOn);
+    case Place::kMeasureItem: return t == Trigger::kHostAddsRow;
+    case Place::kSelChange: return t == Trigger::kUserClick;
+    case Place::kSubclassBehind: return true;
+  }
+  return false;
+}
+
+struct Row {
+  Kind kind;
+  Trigger trigger;
+  Place place;
+  Action action;
+  HWND top = nullptr, list = nullptr;
+  Library::Skin skin = nullptr, second = nullptr;
+  bool armed = false, came = false;
+  WNDPROC behind = nullptr;
+  std::string failures;
+};
+thread_local Row* t_row = nullptr;
+
+void Act() {
+  Row& r = *t_row;
+  if (!r.armed) return;
+  r.armed = false;
+  r.came = true;
+  switch (r.action) {
+    case Action::kEnd:
+      if (r.kind == Kind::kClassic)
+        Lib().CreateHook(nullptr, nullptr);
+      else
+        Lib().SkinDetach(Lib().SkinOf(r.list));
+      break;
+    case Action::kDestroyDialog: ::DestroyWindow(r.top); break;
+    case Action::kAttachAgain:
+      // Both ways: the classic skin over a list a handle skin is on or going on over switches
+      // nothing on (a second skin would show below), and a handle skin is refused.
+      if (r.kind == Kind::kHandle) Lib().CreateHook(r.list, r.list);
+      r.second = Lib().SkinAttach(r.list);
+      // A skin on the list, or going on or off it, keeps it: never two at once.
+      if (r.second != nullptr && r.trigger != Trigger::kSwitchOff)
+        r.failures += " a second skin went on over the list;";
+      else if (r.second == nullptr && ::GetLastError() != ERROR_ALREADY_EXISTS &&
+               r.trigger != Trigger::kSwitchOff)
+        r.failures += " refused with " + std::to_string(::GetLastError()) + ";";
+      break;
+    case Action::kEndThread: ::PostQuitMessage(0); break;
+  }
+}
+
+LRESULT CALLBACK HostProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  Row* r = t_row;
+  if (r != nullptr) {
+    if ((m == WM_CTLCOLORLISTBOX && r->place == Place::kCtlColor && HWND(l) == r->list) ||
+        (m == WM_DRAWITEM && r->place == Place::kDrawItem) ||
+        (m == WM_MEASUREITEM && r->place == Place::kMeasureItem) ||
+        (m == WM_COMMAND && r->place == Place::kSelChange && HIWORD(w) == LBN_SELCHANGE))
+      Act();
+    if (m == WM_MEASUREITEM) {
+      reinterpret_cast<MEASUREITEMSTRUCT*>(l)->itemHeight = 18;
+      return TRUE;
+    }
+    if (m == WM_DRAWITEM) {
+      const auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(l);
+      ::FillRect(d->hDC, &d->rcItem, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+      ::TextOutA(d->hDC, d->rcItem.left + 2, d->rcItem.top, "row", 3);
+      return TRUE;
+    }
+  }
+  return ::DefWindowProcA(h, m, w, l);
+}
+
+LRESULT CALLBACK BehindProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  Row* r = t_row;
+  if (r != nullptr && r->place == Place::kSubclassBehind) Act();
+  return ::CallWindowProcA(r->behind, h, m, w, l);
+}
+
+std::wstring g_picture;
+
+void Fire(Row& r) {
+  const std::string path(g_picture.begin(), g_picture.end());
+  const bool classic = r.kind == Kind::kClassic;
+  switch (r.trigger) {
+    case Trigger::kSwitchOn:
+      if (classic)
+        Lib().CreateHook(r.list, r.list);
+      else
+        r.skin = Lib().SkinAttach(r.list);
+      break;
+    case Trigger::kSetBkBmp: Lib().SetBkBmp(path.c_str()); break;
+    case Trigger::kSetBkBmpW:
+      classic ? Lib().SetBkBmpW(g_picture.c_str()) : Lib().SkinSetBkImageW(r.skin, g_picture.c_str());
+      break;
+    case Trigger::kSetBkColor:
+      classic ? Lib().SetBkColor(RGB(1, 2, 3)) : Lib().SkinSetBkColor(r.skin, RGB(1, 2, 3));
+      break;
+    case Trigger::kSetFgColor:
+      classic ? Lib().SetFgColor(RGB(4, 5, 6)) : Lib().SkinSetFgColor(r.skin, RGB(4, 5, 6));
+      break;
+    case Trigger::kSwitchOff:
+      classic ? Lib().CreateHook(nullptr, nullptr) : Lib().SkinDetach(r.skin);
+      break;
+    case Trigger::kHostAddsRow:
+      ::SendMessageA(r.list, LB_ADDSTRING, 0, Text("the host's new row"));
+      break;
+    case Trigger::kUserClick: {
+      const HWND mirror = MirrorOf(::GetWindow(r.list, GW_HWNDNEXT));
+      const LPARAM at = MAKELPARAM(10, 3 * ::SendMessageA(mirror, LB_GETITEMHEIGHT, 0, 0) + 2);
+      ::SendMessageA(mirror, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      ::SendMessageA(mirror, WM_LBUTTONUP, 0, at);
+      break;
+    }
+  }
+}
+
+DWORD WINAPI RunRow(void* p) {
+  Row& r = *static_cast<Row*>(p);
+  t_row = &r;
+  static const ATOM atom = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &HostProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = "WrongMomentHost";
+    return ::RegisterClassA(&wc);
+  }();
+  (void)atom;
+  r.top = ::CreateWindowExA(0, "WrongMomentHost", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                            400, 300, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+  DWORD style = kPlainListStyle | LBS_NOINTEGRALHEIGHT;
+  // The host's colours are asked for where it draws its rows itself, for all the rows of a paint.
+  if (r.place == Place::kDrawItem || r.place == Place::kCtlColor)
+    style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
+  if (r.place == Place::kMeasureItem) style |= LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS;
+  r.list = MakeChild(r.top, 100, style, 10, 10, 200, 150);
+  AddItems(r.list, 8);
+  const LONG_PTR ownProc = ::GetWindowLongPtrA(r.list, GWLP_WNDPROC);
+  if (r.place == Place::kSubclassBehind)
+    r.behind = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(r.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BehindProc)));
+  if (r.trigger != Trigger::kSwitchOn) {
+    if (r.kind == Kind::kClassic)
+      Lib().CreateHook(r.list, r.list);
+    else
+      r.skin = Lib().SkinAttach(r.list);
+  }
+  ::UpdateWindow(r.top);
+  Pump();
+  // A setter's call comes while a change of the host's waits for its loop: the setter shows it
+  // first, asking the list past the skin.
+  if (r.trigger >= Trigger::kSetBkBmp && r.trigger <= Trigger::kSetFgColor)
+    ::SendMessageA(r.list, LB_ADDSTRING, 0, Text("added just before the call"));
+  r.armed = true;
+  Fire(r);
+  r.armed = false;
+  if (::IsWindow(r.top) && PanelsIn(r.top) > 1) {
+    int shown = 0;
+    for (HWND h = FindPanel(r.top); h != nullptr; h = ::FindWindowExA(r.top, h, "#32770", nullptr))
+      shown += ::IsWindowVisible(h) ? 1 : 0;
+    if (shown > 1) r.failures += " two skins shown over the list;";
+  }
+  if (r.action == Action::kEndThread) {
+    // The host's loop returns: the thread ends with whatever skin is on, its windows as they are.
+    if (!r.came) ::PostQuitMessage(0);
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
+    return 0;
+  }
+  Pump();
+  if (::IsWindow(r.list)) {
+    if (r.second != nullptr) Lib().SkinDetach(r.second);
+    if (Library::Skin on = Lib().SkinOf(r.list)) Lib().SkinDetach(on);
+    if (!UserMeets(r.list)) Lib().CreateHook(nullptr, nullptr);
+    Pump();
+    const std::string fails = HowTheListFails(r.list, 0);
+    if (!fails.empty()) r.failures += " the list after the skin:" + fails;
+    if (r.place == Place::kSubclassBehind)
+      ::SetWindowLongPtrA(r.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(r.behind));
+    if (ProcOf(r.list) != ownProc) r.failures += " the list's procedure is not its own;";
+  }
+  if (::IsWindow(r.top)) ::DestroyWindow(r.top);
+  Pump();
+  return 0;
+}
+
+// The library's heap blocks once the thread of its own that lets go of its hold on itself (a block
+// of its own while it runs) is done.
+long SettledHeapBlocks() {
+  long blocks = host::LibraryHeapBlocks();
+  for (int i = 0; i < 50; ++i) {
+    ::Sleep(20);
+    const long now = host::LibraryHeapBlocks();
+    if (now == blocks) break;
+    blocks = now;
+  }
+  return blocks;
+}
+
+// Runs one row on a thread of its own, to the thread's end; what went wrong, or "".
+std::string RunOneRow(Row row) {
+  HANDLE thread = ::CreateThread(nullptr, 0, &RunRow, &row, 0, nullptr);
+  if (::WaitForSingleObject(thread, 20000) != WAIT_OBJECT_0) return "the host's thread hung";
+  ::CloseHandle(thread);
+  if (!row.came) row.failures += " the moment never came;";
+  return row.failures;
+}
+
+void RunRows(Kind kind, Trigger trigger, Action action) {
+  host::GdiCount& gdi = host::CountLibraryGdi(Lib().hModule);
+  g_picture = [] {
+    const std::string path = WriteCoordinateBitmap("wrong_moment.bmp", 24, 24);
+    return std::wstring(path.begin(), path.end());
+  }();
+  // A first skin on and off on a thread of its own: the library's tables for skins and threads
+  // are made, and stay.
+  for (Kind k : {Kind::kClassic, Kind::kHandle})
+    RunOneRow({k, Trigger::kSwitchOff, Place::kSubclassBehind, Action::kEnd});
+  for (Place place : {Place::kCtlColor, Place::kDrawItem, Place::kMeasureItem, Place::kSelChange,
+                      Place::kSubclassBehind}) {
+    if (!Reaches(trigger, place)) continue;
+    // Destroyed inside its own LB_ADDSTRING, Wine's list box itself crashes, skinned or not.
+    if (place == Place::kMeasureItem && action == Action::kDestroyDialog) continue;
+    const std::string name = std::string(kPlaceNames[static_cast<int>(place)]);
+    std::printf("row %s\n", name.c_str());
+    std::fflush(stdout);
+    const long blocksBefore = SettledHeapBlocks();
+    const long gdiBefore = gdi.created - gdi.deleted;
+    EXPECT_EQ(RunOneRow({kind, trigger, place, action}), "") << name;
+    // The thread is gone: the library let go of what it took for the row's skins (the last bit
+    // on a thread of its own, which lets go of the library's hold on itself).
+    // (The count before may still have held that thread's block from the row before.)
+    for (int i = 0; i < 100 && host::LibraryHeapBlocks() > blocksBefore; ++i) ::Sleep(10);
+    EXPECT_LE(host::LibraryHeapBlocks(), blocksBefore) << name << ": heap blocks left behind";
+    EXPECT_EQ(gdi.created - gdi.deleted, gdiBefore) << name << ": GDI objects left behind";
+  }
+  // The library serves the next thread: a classic skin goes on and off here.
+  HostScene h;
+  h.On();
+  EXPECT_TRUE(h.IsOn()) << "the classic skin after the rows";
+  h.Off();
+}
+
+const bool kWrongRegistered = [] {
+  for (Kind kind : {Kind::kClassic, Kind::kHandle})
+    for (int t = 0; t < 8; ++t) {
+      const auto trigger = static_cast<Trigger>(t);
+      if (kind == Kind::kHandle && trigger == Trigger::kSetBkBmp) continue;  // no such export
+      for (int a = 0; a < 4; ++a) {
+        const auto action = static_cast<Action>(a);
+        isolation::Register(std::string("WrongMoment_") +
+                                (kind == Kind::kClassic ? "Classic" : "Handle") + "_" +
+                                kTriggerNames[t] + "_" + kActionNames[a],
+                            [=] { RunRows(kind, trigger, action); }, "WrongMoment");
+      }
+    }
+  return true;
+}();
+
+}  // namespace wrong

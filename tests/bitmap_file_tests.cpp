@@ -648,3 +648,77 @@ TEST(BitmapFile, At144DpiTheTileIsOneAndAHalfTimesItsSizeSmoothlyUnlessTheWindow
   ASSERT_TRUE(Lib().SetBkBmpW(png.c_str()));
   EXPECT_EQ(WrongPoints(skin.mirror, kOpaque, 0, 0), 0);
 }
+
+namespace {
+
+// A GIF of 4 x 4 pixels of colour 0 (of a two-colour table), in `frames` frames, each of them
+// claiming `laterSide` x `laterSide` after the first. Each frame's data is LZW codes of 3 bits,
+// a clear code before every pixel, so that the code table never grows.
+std::vector<uint8_t> ManyFrameGif(int frames, int laterSide) {
+  std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0x80, 0, 0,
+                              0x20, 0x60, 0xC0, 0xFF, 0xFF, 0xFF};
+  std::vector<uint8_t> data;
+  uint32_t bits = 0, count = 0;
+  auto code = [&](uint32_t c) {
+    bits |= c << count;
+    count += 3;
+    for (; count >= 8; count -= 8, bits >>= 8) data.push_back(static_cast<uint8_t>(bits));
+  };
+  for (int i = 0; i < 16; ++i) code(4), code(0);
+  code(5);
+  if (count > 0) data.push_back(static_cast<uint8_t>(bits));
+  for (int f = 0; f < frames; ++f) {
+    const int side = f == 0 ? 4 : laterSide;
+    const uint8_t frame[] = {0x2C, 0, 0, 0, 0, uint8_t(side), uint8_t(side >> 8), uint8_t(side),
+                             uint8_t(side >> 8), 0, 2, uint8_t(data.size())};
+    gif.insert(gif.end(), frame, frame + sizeof frame);
+    gif.insert(gif.end(), data.begin(), data.end());
+    gif.push_back(0);
+  }
+  gif.push_back(0x3B);
+  return gif;
+}
+
+}  // namespace
+
+// What the skin keeps is what the limits hold for: a GIF's first frame, however many frames
+// follow it and whatever they claim. A tile whose brush cannot be made, or a system without the
+// imaging component, is refused with its own code, the old tile kept, from either kind of setter.
+TEST(BitmapFile, AGifIsItsFirstFrameAndEveryRefusalKeepsTheTileAndSaysWhy) {
+  EmptySkin skin;
+  const std::wstring gifs[] = {SaveW(UnicodePath("300 frames.gif"), ManyFrameGif(300, 4)),
+                               SaveW(UnicodePath("huge later.gif"), ManyFrameGif(3, 60000))};
+  for (const std::wstring& gif : gifs) {
+    Lib().SetBkColor(RGB(1, 2, 3));
+    EXPECT_TRUE(Lib().SetBkBmpW(gif.c_str())) << ::GetLastError();
+    EXPECT_EQ(PixelAt(skin.mirror, 5, 5), RGB(0x20, 0x60, 0xC0)) << "the first frame's colour";
+  }
+  const std::wstring png = SaveW(UnicodePath("good.png"), Encoded(GUID_ContainerFormatPng, kOpaque));
+  const Library::Skin handle = Lib().SkinAttach(MakeChild(skin.top.hWnd(), 77, kPlainListStyle,
+                                                          320, 0, 200, 150));
+  ASSERT_NE(handle, nullptr);
+  const HWND handleMirror = MirrorOf(::GetWindow(::GetDlgItem(skin.top.hWnd(), 77), GW_HWNDNEXT));
+  Lib().SetBkColor(RGB(1, 2, 3));
+  Lib().SkinSetBkColor(handle, RGB(1, 2, 3));
+  CountLibraryGdi(Lib().hModule);
+  for (bool* fault : {&g_failPatternBrushes, &g_noImagingComponent}) {
+    const DWORD expected = fault == &g_failPatternBrushes ? ERROR_NOT_ENOUGH_MEMORY
+                                                          : ERROR_NOT_SUPPORTED;
+    *fault = true;
+    ::SetLastError(0);
+    EXPECT_FALSE(Lib().SetBkBmpW(png.c_str()));
+    EXPECT_EQ(::GetLastError(), expected);
+    ::SetLastError(0);
+    EXPECT_FALSE(Lib().SkinSetBkImageW(handle, png.c_str()));
+    EXPECT_EQ(::GetLastError(), expected);
+    if (fault == &g_failPatternBrushes) {
+      EXPECT_FALSE(Lib().SkinSetBkColor(handle, RGB(9, 9, 9)));
+      EXPECT_EQ(::GetLastError(), expected);
+    }
+    *fault = false;
+    EXPECT_EQ(PixelAt(skin.mirror, 5, 5), RGB(1, 2, 3)) << "the old tile";
+    EXPECT_EQ(PixelAt(handleMirror, 5, 5), RGB(1, 2, 3)) << "the old tile";
+  }
+  EXPECT_TRUE(Lib().SetBkBmpW(png.c_str()));
+  EXPECT_TRUE(Lib().SkinDetach(handle));
+}

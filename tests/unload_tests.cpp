@@ -4,6 +4,7 @@
 // its own LoadLibrary calls, so the library's own hold is the only other reference.
 #include <gtest/gtest.h>
 
+#include "GdiCounter.h"
 #include "HostKit.h"
 
 using namespace host;
@@ -164,4 +165,86 @@ TEST(Unload, FreeLibraryWithSeveralHandleSkinsOnKeepsThemWorkingUntilAFreshLookU
   for (HWND list : lists) EXPECT_TRUE(UserMeets(list));
   EXPECT_EQ(::GetWindowLongPtrA(s.list, GWLP_WNDPROC), s.original);
   EXPECT_TRUE(UnloadsWhileTheLoopRuns()) << "nobody needs the library any more";
+}
+
+namespace {
+
+// A host's second GUI thread: a window with lists, skinned through the handle API (and the classic
+// skin on one more list, when asked), that either returns from its loop with its windows and skins
+// as they are, or destroys its window first.
+struct SkinnedThread {
+  HMODULE library;
+  bool destroysItsWindowFirst;
+  bool classicToo;
+  Library::Skin skins[3] = {};
+  static DWORD WINAPI Run(void* p) {
+    auto* t = static_cast<SkinnedThread*>(p);
+    auto attach = reinterpret_cast<Library::Skin(WINAPI*)(HWND)>(
+        reinterpret_cast<void*>(::GetProcAddress(t->library, "kslSkinAttach")));
+    auto color = reinterpret_cast<BOOL(WINAPI*)(Library::Skin, COLORREF)>(
+        reinterpret_cast<void*>(::GetProcAddress(t->library, "kslSkinSetBkColor")));
+    HWND top = ::CreateWindowExA(0, "STATIC", "second", WS_POPUP | WS_VISIBLE, 600, 20, 420, 300,
+                                 nullptr, nullptr, nullptr, nullptr);
+    for (int i = 0; i < 3; ++i) {
+      HWND list = MakeChild(top, 10 + i, kPlainListStyle, 10 + 100 * i, 10, 90, 200);
+      AddItems(list, 5);
+      t->skins[i] = attach(list);
+      color(t->skins[i], RGB(40 * i, 80, 120));
+    }
+    if (t->classicToo) {
+      HWND list = MakeChild(top, 20, kPlainListStyle, 310, 10, 90, 200);
+      AddItems(list, 5);
+      reinterpret_cast<CreateHookFn>(reinterpret_cast<void*>(
+          ::GetProcAddress(t->library, "kslCreateHook")))(list, list);
+    }
+    ::UpdateWindow(top);
+    Pump();
+    if (t->destroysItsWindowFirst) ::DestroyWindow(top);
+    return 0;  // the loop is over; whatever is left stays as it is
+  }
+};
+
+}  // namespace
+
+// A host's second GUI thread ends with three handle skins and the classic skin on; another
+// destroys its window first, then ends. The skins go with their threads (every GDI object and heap
+// block given back, the handles stale, the classic skin free for the next thread), and the
+// library unloads.
+TEST(Unload, ThreadsThatEndWithSkinsOnLeaveNothingBehindAndTheLibraryUnloads) {
+  HMODULE library = ::LoadLibraryA("kslHook.dll");
+  ASSERT_NE(library, nullptr);
+  WatchLibrary(library);
+  const GdiCount& gdi = CountLibraryGdi(library);
+  const long gdiBefore = gdi.created - gdi.deleted;
+  const long blocksBefore = LibraryHeapBlocks();
+  SkinnedThread threads[] = {{library, false, true}, {library, true, false}};
+  for (SkinnedThread& t : threads) {
+    HANDLE h = ::CreateThread(nullptr, 0, &SkinnedThread::Run, &t, 0, nullptr);
+    while (::MsgWaitForMultipleObjects(1, &h, FALSE, 10000, QS_ALLINPUT) != WAIT_OBJECT_0) Pump();
+    ::CloseHandle(h);
+    for (Library::Skin skin : t.skins) ASSERT_NE(skin, nullptr);
+  }
+  auto detach = reinterpret_cast<BOOL(WINAPI*)(Library::Skin)>(
+      reinterpret_cast<void*>(::GetProcAddress(library, "kslSkinDetach")));
+  for (SkinnedThread& t : threads) {
+    for (Library::Skin skin : t.skins) {
+      ::SetLastError(0);
+      EXPECT_FALSE(detach(skin)) << "a handle of a skin that ended with its thread";
+      EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    }
+  }
+  {
+    TopWindow top;  // the classic skin is free for this thread
+    HWND list = MakeChild(top.hWnd(), 100, kPlainListStyle, 0, 0, 300, 200);
+    auto createHook = reinterpret_cast<CreateHookFn>(
+        reinterpret_cast<void*>(::GetProcAddress(library, "kslCreateHook")));
+    createHook(list, list);
+    EXPECT_FALSE(UserMeets(list)) << "the classic skin did not go on here";
+    createHook(nullptr, nullptr);
+    EXPECT_TRUE(UserMeets(list));
+  }
+  EXPECT_TRUE(::FreeLibrary(library));
+  EXPECT_TRUE(UnloadsWhileTheLoopRuns()) << "the library stayed loaded";
+  EXPECT_EQ(gdi.created - gdi.deleted, gdiBefore) << "GDI objects left behind";
+  EXPECT_EQ(LibraryHeapBlocks(), blocksBefore) << "heap blocks left behind";
 }
