@@ -461,10 +461,10 @@ bool Reaches(Trigger t, Place p) {
 }
 
 struct Row {
-  Kind kind;
-  Trigger trigger;
-  Place place;
-  Action action;
+  Kind kind{};
+  Trigger trigger{};
+  Place place{};
+  Action action{};
   HWND top = nullptr, list = nullptr;
   Library::Skin skin = nullptr, second = nullptr;
   bool armed = false, came = false;
@@ -589,7 +589,7 @@ DWORD WINAPI RunRow(void* p) {
   if (r.place == Place::kMeasureItem) style |= LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS;
   r.list = MakeChild(r.top, 100, style, 10, 10, 200, 150);
   AddItems(r.list, 8);
-  const LONG_PTR ownProc = ::GetWindowLongPtrA(r.list, GWLP_WNDPROC);
+  const LONG_PTR ownProc = ProcOf(r.list);
   if (r.place == Place::kSubclassBehind)
     r.behind = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(r.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BehindProc)));
@@ -652,7 +652,9 @@ long SettledHeapBlocks() {
 }
 
 // Runs one row on a thread of its own, to the thread's end; what went wrong, or "".
-std::string RunOneRow(Row row) {
+std::string RunOneRow(Kind kind, Trigger trigger, Place place, Action action) {
+  Row row;
+  row.kind = kind, row.trigger = trigger, row.place = place, row.action = action;
   HANDLE thread = ::CreateThread(nullptr, 0, &RunRow, &row, 0, nullptr);
   if (::WaitForSingleObject(thread, 20000) != WAIT_OBJECT_0) return "the host's thread hung";
   ::CloseHandle(thread);
@@ -669,7 +671,7 @@ void RunRows(Kind kind, Trigger trigger, Action action) {
   // A first skin on and off on a thread of its own: the library's tables for skins and threads
   // are made, and stay.
   for (Kind k : {Kind::kClassic, Kind::kHandle})
-    RunOneRow({k, Trigger::kSwitchOff, Place::kSubclassBehind, Action::kEnd});
+    RunOneRow(k, Trigger::kSwitchOff, Place::kSubclassBehind, Action::kEnd);
   for (Place place : {Place::kCtlColor, Place::kDrawItem, Place::kMeasureItem, Place::kSelChange,
                       Place::kSubclassBehind}) {
     if (!Reaches(trigger, place)) continue;
@@ -680,7 +682,7 @@ void RunRows(Kind kind, Trigger trigger, Action action) {
     std::fflush(stdout);
     const long blocksBefore = SettledHeapBlocks();
     const long gdiBefore = gdi.created - gdi.deleted;
-    EXPECT_EQ(RunOneRow({kind, trigger, place, action}), "") << name;
+    EXPECT_EQ(RunOneRow(kind, trigger, place, action), "") << name;
     // The thread is gone: the library let go of what it took for the row's skins (the last bit
     // on a thread of its own, which lets go of the library's hold on itself).
     // (The count before may still have held that thread's block from the row before.)

@@ -45,6 +45,7 @@ struct Kind {
   HostSubclass subclass;
   bool hook;  // the host watches its thread's messages with a hook of its own character set
   Reference layout;  // the skin in a container of the host's, or in the list's own place
+  bool framedInGroup;  // the list sunken (WS_EX_CLIENTEDGE) inside a group box, as settings pages have it
 };
 
 // Every twelve seeds in a row cover every list kind; the host's character set, subclass and hook
@@ -54,7 +55,7 @@ Kind KindOf(unsigned seed) {
   const unsigned h = (seed * 2654435761u) >> 16;
   return {static_cast<Mode>(k % 3), (k / 3) % 2 == 1, k >= 6, 12 + static_cast<int>(seed % 29),
           h % 2 == 1, static_cast<HostSubclass>((h / 2) % 5), (h / 10) % 2 == 1,
-          (h / 20) % 2 == 1 ? Reference::kList : Reference::kContainer};
+          (h / 20) % 2 == 1 ? Reference::kList : Reference::kContainer, (h / 40) % 2 == 1};
 }
 
 std::string Describe(const Kind& kind) {
@@ -69,6 +70,7 @@ std::string Describe(const Kind& kind) {
   text += subclasses[static_cast<int>(kind.subclass)];
   if (kind.hook) text += ", message hook";
   if (kind.layout == Reference::kList) text += ", in the list's place";
+  if (kind.framedInGroup) text += ", sunken in a group box";
   return text + ", " + std::to_string(kind.rows) + " rows";
 }
 
@@ -197,6 +199,16 @@ class RandomHost {
  public:
   explicit RandomHost(const Kind& kind) : m_kind(kind), m_scene(OptionsFor(kind)) {
     for (int i = 0; i < kind.rows; ++i) AddText(LB_ADDSTRING, 0, TextFor(static_cast<unsigned>(i) * 13));
+    if (kind.framedInGroup) {
+      const HWND list = m_scene.list;
+      ::SetWindowLongA(list, GWL_EXSTYLE, ::GetWindowLongA(list, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+      ::SetWindowPos(list, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+      // Made after the list, so it lies above it in the z-order, as a dialog's group box may; its
+      // frame around the list, clear of it.
+      MakeChild(m_scene.top.hWnd(), 300, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 2, -16, 270, 206,
+                "BUTTON");
+    }
     if (kind.hook)
       m_hook = kind.unicode ? ::SetWindowsHookExW(WH_CALLWNDPROC, &HostHook<true>, nullptr,
                                                   ::GetCurrentThreadId())
