@@ -30,8 +30,10 @@ int Clamp(int value, int low, int high) { return value < low ? low : (value > hi
 void CSourceLink::FollowMirrorScroll() {
   if (!IsHooked()) return;
   const LRESULT top = ToMirror(LB_GETTOPINDEX, 0, 0);
-  if (top >= 0 && CallSourceProc(LB_GETTOPINDEX, 0, 0) != top)
+  if (top >= 0 && CallSourceProc(LB_GETTOPINDEX, 0, 0) != top) {
     CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    FollowRowText();
+  }
   const int across = ::GetScrollPos(m_hMirrorList, SB_HORZ);
   if (across != ::GetScrollPos(m_hHookedList, SB_HORZ))
     CallSourceProc(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, across), 0);
