@@ -156,8 +156,9 @@ void CSourceLink::FollowRowText(bool rowsChanged) {
 void CSourceLink::ShowSourceTop() {
   if (m_hSourceList == nullptr) return;
   const LRESULT top = AskSource(LB_GETTOPINDEX, 0, 0);
-  if (top >= 0 && ToMirror(LB_GETTOPINDEX, 0, 0) != top)
-    ToMirror(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+  if (top < 0 || ToMirror(LB_GETTOPINDEX, 0, 0) == top) return;
+  ToMirror(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+  RepaintUnderVeil();
 }
 
 void CSourceLink::ShowSourceState() {
@@ -201,8 +202,13 @@ void CSourceLink::ShowSourceState() {
     if (ToMirror(LB_GETANCHORINDEX, 0, 0) != anchor)
       ToMirror(LB_SETANCHORINDEX, static_cast<WPARAM>(anchor), 0);
   } else {
+    // A list of one selection refuses to move its caret off its selected row: the row is
+    // selected again, which takes the caret with it.
     const LRESULT sel = AskSource(LB_GETCURSEL, 0, 0);
-    if (ToMirror(LB_GETCURSEL, 0, 0) != sel) ToMirror(LB_SETCURSEL, static_cast<WPARAM>(sel), 0);
+    const bool caretOnSelection = sel >= 0 && AskSource(LB_GETCARETINDEX, 0, 0) == sel;
+    if (ToMirror(LB_GETCURSEL, 0, 0) != sel ||
+        (caretOnSelection && ToMirror(LB_GETCARETINDEX, 0, 0) != sel))
+      ToMirror(LB_SETCURSEL, static_cast<WPARAM>(sel), 0);
   }
   const LRESULT caret = AskSource(LB_GETCARETINDEX, 0, 0);
   if (caret >= 0 && ToMirror(LB_GETCARETINDEX, 0, 0) != caret)

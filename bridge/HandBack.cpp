@@ -29,14 +29,19 @@ int Clamp(int value, int low, int high) { return value < low ? low : (value > hi
 
 void CSourceLink::FollowMirrorScroll() {
   if (!IsHooked()) return;
+  bool scrolled = false;
   const LRESULT top = ToMirror(LB_GETTOPINDEX, 0, 0);
   if (top >= 0 && CallSourceProc(LB_GETTOPINDEX, 0, 0) != top) {
     CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
     FollowRowText();
+    scrolled = true;
   }
   const int across = ::GetScrollPos(m_hMirrorList, SB_HORZ);
-  if (across != ::GetScrollPos(m_hHookedList, SB_HORZ))
+  if (across != ::GetScrollPos(m_hHookedList, SB_HORZ)) {
     CallSourceProc(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, across), 0);
+    scrolled = true;
+  }
+  if (scrolled) RepaintUnderVeil();
 }
 
 POINT CSourceLink::ToSourcePoint(POINT at) {
@@ -141,7 +146,8 @@ LRESULT CSourceLink::HandBackMouse(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CSourceLink::HandBackKey(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!IsHooked()) return 0;
-  return SendInCharacterSet(m_hHookedList, message, wParam, lParam);
+  // A character is the mirror's, in the set it arrived in.
+  return SendOnAsReceived(message, wParam, lParam);
 }
 
 void CSourceLink::HandBackFocus(UINT message, HWND hOther) {
@@ -158,7 +164,7 @@ void CSourceLink::HandBackContextMenu(LPARAM lParam) {
 
 LRESULT CSourceLink::SourceDialogCode(WPARAM wParam, LPARAM lParam) {
   if (!IsHooked()) return 0;
-  return SendInCharacterSet(m_hHookedList, WM_GETDLGCODE, wParam, lParam);
+  return SendOnAsReceived(WM_GETDLGCODE, wParam, lParam);
 }
 
 void CSourceLink::MoveFocus(HWND hTo) {

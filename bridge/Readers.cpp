@@ -8,10 +8,10 @@ LRESULT CSourceLink::AskSourceText(UINT message, WPARAM wParam, LPARAM lParam) c
 }
 
 LRESULT CSourceLink::AnswerReader(UINT message, WPARAM wParam, LPARAM lParam) const {
-  // The mirror has the source's character set, and says whether it keeps texts as the source does:
-  // the system has converted a reader's texts on their way to the mirror as it would have on their
-  // way to the source, and sized a reader's room in another process by the same rule.
-  return SendInCharacterSet(m_hHookedList, message, wParam, lParam);
+  // The mirror says whether it keeps texts as the source does: the system has converted a
+  // reader's texts on their way to the mirror as it would have on their way to the source, and
+  // sized a reader's room in another process by the same rule. They go on as they arrived.
+  return SendOnAsReceived(message, wParam, lParam);
 }
 
 void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) {

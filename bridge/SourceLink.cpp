@@ -29,6 +29,7 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bMultiSelect = (style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
   m_bRowsOfManyHeights = (style & LBS_OWNERDRAWVARIABLE) != 0;
   m_bFocusGoesElsewhere = (style & LBS_COMBOBOX) != 0;
+  m_bScrollsThroughParent = (::GetClassLongA(hSource, GCL_STYLE) & CS_PARENTDC) != 0;
   m_rowText = CRowTextLayout::Unmeasured(static_cast<DWORD>(style));
   m_bRowTextStale = !ownerDrawn;
   m_bTabStopsSeen = false;
@@ -124,12 +125,13 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       NeedCatchUp(kRowsChanged);
       return answer;
     }
-    case Repeat::kStateBefore:
+    case Repeat::kStateBefore: {
       HoldMirrorPainting();
       SyncRowCount(next(LB_GETCOUNT, 0, 0));
       ToMirror(message, wParam, lParam);
       NeedCatchUp(kStateChanged);
-      break;
+      return CallWatchingScroll(next, message, wParam, lParam);
+    }
     case Repeat::kRowsAfter:
       return RepeatRowChange(next, message, wParam, lParam);
     case Repeat::kHostShows:
@@ -211,13 +213,22 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       if (::GetCapture() != next.hWnd) break;
       [[fallthrough]];
     case Repeat::kStateAfter: {
-      const LRESULT answer = next(message, wParam, lParam);
+      const LRESULT answer = CallWatchingScroll(next, message, wParam, lParam);
       m_pending |= kStateChanged;
       CatchUp();
       return answer;
     }
   }
   return next(message, wParam, lParam);
+}
+
+LRESULT CSourceLink::CallWatchingScroll(const CNextProc& next, UINT message, WPARAM wParam,
+                                        LPARAM lParam) {
+  if (!m_bScrollsThroughParent || !m_bVeiled) return next(message, wParam, lParam);
+  const LRESULT top = next(LB_GETTOPINDEX, 0, 0);
+  const LRESULT answer = next(message, wParam, lParam);
+  if (IsHooked() && next(LB_GETTOPINDEX, 0, 0) != top) RepaintUnderVeil();
+  return answer;
 }
 
 CNextProc CSourceLink::SourceProc() const {
@@ -249,6 +260,11 @@ LRESULT CSourceLink::SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam,
                                         LPARAM lParam) const {
   return m_bUnicode ? ::SendMessageW(hWnd, message, wParam, lParam)
                     : ::SendMessageA(hWnd, message, wParam, lParam);
+}
+
+LRESULT CSourceLink::SendOnAsReceived(UINT message, WPARAM wParam, LPARAM lParam) const {
+  return m_pMirror->ReceivesUnicode() ? ::SendMessageW(m_hHookedList, message, wParam, lParam)
+                                      : ::SendMessageA(m_hHookedList, message, wParam, lParam);
 }
 
 LRESULT CSourceLink::ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const {

@@ -127,6 +127,8 @@ class CSourceLink : private CSubclassClient {
   const CRowTextLayout& RowText() const { return m_rowText; }
   // TRUE when the source's rows have texts to draw.
   bool SourceKeepsTexts() const { return m_bKeepsStrings; }
+  // TRUE when AskSourceText's texts are Unicode; else they are in the host's ANSI code page.
+  bool SourceTextIsUnicode() const { return m_bUnicode; }
   // TRUE when the host draws the source's rows itself (an owner-drawn list).
   bool HostDrawsRows() const { return m_bHostDrawsRows && IsHooked(); }
   // Asks the host to draw row `row` of its list as it draws it there: into hDC, prepared as the
@@ -144,12 +146,17 @@ class CSourceLink : private CSubclassClient {
   LRESULT OnSubclassMessage(const CNextProc& next, UINT message, WPARAM wParam,
                             LPARAM lParam) override;
   void OnSubclassedWindowGone() override;
+  // Hands a message on that may scroll the source, and repaints what the scroll moved.
+  LRESULT CallWatchingScroll(const CNextProc& next, UINT message, WPARAM wParam, LPARAM lParam);
   // The source's previous procedure as it is now; empty when nothing is hooked.
   CNextProc SourceProc() const;
   // A question to the source: past the link while hooked, straight to the window before.
   LRESULT AskSource(UINT message, WPARAM wParam, LPARAM lParam) const;
   // A message sent in the source's character set, its texts as the source takes them.
   LRESULT SendInCharacterSet(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) const;
+  // A message the mirror received, sent on to the source's whole chain in the character set it
+  // arrived in: the system converts its texts, and sizes their rooms, for each procedure there.
+  LRESULT SendOnAsReceived(UINT message, WPARAM wParam, LPARAM lParam) const;
   LRESULT ToMirror(UINT message, WPARAM wParam, LPARAM lParam) const;
   // The mirror keeps the source's window text as its own.
   void FollowWindowText();
@@ -164,7 +171,7 @@ class CSourceLink : private CSubclassClient {
   HWND m_hMirrorList = nullptr;        // the mirror list's window
   int m_nDepth = 0;                    // messages of the source the link is handling now
   // What the source is, read when it is hooked.
-  bool m_bUnicode = false;             // the source is a Unicode window
+  bool m_bUnicode = false;             // the link's procedure on the source is Unicode
   bool m_bKeepsStrings = true;         // the source stores texts (not only item data)
   bool m_bHostDrawsRows = false;       // the source is owner-drawn
   bool m_bMultiSelect = false;         // extended or multiple selection
@@ -222,10 +229,13 @@ class CSourceLink : private CSubclassClient {
   void TakeHostRegion();
   // The source's own redraw switch, its visibility kept as it is.
   void SetSourceRedraw(bool redraw);
+  // The source has scrolled its rows: what its scroll moved on the screen is painted afresh.
+  void RepaintUnderVeil();
 
   bool m_bVeiled = false;              // the source shows nothing and lets the mouse through
   int m_nVeiling = 0;                  // the link's own changes to the veiled source under way
   bool m_bSourceTabStop = false;       // the source was a tab stop before its veil
+  bool m_bScrollsThroughParent = false;  // the source's class draws with its parent's clipping
   CGdiObject m_hostRegion;             // the source's own window region, kept during its veil
 
   // ---- The rows as readers read them and the host draws them (Readers.cpp).

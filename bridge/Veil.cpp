@@ -37,6 +37,19 @@ void CSourceLink::VeilSource(bool veiled) {
   }
 }
 
+void CSourceLink::RepaintUnderVeil() {
+  // A list scrolls its rows by moving the pixels of its place on the screen. One whose class draws
+  // with its parent's clipping (CS_PARENTDC: Common Controls 6 list boxes are such) moves them
+  // whatever its window region says, so its veil does not stop it: whatever shows in its place,
+  // the skin lying over it or the host's window, had its pixels moved, and is painted afresh.
+  if (!m_bVeiled || !m_bScrollsThroughParent) return;
+  const HWND hParent = ::GetParent(m_hSourceList);
+  RECT place = {};
+  if (hParent == nullptr || !::GetWindowRect(m_hSourceList, &place)) return;
+  ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&place), 2);
+  ::RedrawWindow(hParent, &place, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 void CSourceLink::TakeHostRegion() {
   // The host's own region, if it gave its list one, comes back with the list; the veil takes its
   // place meanwhile.

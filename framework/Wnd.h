@@ -61,6 +61,11 @@ class CWnd : private CSubclassClient {
   LRESULT OwnProc(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
     return m_hWnd != nullptr ? m_next(message, wParam, lParam) : 0;
   }
+  // TRUE when this object's messages arrive in Unicode: the character set of the window's
+  // procedure when the object took it over, which a list box of Common Controls 6 keeps Unicode
+  // whatever made it.
+  bool ReceivesUnicode() const { return m_next.bUnicode;
+  }
   BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
   void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE) {
     ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);

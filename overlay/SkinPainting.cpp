@@ -89,8 +89,9 @@ void DrawRowText(const CSourceLink& link, HDC hDC, const RECT& rc, UINT row) {
 
 void CSkinListBox::DrawText(CDC* pDC, const RECT& rcItem, UINT itemID) {
   if (m_pLink == nullptr || !m_pLink->SourceKeepsTexts()) return;
-  // A Unicode host's texts are read and drawn wide, as it wrote them.
-  if (::IsWindowUnicode(m_hWnd))
+  // Texts are drawn in the set the source is asked in: wide for a Unicode list (every list box
+  // of Common Controls 6), in the host's code page where the link sits behind an ANSI procedure.
+  if (m_pLink->SourceTextIsUnicode())
     DrawRowText<wchar_t>(*m_pLink, *pDC, rcItem, itemID);
   else
     DrawRowText<char>(*m_pLink, *pDC, rcItem, itemID);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <sstream>
 
 namespace user {
@@ -210,7 +211,8 @@ std::string Joined(const std::vector<int>& rows) {
 }  // namespace
 
 bool ListState::operator==(const ListState& o) const {
-  return count == o.count && texts == o.texts && selected == o.selected && caret == o.caret &&
+  return count == o.count && texts == o.texts && wideTexts == o.wideTexts &&
+         selected == o.selected && caret == o.caret &&
          anchor == o.anchor && top == o.top;
 }
 
@@ -232,6 +234,11 @@ ListState StateOf(HWND hList) {
       if (length > 0) Ask(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
       text.resize(std::strlen(text.c_str()));
       s.texts.push_back(text);
+      const auto wideLength = static_cast<int>(::SendMessageW(hList, LB_GETTEXTLEN, i, 0));
+      std::wstring wide(wideLength > 0 ? static_cast<size_t>(wideLength) + 1 : 1, L'\0');
+      if (wideLength > 0) ::SendMessageW(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]));
+      wide.resize(std::wcslen(wide.c_str()));
+      s.wideTexts.push_back(wide);
     }
   }
   if (IsMultiSelection(hList)) {
@@ -260,6 +267,8 @@ std::string HowShownDiffers(const ListState& shown, const ListState& model, int 
   std::ostringstream out;
   if (shown.count != model.count) out << " rows " << shown.count << " for " << model.count << ";";
   if (!model.texts.empty() && shown.texts != model.texts) out << " other texts;";
+  if (!model.wideTexts.empty() && shown.wideTexts != model.wideTexts)
+    out << " other texts for a Unicode reader;";
   if (shown.selected != model.selected)
     out << " selected " << Joined(shown.selected) << " for " << Joined(model.selected) << ";";
   if (shown.caret != model.caret) out << " caret " << shown.caret << " for " << model.caret << ";";

@@ -66,7 +66,8 @@ void WaitOutDoubleClick();
 
 struct ListState {
   int count = 0;
-  std::vector<std::string> texts;  // only where the list keeps strings
+  std::vector<std::string> texts;  // only where the list keeps strings, read by an ANSI reader
+  std::vector<std::wstring> wideTexts;  // and by a Unicode reader
   std::vector<int> selected;       // the selection set, in row order
   int caret = -1;
   int anchor = -1;  // multi-selection lists only; -1 elsewhere

@@ -1,6 +1,8 @@
 // A seeded random host: host operations on its list mixed with the user's clicks, keys and wheel on
-// the skin, over lists of every selection mode, sorted or not, owner-drawn or not. After every step
-// the skin must show what the host's list holds. A failing seed is reported with the step and a
+// the skin, over lists of every selection mode, sorted or not, owner-drawn or not, made and filled
+// by an ANSI or a Unicode host with texts beyond ASCII, with or without a subclass of the host's (in
+// either character set, behind or in front of the skin) and a message hook. After every step the
+// skin must show what the host's list holds, to readers of both character sets. A failing seed is reported with the step and a
 // shortened sequence that still fails, replayed in a fresh host.
 //
 // CI runs a fixed set of seeds. For longer runs by hand:
@@ -11,6 +13,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <random>
 #include <sstream>
 #include <string>
@@ -27,17 +31,27 @@ namespace {
 
 enum class Mode { kSingle, kExtended, kMultiple };
 
+// A subclass the host puts on its list, installed with the A or W functions, before the skin goes
+// on (behind it) or after (in front of it).
+enum class HostSubclass { kNone, kAnsiBehind, kWideBehind, kAnsiInFront, kWideInFront };
+
 struct Kind {
   Mode mode;
   bool sorted;
   bool ownerDrawn;
   int rows;  // the host's rows before the first step
+  bool unicode;  // the host makes, fills and asks its list with the W functions
+  HostSubclass subclass;
+  bool hook;  // the host watches its thread's messages with a hook of its own character set
 };
 
-// Every twelve seeds in a row cover every kind.
+// Every twelve seeds in a row cover every list kind; the host's character set, subclass and hook
+// vary independently of them.
 Kind KindOf(unsigned seed) {
   const unsigned k = seed % 12;
-  return {static_cast<Mode>(k % 3), (k / 3) % 2 == 1, k >= 6, 12 + static_cast<int>(seed % 29)};
+  const unsigned h = (seed * 2654435761u) >> 16;
+  return {static_cast<Mode>(k % 3), (k / 3) % 2 == 1, k >= 6, 12 + static_cast<int>(seed % 29),
+          h % 2 == 1, static_cast<HostSubclass>((h / 2) % 5), (h / 10) % 2 == 1};
 }
 
 std::string Describe(const Kind& kind) {
@@ -46,6 +60,11 @@ std::string Describe(const Kind& kind) {
                                                     : "multiple";
   text += kind.sorted ? ", sorted" : ", unsorted";
   if (kind.ownerDrawn) text += ", owner-drawn";
+  text += kind.unicode ? ", Unicode host" : ", ANSI host";
+  const char* const subclasses[] = {"", ", ANSI subclass behind", ", Unicode subclass behind",
+                                    ", ANSI subclass in front", ", Unicode subclass in front"};
+  text += subclasses[static_cast<int>(kind.subclass)];
+  if (kind.hook) text += ", message hook";
   return text + ", " + std::to_string(kind.rows) + " rows";
 }
 
@@ -108,11 +127,41 @@ std::vector<Step> StepsFor(unsigned seed, int count) {
   return steps;
 }
 
-const char* const kWords[] = {"apple", "berry", "cherry", "date",  "elder", "fig",
-                              "grape", "hazel", "iris",   "juniper", "kiwi", "lemon"};
+// Half of them beyond ASCII; an ANSI host writes them in its code page.
+const wchar_t* const kWords[] = {L"apple", L"b\u00E6r",  L"cherry", L"cr\u00E8me", L"elder",
+                                 L"f\u00EFg", L"grape", L"\u00C6sir", L"iris", L"\u65E5\u672C",
+                                 L"kiwi",  L"\u00DCber"};
 
-std::string TextFor(unsigned n) {
-  return std::string(kWords[n % 12]) + " " + std::to_string(n % 100);
+std::wstring TextFor(unsigned n) {
+  return std::wstring(kWords[n % 12]) + L" " + std::to_wstring(n % 100);
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string narrow(text.size() * 2 + 1, '\0');
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0],
+                                      static_cast<int>(narrow.size()), nullptr, nullptr);
+  narrow.resize(n > 0 ? static_cast<size_t>(n) - 1 : 0);
+  return narrow;
+}
+
+// The host's own subclass and hook pass everything on; the hook looks at each text it sees go by,
+// as a host's spy or logger would.
+WNDPROC g_hostNext = nullptr;
+LRESULT CALLBACK HostSubclassA(HWND h, UINT m, WPARAM w, LPARAM l) {
+  return ::CallWindowProcA(g_hostNext, h, m, w, l);
+}
+LRESULT CALLBACK HostSubclassW(HWND h, UINT m, WPARAM w, LPARAM l) {
+  return ::CallWindowProcW(g_hostNext, h, m, w, l);
+}
+size_t g_hookSaw = 0;
+template <bool kWide>
+LRESULT CALLBACK HostHook(int code, WPARAM w, LPARAM l) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(l);
+  if (code == HC_ACTION && (sent->message == LB_ADDSTRING || sent->message == LB_INSERTSTRING) &&
+      sent->lParam != 0 && (::GetWindowLongA(sent->hwnd, GWL_STYLE) & LBS_HASSTRINGS))
+    g_hookSaw += kWide ? std::wcslen(reinterpret_cast<const wchar_t*>(sent->lParam))
+                       : std::strlen(reinterpret_cast<const char*>(sent->lParam));
+  return ::CallNextHookEx(nullptr, code, w, l);
 }
 
 struct KeyChoice {
@@ -142,15 +191,26 @@ struct Played {
 
 class RandomHost {
  public:
-  explicit RandomHost(const Kind& kind) : m_scene(OptionsFor(kind)) {
-    for (int i = 0; i < kind.rows; ++i) {
-      const std::string text = TextFor(static_cast<unsigned>(i) * 13);
-      ::SendMessageA(m_scene.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
+  explicit RandomHost(const Kind& kind) : m_kind(kind), m_scene(OptionsFor(kind)) {
+    for (int i = 0; i < kind.rows; ++i) AddText(LB_ADDSTRING, 0, TextFor(static_cast<unsigned>(i) * 13));
+    if (kind.hook)
+      m_hook = kind.unicode ? ::SetWindowsHookExW(WH_CALLWNDPROC, &HostHook<true>, nullptr,
+                                                  ::GetCurrentThreadId())
+                            : ::SetWindowsHookExA(WH_CALLWNDPROC, &HostHook<false>, nullptr,
+                                                  ::GetCurrentThreadId());
+    const bool behind =
+        kind.subclass == HostSubclass::kAnsiBehind || kind.subclass == HostSubclass::kWideBehind;
+    if (behind) Subclass();
     m_scene.On();
+    if (!behind) Subclass();
     user::TakeForeground(m_scene.top.hWnd());
     ::SetFocus(m_scene.mirror);
     user::Settle();
+  }
+
+  ~RandomHost() {
+    if (m_hook != nullptr) ::UnhookWindowsHookEx(m_hook);
+    // The subclass stays: the list, and its procedure with it, goes with the scene.
   }
 
   bool on() const { return m_scene.mirror != nullptr; }
@@ -162,16 +222,13 @@ class RandomHost {
     std::ostringstream did;
     switch (step.action) {
       case Action::kAdd: {
-        const std::string text = TextFor(step.a);
-        ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        did << "host: LB_ADDSTRING \"" << text << '"';
+        did << "host: LB_ADDSTRING \"" << AddText(LB_ADDSTRING, 0, TextFor(step.a)) << '"';
         break;
       }
       case Action::kInsert: {
         const int at = step.b % 5 == 0 ? -1 : static_cast<int>(step.a % (count + 1));
-        const std::string text = TextFor(step.b);
-        ::SendMessageA(list, LB_INSERTSTRING, at, reinterpret_cast<LPARAM>(text.c_str()));
-        did << "host: LB_INSERTSTRING " << at << " \"" << text << '"';
+        did << "host: LB_INSERTSTRING " << at << " \""
+            << AddText(LB_INSERTSTRING, static_cast<WPARAM>(at), TextFor(step.b)) << '"';
         break;
       }
       case Action::kDelete: {
@@ -183,10 +240,7 @@ class RandomHost {
       case Action::kReset: {
         ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
         const unsigned refill = step.a % 30;
-        for (unsigned i = 0; i < refill; ++i) {
-          const std::string text = TextFor(step.b + i * 7);
-          ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        }
+        for (unsigned i = 0; i < refill; ++i) AddText(LB_ADDSTRING, 0, TextFor(step.b + i * 7));
         did << "host: LB_RESETCONTENT and " << refill << " LB_ADDSTRING";
         break;
       }
@@ -282,9 +336,38 @@ class RandomHost {
     SceneOptions o;
     o.items = 0;
     o.style = StyleOf(kind);
+    o.unicode = kind.unicode;
     o.place = {10, 10, 250, 170};
     o.itemHeight = 16;
     return o;
+  }
+
+  // Adds or inserts a row as the host's character set writes it; returns it as written.
+  std::string AddText(UINT message, WPARAM at, const std::wstring& text) {
+    const std::string narrow = Narrow(text);
+    if (m_kind.unicode)
+      ::SendMessageW(m_scene.list, message, at, reinterpret_cast<LPARAM>(text.c_str()));
+    else
+      ::SendMessageA(m_scene.list, message, at, reinterpret_cast<LPARAM>(narrow.c_str()));
+    return narrow;
+  }
+
+  void Subclass() {
+    const HWND list = m_scene.list;
+    switch (m_kind.subclass) {
+      case HostSubclass::kNone:
+        return;
+      case HostSubclass::kAnsiBehind:
+      case HostSubclass::kAnsiInFront:
+        g_hostNext = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+            list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostSubclassA)));
+        return;
+      case HostSubclass::kWideBehind:
+      case HostSubclass::kWideInFront:
+        g_hostNext = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+            list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostSubclassW)));
+        return;
+    }
   }
 
   int Count() const {
@@ -303,7 +386,9 @@ class RandomHost {
     return count > 0 ? top + static_cast<int>(n % shown) : 0;
   }
 
+  const Kind m_kind;
   HostScene m_scene;
+  HHOOK m_hook = nullptr;
   int m_clicks = 0;
 };
 
