@@ -129,6 +129,23 @@ PixelRect SystemDrawnText(const std::wstring& text, HFONT font, COLORREF colour,
   return out;
 }
 
+int HaloPixels(const PixelRect& pixels, const PixelRect& under, const RECT& part,
+               const std::vector<COLORREF>& inks) {
+  auto within = [](int v, int a, int b) {
+    return v >= std::min(a, b) - 2 && v <= std::max(a, b) + 2;  // give or take rounding
+  };
+  int halo = 0;
+  for (int y = part.top; y < part.bottom; ++y)
+    for (int x = part.left; x < part.right; ++x)
+      halo += std::none_of(inks.begin(), inks.end(), [&](COLORREF ink) {
+        const COLORREF p = pixels.At(x, y), u = under.At(x, y);
+        return within(GetRValue(p), GetRValue(ink), GetRValue(u)) &&
+               within(GetGValue(p), GetGValue(ink), GetGValue(u)) &&
+               within(GetBValue(p), GetBValue(ink), GetBValue(u));
+      });
+  return halo;
+}
+
 InkDifference CompareInk(std::vector<POINT> a, std::vector<POINT> b, int show) {
   auto key = [](const POINT& p) { return std::make_pair(p.y, p.x); };
   std::set<std::pair<int, int>> inA, inB;

@@ -69,10 +69,10 @@ RECT ClientOf(HWND hWnd) {
 
 class Font {
  public:
-  explicit Font(int pixels, const wchar_t* face = L"DejaVu Sans")
+  explicit Font(int pixels, const wchar_t* face = L"DejaVu Sans", BYTE quality = DEFAULT_QUALITY)
       : m_hFont(::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              DEFAULT_PITCH, face)) {}
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH,
+                              face)) {}
   ~Font() { ::DeleteObject(m_hFont); }
   Font(const Font&) = delete;
   Font& operator=(const Font&) = delete;
@@ -884,7 +884,8 @@ namespace {
 
 constexpr COLORREF kIcon = RGB(200, 30, 30);
 // kInTheListsDc draws its text in whatever font and colours the DC it is lent has.
-enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged, kInTheListsDc };
+// kClearType gives the icon a soft edge and the smoothed text ClearType's fringes.
+enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged, kInTheListsDc, kClearType };
 constexpr COLORREF kLentInk = RGB(0, 0, 160);
 Drawing g_drawing = Drawing::kAsUsual;
 WNDPROC g_hostProc = nullptr;
@@ -908,12 +909,28 @@ LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
   HBRUSH red = ::CreateSolidBrush(kIcon);
   ::FillRect(d->hDC, &icon, red);
   ::DeleteObject(red);
+  if (g_drawing == Drawing::kClearType) {  // the icon's soft edge: half its colour, half the ground
+    const COLORREF g = ::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+    red = ::CreateSolidBrush(
+        RGB((GetRValue(g) + 200) / 2, (GetGValue(g) + 30) / 2, (GetBValue(g) + 30) / 2));
+    const RECT edge = {icon.left - 1, icon.top - 1, icon.right + 1, icon.bottom + 1};
+    ::FrameRect(d->hDC, &edge, red);
+    ::DeleteObject(red);
+  }
   char name[32];
   ::wsprintfA(name, "File %u", static_cast<unsigned>(d->itemData));
   ::SetBkMode(d->hDC, TRANSPARENT);
   if (g_drawing != Drawing::kInTheListsDc)
     ::SetTextColor(d->hDC, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : kBlack);
   ::TextOutA(d->hDC, d->rcItem.left + 16, d->rcItem.top + 2, name, ::lstrlenA(name));
+  for (int y = rc.top; g_drawing == Drawing::kClearType && y < rc.bottom; ++y) {
+    COLORREF left = ::GetPixel(d->hDC, 16, y), at = ::GetPixel(d->hDC, 17, y), right;
+    for (int x = 17; x < 90; ++x, left = at, at = right) {  // each channel a third of a pixel on
+      right = ::GetPixel(d->hDC, x + 1, y);
+      ::SetPixelV(d->hDC, x, y, RGB((2 * GetRValue(at) + GetRValue(left)) / 3, GetGValue(at),
+                                    (2 * GetBValue(at) + GetBValue(right)) / 3));
+    }
+  }
   if (g_drawing == Drawing::kLeavingTheDcChanged) {
     ::SelectObject(d->hDC, ::GetStockObject(BLACK_BRUSH));
     ::SetROP2(d->hDC, R2_NOT);
@@ -939,8 +956,9 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       {"a host drawing nothing", base | LBS_OWNERDRAWFIXED, Drawing::kNothing},
       {"a host drawing in the DC it is lent", base | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
        Drawing::kInTheListsDc},
+      {"ClearType and a soft icon", base | LBS_OWNERDRAWFIXED, Drawing::kClearType},
   };
-  Font listsFont(15);
+  Font listsFont(15, L"DejaVu Sans", ANTIALIASED_QUALITY);
   GdiCount& count = CountLibraryGdi(Lib().hModule);
   const GdiCount start = count;
   for (const auto& kind : kHosts) {
@@ -984,7 +1002,7 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
     h.On();
     Lib().SetBkColor(kGround);
     Pump();
-    const ClientPixels shown(h.mirror);
+    const PixelRect shown = PixelRect::OfClient(h.mirror, ClientOf(h.mirror));
     for (int row = 0; row < 6; ++row) {
       const int top = row * 20;
       EXPECT_EQ(shown.At(7, top + 7), draws ? kIcon : kGround) << kind.what << ", row " << row;
@@ -1005,7 +1023,12 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       bool ink = false;
       for (int x = 16; x < 60 && !ink; ++x)
         for (int y = top + 2; y < top + 16 && !ink; ++y) ink = shown.At(x, y) == inkColour;
-      EXPECT_TRUE(ink) << kind.what << ", row " << row << ": the host's text is drawn";
+      EXPECT_TRUE(ink || kind.drawing == Drawing::kClearType) << kind.what << ", row " << row;
+      // Smoothed edges are blends of the ink (the text's, the icon's) and what is under the row,
+      // channel by channel, never of the host's ground (a halo).
+      const PixelRect ground(shown.width(), shown.height(), under);
+      EXPECT_EQ(HaloPixels(shown, ground, {0, top, 250, top + 20}, {inkColour, kIcon}), 0)
+          << kind.what << ", row " << row;
     }
     EXPECT_LE(asksToRepaint(h.mirror), listsAsks) << kind.what << ": the host's colours asked";
     if (draws && kind.drawing != Drawing::kLeavingTheDcChanged) {
