@@ -698,22 +698,18 @@ TEST(Font, AFontTheHostSetsWhileOnIsRepeatedWithTheRowHeightItsListTakes) {
 }
 
 TEST(Font, TabbedRowsShowEveryColumnWhereTheHostsListShowsIt) {
-  // Stops in dialog units, as hosts give them, set before switch-on and while on, rows added before
-  // switch-on or only after it, a font given after the stops, and tabbed rows scrolled into view
-  // below untabbed ones; a list narrower than 400 pixels. The host's own list, unskinned beside
-  // it, goes through the same.
+  // Stops in dialog units, as hosts give them, set before switch-on and while on; rows added
+  // before switch-on or after it, a font after the stops, tabbed rows scrolled into view below
+  // untabbed ones; a list narrower than 400 pixels. The host's own list beside it goes through
+  // the same.
   const struct {
     DWORD style;
     std::vector<INT> before, after;
-    bool rowsAfter, fontAfter;
-    int scrolledPast;
-  } kLists[] = {{0, {}, {}, false, false, 0},
-                {LBS_USETABSTOPS, {}, {}, false, false, 0},
-                {LBS_USETABSTOPS, {40, 90}, {}, false, false, 0},
-                {LBS_USETABSTOPS, {40, 90}, {24}, false, false, 0},
-                {LBS_USETABSTOPS, {40, 90}, {}, true, false, 0},
-                {LBS_USETABSTOPS, {30, 70}, {}, true, true, 0},
-                {LBS_USETABSTOPS, {}, {30, 70}, true, true, 0},
+    bool rowsAfter = false, fontAfter = false;
+    int untabbed = 0;  // rows above and below the tabbed ones, scrolled past
+  } kLists[] = {{0, {}, {}}, {LBS_USETABSTOPS, {}, {}}, {LBS_USETABSTOPS, {40, 90}, {}},
+                {LBS_USETABSTOPS, {40, 90}, {24}}, {LBS_USETABSTOPS, {40, 90}, {}, true},
+                {LBS_USETABSTOPS, {}, {30, 70}, true, true},
                 {LBS_USETABSTOPS, {30, 70}, {}, false, false, 9}};
   Font font(13);
   for (const auto& list : kLists) {
@@ -723,20 +719,13 @@ TEST(Font, TabbedRowsShowEveryColumnWhereTheHostsListShowsIt) {
     auto stops = [](HWND hList, const std::vector<INT>& at) {
       if (!at.empty()) ::SendMessageA(hList, LB_SETTABSTOPS, at.size(), (LPARAM)at.data());
     };
-    auto rows = [&](HWND hList) {
-      for (const char* row : {"ALPHA\t1", "B\t22\t333", "\tlast"})
-        ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    const char* const tabbed[] = {"ALPHA\t1", "B\t22\t333", "\tlast"};
+    auto rows = [&] {
+      for (HWND hList : {h.list, twin})
+        for (int i = -list.untabbed; i < 3 + list.untabbed; ++i)
+          ::SendMessageA(hList, LB_ADDSTRING, 0, (LPARAM)(i >= 0 && i < 3 ? tabbed[i] : "none"));
     };
-    auto untabbed = [&](HWND hList) {
-      for (int i = 0; i < list.scrolledPast; ++i)
-        ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("untabbed"));
-    };
-    for (HWND hList : {h.list, twin}) {
-      untabbed(hList);
-      if (!list.rowsAfter) rows(hList);
-      untabbed(hList);
-    }
-    ::SendMessageA(twin, LB_SETITEMHEIGHT, 0, 20);
+    if (!list.rowsAfter) rows();
     stops(h.list, list.before);
     h.Off();
     h.On();
@@ -747,21 +736,16 @@ TEST(Font, TabbedRowsShowEveryColumnWhereTheHostsListShowsIt) {
     for (HWND hList : {h.list, twin}) {
       if (list.fontAfter) ::SendMessageA(hList, WM_SETFONT, font.w(), TRUE);
       ::SendMessageA(hList, LB_SETITEMHEIGHT, 0, 20);
-      if (list.rowsAfter) rows(hList);
     }
+    if (list.rowsAfter) rows();
     Pump();
-    for (HWND hList : {h.list, twin}) ::SendMessageA(hList, LB_SETTOPINDEX, list.scrolledPast, 0);
+    for (HWND hList : {h.list, twin}) ::SendMessageA(hList, LB_SETTOPINDEX, list.untabbed, 0);
     for (int row = 0; row < 3; ++row) {
       const RECT part = {0, row * 20, 210, row * 20 + 20};  // left of either's scroll bar
       const InkDifference diff =
           CompareInk(InkOn(PixelRect::OfClient(h.mirror, part), ::GetSysColor(COLOR_WINDOW)),
                      InkOn(PixelRect::OfClient(twin, part), ::GetSysColor(COLOR_WINDOW)));
-      EXPECT_EQ(diff.count, 0) << "style " << std::hex << list.style << std::dec << ", "
-                               << list.before.size() << " stops before, " << list.after.size()
-                               << " while on, rows " << (list.rowsAfter ? "after" : "before")
-                               << (list.fontAfter ? ", a font after," : ",") << " scrolled "
-                               << list.scrolledPast << ", row " << row
-                               << ":" << diff.sample;
+      EXPECT_EQ(diff.count, 0) << "list " << (&list - kLists) << ", row " << row << diff.sample;
     }
   }
 }

@@ -231,12 +231,12 @@ TEST(Text, SmoothedEdgesBlendIntoThePictureUnderThemOnPlainAndSelectedRows) {
   s.ToList(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   s.ToList(LB_SETCURSEL, 2);
   Lib().SetFgColor(RGB(255, 255, 255));
-  const int rowHeight = static_cast<int>(s.ToMirror(LB_GETITEMHEIGHT));
-  PixelRect under(400, 100, kSelection);
+  PixelRect under(400, 100, kSelection);  // the picture, the selection fill under row 2
   for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 400 && y / rowHeight != 2; ++x) under.Set(x, y, s.Expected(x, y, 0));
-  const PixelRect shown = PixelRect::OfClient(s.mirror, {0, 0, 400, 100});
-  EXPECT_EQ(HaloPixels(shown, under, {0, 0, 380, 100}, {RGB(255, 255, 255)}), 0);
+    for (int x = 0; x < 400 && y / s.ToMirror(LB_GETITEMHEIGHT) != 2; ++x)
+      under.Set(x, y, s.Expected(x, y, 0));
+  EXPECT_EQ(HaloPixels(PixelRect::OfClient(s.mirror, {0, 0, 400, 100}), under, {0, 0, 380, 100},
+                       {RGB(255, 255, 255)}), 0);
   s.Off();
   ::DeleteObject(font);
 }
