@@ -249,22 +249,27 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
     BYTE* out = &skin[i].rgbBlue;
     for (int c = 0; c < 3; ++c) out[c] = Veiled(out[c], veil, lighten);
     if (isBackground(host[i])) continue;
+    // Inside an area of one colour (a fill of the host's, an icon, the core of a letter) the pixel
+    // is that colour, as drawn; an edge, a blend with the ground, is never such an area.
+    const COLORREF drawnColour = ColourOf(host[i]);
+    const COLORREF beside[4] = {i % cx > 0 ? ColourOf(host[i - 1]) : drawnColour,
+                                i % cx < cx - 1 ? ColourOf(host[i + 1]) : drawnColour,
+                                i >= cx ? ColourOf(host[i - cx]) : drawnColour,
+                                i + cx < count ? ColourOf(host[i + cx]) : drawnColour};
+    if (std::count(beside, beside + 4, drawnColour) == 4) {
+      skin[i] = host[i];
+      continue;
+    }
     // A blend of the ground and the ink: the text's colour (a host may leave the DC another), its
     // core, or the colour beside it (an icon's, at its soft edge); of those that fit, the one that
     // leaves the most ground. None fits: the pixel is its own colour, and stays as drawn.
     int shares[3] = {256, 256, 256};
-    auto consider = [&](COLORREF ink) {
+    for (COLORREF ink : {textColour, core, beside[0], beside[1], beside[2], beside[3]}) {
       int fit[3];
       if (BlendOf(host[i], background, ink, fit) &&
           fit[0] + fit[1] + fit[2] < shares[0] + shares[1] + shares[2])
         std::copy(fit, fit + 3, shares);
-    };
-    consider(textColour);
-    consider(core);
-    if (i % cx > 0) consider(ColourOf(host[i - 1]));
-    if (i % cx < cx - 1) consider(ColourOf(host[i + 1]));
-    if (i >= cx) consider(ColourOf(host[i - cx]));
-    if (i + cx < count) consider(ColourOf(host[i + cx]));
+    }
     const BYTE* drawn = &host[i].rgbBlue;
     for (int c = 0; c < 3; ++c)
       out[c] = static_cast<BYTE>(
