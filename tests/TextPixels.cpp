@@ -131,17 +131,18 @@ PixelRect SystemDrawnText(const std::wstring& text, HFONT font, COLORREF colour,
 
 int HaloPixels(const PixelRect& pixels, const PixelRect& under, const RECT& part,
                const std::vector<COLORREF>& inks) {
-  auto within = [](int v, int a, int b) {
-    return v >= std::min(a, b) - 2 && v <= std::max(a, b) + 2;  // give or take rounding
+  auto between = [](COLORREF p, COLORREF a, COLORREF b) {  // each channel, give or take rounding
+    for (int at = 0; at < 24; at += 8)
+      if ((p >> at & 255) + 2 < std::min(a >> at & 255, b >> at & 255) ||
+          (p >> at & 255) > std::max(a >> at & 255, b >> at & 255) + 2)
+        return false;
+    return true;
   };
   int halo = 0;
   for (int y = part.top; y < part.bottom; ++y)
     for (int x = part.left; x < part.right; ++x)
       halo += std::none_of(inks.begin(), inks.end(), [&](COLORREF ink) {
-        const COLORREF p = pixels.At(x, y), u = under.At(x, y);
-        return within(GetRValue(p), GetRValue(ink), GetRValue(u)) &&
-               within(GetGValue(p), GetGValue(ink), GetGValue(u)) &&
-               within(GetBValue(p), GetBValue(ink), GetBValue(u));
+        return between(pixels.At(x, y), ink, under.At(x, y));
       });
   return halo;
 }

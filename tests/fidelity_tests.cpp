@@ -868,7 +868,7 @@ namespace {
 
 constexpr COLORREF kIcon = RGB(200, 30, 30);
 // kInTheListsDc draws its text in whatever font and colours the DC it is lent has.
-// kClearType gives the icon a soft edge and the smoothed text ClearType's fringes.
+// kClearType gives the icon's edges and the smoothed text ClearType's fringes.
 enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged, kInTheListsDc, kClearType };
 constexpr COLORREF kLentInk = RGB(0, 0, 160);
 Drawing g_drawing = Drawing::kAsUsual;
@@ -893,14 +893,6 @@ LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
   HBRUSH red = ::CreateSolidBrush(kIcon);
   ::FillRect(d->hDC, &icon, red);
   ::DeleteObject(red);
-  if (g_drawing == Drawing::kClearType) {  // the icon's soft edge: half its colour, half the ground
-    const COLORREF g = ::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
-    red = ::CreateSolidBrush(
-        RGB((GetRValue(g) + 200) / 2, (GetGValue(g) + 30) / 2, (GetBValue(g) + 30) / 2));
-    const RECT edge = {icon.left - 1, icon.top - 1, icon.right + 1, icon.bottom + 1};
-    ::FrameRect(d->hDC, &edge, red);
-    ::DeleteObject(red);
-  }
   char name[32];
   ::wsprintfA(name, "File %u", static_cast<unsigned>(d->itemData));
   ::SetBkMode(d->hDC, TRANSPARENT);
@@ -908,8 +900,8 @@ LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
     ::SetTextColor(d->hDC, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : kBlack);
   ::TextOutA(d->hDC, d->rcItem.left + 16, d->rcItem.top + 2, name, ::lstrlenA(name));
   for (int y = rc.top; g_drawing == Drawing::kClearType && y < rc.bottom; ++y) {
-    COLORREF left = ::GetPixel(d->hDC, 16, y), at = ::GetPixel(d->hDC, 17, y), right;
-    for (int x = 17; x < 90; ++x, left = at, at = right) {  // each channel a third of a pixel on
+    COLORREF left = ::GetPixel(d->hDC, 0, y), at = ::GetPixel(d->hDC, 1, y), right;
+    for (int x = 1; x < 90; ++x, left = at, at = right) {  // each channel a third of a pixel on
       right = ::GetPixel(d->hDC, x + 1, y);
       ::SetPixelV(d->hDC, x, y, RGB((2 * GetRValue(at) + GetRValue(left)) / 3, GetGValue(at),
                                     (2 * GetBValue(at) + GetBValue(right)) / 3));
@@ -940,7 +932,7 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       {"a host drawing nothing", base | LBS_OWNERDRAWFIXED, Drawing::kNothing},
       {"a host drawing in the DC it is lent", base | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
        Drawing::kInTheListsDc},
-      {"ClearType and a soft icon", base | LBS_OWNERDRAWFIXED, Drawing::kClearType},
+      {"ClearType fringes, on the icon too", base | LBS_OWNERDRAWFIXED, Drawing::kClearType},
   };
   Font listsFont(15, L"DejaVu Sans", ANTIALIASED_QUALITY);
   GdiCount& count = CountLibraryGdi(Lib().hModule);
