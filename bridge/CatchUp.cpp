@@ -94,7 +94,7 @@ void CSourceLink::CatchUp() {
     FollowRowHeight();
   }
   if (!userClicking) ShowSourceState();
-  FollowRowText();
+  FollowRowText((pending & kRowsChanged) != 0);
   const bool held = m_bMirrorHeld;
   m_bMirrorHeld = false;
   if (held) ToMirror(WM_SETREDRAW, TRUE, 0);
@@ -128,17 +128,25 @@ void CSourceLink::FollowRowHeight() {
   }
 }
 
-void CSourceLink::FollowRowText() {
-  if (!m_bRowTextStale || !m_bVeiled || m_bHostDrawsRows || m_hSourceList == nullptr) return;
-  // Measured once for each change of font or stops, whether or not it succeeds.
-  m_bRowTextStale = false;
+void CSourceLink::FollowRowText(bool rowsChanged) {
+  if (!m_bVeiled || m_bHostDrawsRows || m_hSourceList == nullptr) return;
+  const LRESULT top = AskSource(LB_GETTOPINDEX, 0, 0);
+  const bool rowsInViewChanged = rowsChanged || top != m_nTopInView;
+  m_nTopInView = top;
   CRowTextLayout measured = m_rowText;
-  const auto font = reinterpret_cast<HFONT>(AskSource(WM_GETFONT, 0, 0));
-  const DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hSourceList, GWL_STYLE));
-  if (!measured.MeasureOnTwin(::GetParent(m_hMirrorList), style, font, m_tabStops.GetData(),
-                              m_tabStops.GetSize()))
+  if (m_bRowTextStale) {
+    // Measured once for each change of font or stops, whether or not it succeeds.
+    m_bRowTextStale = false;
+    const auto font = reinterpret_cast<HFONT>(AskSource(WM_GETFONT, 0, 0));
+    const DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hSourceList, GWL_STYLE));
+    if (!measured.MeasureOnTwin(::GetParent(m_hMirrorList), style, font, m_hTabStopsFont,
+                                m_tabStops.GetData(), m_tabStops.GetSize()))
+      return;
+  } else if (!rowsInViewChanged) {
     return;
-  // Stops the host gave its list before the link saw its messages show in its rows.
+  }
+  // Stops the host gave its list before the link saw its messages show in the rows that use them,
+  // whenever those come into view.
   if (!m_bTabStopsSeen) measured.LearnStopsShown(m_hSourceList, m_bUnicode, m_bVeiled);
   if (measured == m_rowText) return;
   m_rowText = measured;

@@ -33,6 +33,7 @@ void CSourceLink::FollowMirrorScroll() {
   const LRESULT top = ToMirror(LB_GETTOPINDEX, 0, 0);
   if (top >= 0 && CallSourceProc(LB_GETTOPINDEX, 0, 0) != top) {
     CallSourceProc(LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    FollowRowText();
     scrolled = true;
   }
   const int across = ::GetScrollPos(m_hMirrorList, SB_HORZ);

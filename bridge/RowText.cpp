@@ -81,16 +81,19 @@ CRowTextLayout CRowTextLayout::Unmeasured(DWORD style) {
   return layout;
 }
 
-bool CRowTextLayout::MeasureOnTwin(HWND hParent, DWORD style, HFONT font,
+bool CRowTextLayout::MeasureOnTwin(HWND hParent, DWORD style, HFONT font, HFONT stopsFont,
                                    const INT* pDialogStops, int nDialogStops) {
   const HWND hTwin = ::CreateWindowExW(0, L"LISTBOX", nullptr,
                                        WS_CHILD | LBS_NOINTEGRALHEIGHT | (style & LBS_USETABSTOPS),
                                        0, 0, kRowsReach, 100, hParent, nullptr, nullptr, nullptr);
   if (hTwin == nullptr) return false;
-  ::SendMessageW(hTwin, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  if (nDialogStops > 0)
+  // The twin goes through what the list did: stops taken in the font it had then, then its font.
+  if (nDialogStops > 0) {
+    ::SendMessageW(hTwin, WM_SETFONT, reinterpret_cast<WPARAM>(stopsFont), FALSE);
     ::SendMessageW(hTwin, LB_SETTABSTOPS, static_cast<WPARAM>(nDialogStops),
                    reinterpret_cast<LPARAM>(pDialogStops));
+  }
+  ::SendMessageW(hTwin, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   wchar_t probe[kProbeLength + 1];
   for (int i = 0; i < kProbeLength; ++i) probe[i] = i % 2 ? L'\t' : kBar;
   probe[kProbeLength] = L'\0';
@@ -122,6 +125,7 @@ bool CRowTextLayout::MeasureOnTwin(HWND hParent, DWORD style, HFONT font,
   bExpandsTabs = bars.GetSize() > 1 || !allWithinReach;
   nStops = allWithinReach ? std::min(bars.GetSize() - 1, kMaxStops) : 0;
   for (int i = 0; i < nStops; ++i) stops[i] = bars[i + 1];
+  bLearned = false;
   return true;
 }
 
@@ -149,8 +153,11 @@ bool CRowTextLayout::LearnStopsShown(HWND hList, bool bUnicode, const bool& stil
   CPlainArray<DrawnText> texts;
   TextsDrawn(hPicture, texts);
   ::DeleteEnhMetaFile(hPicture);
-  // Every run after a row's first starts at a stop: the stops in use, in order, once each.
+  // Every run that starts past the text's origin starts at a stop: the stops in use, added to
+  // those learned before, in order, once each.
   CPlainArray<LONG> shown;
+  for (int i = 0; bLearned && i < nStops; ++i) shown.Add(stops[i]);
+  const int learnedBefore = shown.GetSize();
   RECT client = {};
   ::GetClientRect(hList, &client);
   for (LRESULT row = top; row < call(LB_GETCOUNT, 0, 0); ++row) {
@@ -158,28 +165,19 @@ bool CRowTextLayout::LearnStopsShown(HWND hList, bool bUnicode, const bool& stil
     if (call(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rc)) == LB_ERR ||
         rc.top >= client.bottom)
       break;
-    LONG first = kRowsReach;
     for (int i = 0; i < texts.GetSize(); ++i)
-      if (texts[i].y >= rc.top && texts[i].y < rc.bottom) first = std::min(first, texts[i].x);
-    for (int i = 0; i < texts.GetSize(); ++i)
-      if (texts[i].y >= rc.top && texts[i].y < rc.bottom && texts[i].x > first &&
+      if (texts[i].y >= rc.top && texts[i].y < rc.bottom && texts[i].x - rc.left > nOrigin &&
           texts[i].x - rc.left <= kRowsReach)
         shown.Add(texts[i].x - rc.left);
   }
+  if (shown.GetSize() == learnedBefore) return false;
   std::sort(shown.GetData(), shown.GetData() + shown.GetSize());
   const int count =
       static_cast<int>(std::unique(shown.GetData(), shown.GetData() + shown.GetSize()) -
                        shown.GetData());
-  if (count == 0) return false;
-  // Stops this layout puts where the list does already: nothing to learn.
-  const bool known = nStops > 0 && std::all_of(shown.GetData(), shown.GetData() + count,
-                                                [this](LONG x) {
-                                                  return std::find(stops, stops + nStops, x) !=
-                                                         stops + nStops;
-                                                });
-  if (known) return true;
   nStops = std::min(count, kMaxStops);
   std::copy(shown.GetData(), shown.GetData() + nStops, stops);
+  bLearned = true;
   return true;
 }
 

@@ -34,6 +34,8 @@ BOOL CSourceLink::HookSource(HWND hSource) {
   m_bRowTextStale = !ownerDrawn;
   m_bTabStopsSeen = false;
   m_tabStops.RemoveAll();
+  m_hTabStopsFont = nullptr;
+  m_nTopInView = -1;
   // A combo box's list is clicked as it is: the list, not the mirror, knows where its focus goes.
   m_bMirrorSelectsItself = !m_bMultiSelect && !m_bFocusGoesElsewhere && (style & LBS_NOSEL) == 0;
   m_sourceSize = SourceSize();
@@ -117,6 +119,7 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
                               ? static_cast<int>(wParam) : CRowTextLayout::kMaxStops;
         m_bTabStopsSeen = m_tabStops.SetSize(stops != nullptr ? count : 0);
         for (int i = 0; i < m_tabStops.GetSize(); ++i) m_tabStops[i] = stops[i];
+        m_hTabStopsFont = reinterpret_cast<HFONT>(next(WM_GETFONT, 0, 0));
         m_bRowTextStale = !m_bHostDrawsRows;
       }
       NeedCatchUp(kRowsChanged);

@@ -195,8 +195,9 @@ class CSourceLink : private CSubclassClient {
   void FollowFont(WPARAM font, LPARAM redraw);
   void FollowRowHeight();
   // Measures where the source puts a row's text, once it is veiled, when what decides that may
-  // have changed; a change shows at once.
-  void FollowRowText();
+  // have changed, and learns stops given before the link saw them from its rows when others come
+  // into view (its rows changed, or it scrolled); a change shows at once.
+  void FollowRowText(bool rowsChanged = false);
   // Makes the mirror show the source's selection, caret, anchor and top row.
   void ShowSourceState();
   void ShowSourceTop();
@@ -221,7 +222,9 @@ class CSourceLink : private CSubclassClient {
   CRowTextLayout m_rowText;            // where the source puts a row's text
   bool m_bRowTextStale = false;        // its font or tab stops changed since it was measured
   bool m_bTabStopsSeen = false;        // the host gave the source tab stops while hooked:
-  CPlainArray<INT> m_tabStops;         // these, in dialog units
+  CPlainArray<INT> m_tabStops;         // these, in dialog units,
+  HFONT m_hTabStopsFont = nullptr;     // taken in this font
+  LRESULT m_nTopInView = -1;           // the source's top row when its rows were last looked at
 
   // ---- The veil (Veil.cpp).
   // Keeps the source's own window region for its unveiling, and veils it.

@@ -3,6 +3,9 @@
 
 #include <limits.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "bridge/SourceLink.h"
 #include "framework/PlainArray.h"
 #include "overlay/Contrast.h"
@@ -134,6 +137,34 @@ int VeilFor(double inkLuminance, COLORREF picture, double needed, bool lighten) 
   return 8;
 }
 
+// How much of `ink` each channel (blue, green, red) of `drawn` holds over `ground`, in 256ths, when
+// `drawn` is a blend of the two: the same share in every channel (a smoothed edge), or shares as
+// far apart as ClearType's filter lets neighbouring channels be. FALSE for any other colour.
+bool BlendOf(const RGBQUAD& drawn, COLORREF ground, COLORREF ink, int shares[3]) {
+  const int d[3] = {drawn.rgbBlue - GetBValue(ground), drawn.rgbGreen - GetGValue(ground),
+                    drawn.rgbRed - GetRValue(ground)};
+  const int span[3] = {GetBValue(ink) - GetBValue(ground), GetGValue(ink) - GetGValue(ground),
+                       GetRValue(ink) - GetRValue(ground)};
+  int known = 0, sum = 0;
+  for (int c = 0; c < 3; ++c) {
+    // A channel in which ink and ground hardly differ tells nothing, and must stay the ground's.
+    shares[c] = -1;
+    if (span[c] > -32 && span[c] < 32) {
+      if (d[c] > 8 || d[c] < -8) return false;
+      continue;
+    }
+    const int share = d[c] * 256 / span[c];
+    if (share < -8 || share > 264) return false;
+    shares[c] = std::clamp(share, 0, 256);
+    sum += shares[c], ++known;
+  }
+  if (known == 0) return false;
+  for (int c = 0; c < 3; ++c)
+    if (shares[c] < 0) shares[c] = sum / known;
+  return std::abs(shares[0] - shares[1]) <= 115 && std::abs(shares[1] - shares[2]) <= 115 &&
+         std::abs(shares[0] - shares[2]) <= 205;
+}
+
 }  // namespace
 
 void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
@@ -166,13 +197,15 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
     ::BitBlt(item.hDC, rcItem.left, rcItem.top, cx, cy, hSkin, 0, 0, SRCCOPY);
     return;
   }
+  // The colour the host's text was drawn in: smoothed, its edges are blends of it and the ground.
+  const COLORREF textColour = ::GetTextColor(hHost);
   ::RestoreDC(hHost, saved);
   ::GdiFlush();
 
   // The host's background is the skin's picture instead: on a selected row the host painted with
   // its highlight, that is the background (its text on it is often the window colour itself).
-  RGBQUAD* host = m_hostRow.Pixels();
-  const RGBQUAD* skin = m_skinRow.Pixels();
+  const RGBQUAD* host = m_hostRow.Pixels();
+  RGBQUAD* skin = m_skinRow.Pixels();
   const int count = cx * cy;
   COLORREF background = m_crHostBack;
   const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
@@ -189,6 +222,7 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
   // letters.
   const double back = RelativeLuminance(background);
   double ink = back, under[3] = {};
+  COLORREF core = background;
   int underPixels = 0;
   for (int i = 0; i < count; ++i) {
     if (isBackground(host[i])) {
@@ -196,7 +230,8 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
       ++underPixels;
     } else {
       const double luminance = RelativeLuminance(ColourOf(host[i]));
-      if (ContrastRatio(luminance, back) > ContrastRatio(ink, back)) ink = luminance;
+      if (ContrastRatio(luminance, back) > ContrastRatio(ink, back))
+        ink = luminance, core = ColourOf(host[i]);
     }
   }
   int veil = 0;
@@ -210,13 +245,38 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
     lighten = ContrastRatio(ink, 1.0) > ContrastRatio(ink, 0.0);
     veil = VeilFor(ink, picture, had < 4.5 ? had : 4.5, lighten);
   }
+  // The row is composed on the skin's picture by coverage: where the host's ground shows through
+  // a pixel wholly, partly (the smoothed edges of its text, of an icon), the picture shows as much.
+  const BYTE ground[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
   for (int i = 0; i < count; ++i) {
-    if (!isBackground(host[i])) continue;
-    RGBQUAD pixel = skin[i];
-    pixel.rgbRed = Veiled(pixel.rgbRed, veil, lighten);
-    pixel.rgbGreen = Veiled(pixel.rgbGreen, veil, lighten);
-    pixel.rgbBlue = Veiled(pixel.rgbBlue, veil, lighten);
-    host[i] = pixel;
+    BYTE* out = &skin[i].rgbBlue;
+    for (int c = 0; c < 3; ++c) out[c] = Veiled(out[c], veil, lighten);
+    if (isBackground(host[i])) continue;
+    // Inside an area of one colour (a fill of the host's, an icon, the core of a letter) the pixel
+    // is that colour, as drawn; an edge, a blend with the ground, is never such an area.
+    const COLORREF drawnColour = ColourOf(host[i]);
+    const COLORREF beside[4] = {i % cx > 0 ? ColourOf(host[i - 1]) : drawnColour,
+                                i % cx < cx - 1 ? ColourOf(host[i + 1]) : drawnColour,
+                                i >= cx ? ColourOf(host[i - cx]) : drawnColour,
+                                i + cx < count ? ColourOf(host[i + cx]) : drawnColour};
+    if (std::count(beside, beside + 4, drawnColour) == 4) {
+      skin[i] = host[i];
+      continue;
+    }
+    // A blend of the ground and the ink: the text's colour (a host may leave the DC another), its
+    // core, or the colour beside it (an icon's, at its soft edge); of those that fit, the one that
+    // leaves the most ground. None fits: the pixel is its own colour, and stays as drawn.
+    int shares[3] = {256, 256, 256};
+    for (COLORREF ink : {textColour, core, beside[0], beside[1], beside[2], beside[3]}) {
+      int fit[3];
+      if (BlendOf(host[i], background, ink, fit) &&
+          fit[0] + fit[1] + fit[2] < shares[0] + shares[1] + shares[2])
+        std::copy(fit, fit + 3, shares);
+    }
+    const BYTE* drawn = &host[i].rgbBlue;
+    for (int c = 0; c < 3; ++c)
+      out[c] = static_cast<BYTE>(
+          std::clamp(drawn[c] + (256 - shares[c]) * (out[c] - ground[c]) / 256, 0, 255));
   }
-  ::BitBlt(item.hDC, rcItem.left, rcItem.top, cx, cy, hHost, 0, 0, SRCCOPY);
+  ::BitBlt(item.hDC, rcItem.left, rcItem.top, cx, cy, hSkin, 0, 0, SRCCOPY);
 }

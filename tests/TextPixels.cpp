@@ -129,6 +129,24 @@ PixelRect SystemDrawnText(const std::wstring& text, HFONT font, COLORREF colour,
   return out;
 }
 
+int HaloPixels(const PixelRect& pixels, const PixelRect& under, const RECT& part,
+               const std::vector<COLORREF>& inks) {
+  auto between = [](COLORREF p, COLORREF a, COLORREF b) {  // each channel, give or take rounding
+    for (int at = 0; at < 24; at += 8)
+      if ((p >> at & 255) + 2 < std::min(a >> at & 255, b >> at & 255) ||
+          (p >> at & 255) > std::max(a >> at & 255, b >> at & 255) + 2)
+        return false;
+    return true;
+  };
+  int halo = 0;
+  for (int y = part.top; y < part.bottom; ++y)
+    for (int x = part.left; x < part.right; ++x)
+      halo += std::none_of(inks.begin(), inks.end(), [&](COLORREF ink) {
+        return between(pixels.At(x, y), ink, under.At(x, y));
+      });
+  return halo;
+}
+
 InkDifference CompareInk(std::vector<POINT> a, std::vector<POINT> b, int show) {
   auto key = [](const POINT& p) { return std::make_pair(p.y, p.x); };
   std::set<std::pair<int, int>> inA, inB;

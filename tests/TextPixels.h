@@ -49,6 +49,11 @@ std::vector<POINT> InkBetween(const PixelRect& with, const PixelRect& without);
 PixelRect SystemDrawnText(const std::wstring& text, HFONT font, COLORREF colour,
                           COLORREF background, int x, int y, int width, int height);
 
+// The pixels of `part` of `pixels` that are no blend of any of `inks` and what `under` shows at the
+// same place: lighter or darker in a channel than both.
+int HaloPixels(const PixelRect& pixels, const PixelRect& under, const RECT& part,
+               const std::vector<COLORREF>& inks);
+
 // The points in `a` and not in `b`, and in `b` and not in `a`, as a count, with up to `show` of
 // them described for a failure message.
 struct InkDifference {

@@ -69,10 +69,10 @@ RECT ClientOf(HWND hWnd) {
 
 class Font {
  public:
-  explicit Font(int pixels, const wchar_t* face = L"DejaVu Sans")
+  explicit Font(int pixels, const wchar_t* face = L"DejaVu Sans", BYTE quality = DEFAULT_QUALITY)
       : m_hFont(::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              DEFAULT_PITCH, face)) {}
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH,
+                              face)) {}
   ~Font() { ::DeleteObject(m_hFont); }
   Font(const Font&) = delete;
   Font& operator=(const Font&) = delete;
@@ -698,13 +698,20 @@ TEST(Font, AFontTheHostSetsWhileOnIsRepeatedWithTheRowHeightItsListTakes) {
 }
 
 TEST(Font, TabbedRowsShowEveryColumnWhereTheHostsListShowsIt) {
-  // Stops in dialog units, as hosts give them, set before switch-on and while on; a list narrower
-  // than 400 pixels. The host's own list, unskinned beside it, ends with the same stops.
+  // Stops in dialog units, as hosts give them, set before switch-on and while on; rows added
+  // before switch-on or after it, a font after the stops, tabbed rows scrolled into view below
+  // untabbed ones; a list narrower than 400 pixels. The host's own list beside it goes through
+  // the same.
   const struct {
     DWORD style;
     std::vector<INT> before, after;
+    bool rowsAfter = false, fontAfter = false;
+    int untabbed = 0;  // rows above and below the tabbed ones, scrolled past
   } kLists[] = {{0, {}, {}}, {LBS_USETABSTOPS, {}, {}}, {LBS_USETABSTOPS, {40, 90}, {}},
-                {LBS_USETABSTOPS, {40, 90}, {24}}};
+                {LBS_USETABSTOPS, {40, 90}, {24}}, {LBS_USETABSTOPS, {40, 90}, {}, true},
+                {LBS_USETABSTOPS, {}, {30, 70}, true, true},
+                {LBS_USETABSTOPS, {30, 70}, {}, false, false, 9}};
+  Font font(13);
   for (const auto& list : kLists) {
     const DWORD style = kPlainListStyle | LBS_NOINTEGRALHEIGHT | list.style;
     Skin h(Options(0, 20, {20, 20, 260, 160}, false, style));
@@ -712,10 +719,13 @@ TEST(Font, TabbedRowsShowEveryColumnWhereTheHostsListShowsIt) {
     auto stops = [](HWND hList, const std::vector<INT>& at) {
       if (!at.empty()) ::SendMessageA(hList, LB_SETTABSTOPS, at.size(), (LPARAM)at.data());
     };
-    for (HWND hList : {h.list, twin})
-      for (const char* row : {"ALPHA\t1", "B\t22\t333", "\tlast"})
-        ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
-    ::SendMessageA(twin, LB_SETITEMHEIGHT, 0, 20);
+    const char* const tabbed[] = {"ALPHA\t1", "B\t22\t333", "\tlast"};
+    auto rows = [&] {
+      for (HWND hList : {h.list, twin})
+        for (int i = -list.untabbed; i < 3 + list.untabbed; ++i)
+          ::SendMessageA(hList, LB_ADDSTRING, 0, (LPARAM)(i >= 0 && i < 3 ? tabbed[i] : "none"));
+    };
+    if (!list.rowsAfter) rows();
     stops(h.list, list.before);
     h.Off();
     h.On();
@@ -723,14 +733,19 @@ TEST(Font, TabbedRowsShowEveryColumnWhereTheHostsListShowsIt) {
     Lib().SetFgColor(::GetSysColor(COLOR_WINDOWTEXT));
     stops(h.list, list.after);
     stops(twin, list.after.empty() ? list.before : list.after);
+    for (HWND hList : {h.list, twin}) {
+      if (list.fontAfter) ::SendMessageA(hList, WM_SETFONT, font.w(), TRUE);
+      ::SendMessageA(hList, LB_SETITEMHEIGHT, 0, 20);
+    }
+    if (list.rowsAfter) rows();
+    Pump();
+    for (HWND hList : {h.list, twin}) ::SendMessageA(hList, LB_SETTOPINDEX, list.untabbed, 0);
     for (int row = 0; row < 3; ++row) {
-      const RECT part = {0, row * 20, 230, row * 20 + 20};
+      const RECT part = {0, row * 20, 210, row * 20 + 20};  // left of either's scroll bar
       const InkDifference diff =
           CompareInk(InkOn(PixelRect::OfClient(h.mirror, part), ::GetSysColor(COLOR_WINDOW)),
                      InkOn(PixelRect::OfClient(twin, part), ::GetSysColor(COLOR_WINDOW)));
-      EXPECT_EQ(diff.count, 0) << "style " << std::hex << list.style << std::dec << ", "
-                               << list.before.size() << " stops before, " << list.after.size()
-                               << " while on, row " << row << ":" << diff.sample;
+      EXPECT_EQ(diff.count, 0) << "list " << (&list - kLists) << ", row " << row << diff.sample;
     }
   }
 }
@@ -853,7 +868,8 @@ namespace {
 
 constexpr COLORREF kIcon = RGB(200, 30, 30);
 // kInTheListsDc draws its text in whatever font and colours the DC it is lent has.
-enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged, kInTheListsDc };
+// kClearType gives the icon's edges and the smoothed text ClearType's fringes.
+enum class Drawing { kAsUsual, kNothing, kLeavingTheDcChanged, kInTheListsDc, kClearType };
 constexpr COLORREF kLentInk = RGB(0, 0, 160);
 Drawing g_drawing = Drawing::kAsUsual;
 WNDPROC g_hostProc = nullptr;
@@ -883,6 +899,14 @@ LRESULT CALLBACK DrawingHost(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (g_drawing != Drawing::kInTheListsDc)
     ::SetTextColor(d->hDC, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : kBlack);
   ::TextOutA(d->hDC, d->rcItem.left + 16, d->rcItem.top + 2, name, ::lstrlenA(name));
+  for (int y = rc.top; g_drawing == Drawing::kClearType && y < rc.bottom; ++y) {
+    COLORREF left = ::GetPixel(d->hDC, 0, y), at = ::GetPixel(d->hDC, 1, y), right;
+    for (int x = 1; x < 90; ++x, left = at, at = right) {  // each channel a third of a pixel on
+      right = ::GetPixel(d->hDC, x + 1, y);
+      ::SetPixelV(d->hDC, x, y, RGB((2 * GetRValue(at) + GetRValue(left)) / 3, GetGValue(at),
+                                    (2 * GetBValue(at) + GetBValue(right)) / 3));
+    }
+  }
   if (g_drawing == Drawing::kLeavingTheDcChanged) {
     ::SelectObject(d->hDC, ::GetStockObject(BLACK_BRUSH));
     ::SetROP2(d->hDC, R2_NOT);
@@ -908,8 +932,9 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       {"a host drawing nothing", base | LBS_OWNERDRAWFIXED, Drawing::kNothing},
       {"a host drawing in the DC it is lent", base | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
        Drawing::kInTheListsDc},
+      {"ClearType fringes, on the icon too", base | LBS_OWNERDRAWFIXED, Drawing::kClearType},
   };
-  Font listsFont(15);
+  Font listsFont(15, L"DejaVu Sans", ANTIALIASED_QUALITY);
   GdiCount& count = CountLibraryGdi(Lib().hModule);
   const GdiCount start = count;
   for (const auto& kind : kHosts) {
@@ -953,7 +978,7 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
     h.On();
     Lib().SetBkColor(kGround);
     Pump();
-    const ClientPixels shown(h.mirror);
+    const PixelRect shown = PixelRect::OfClient(h.mirror, ClientOf(h.mirror));
     for (int row = 0; row < 6; ++row) {
       const int top = row * 20;
       EXPECT_EQ(shown.At(7, top + 7), draws ? kIcon : kGround) << kind.what << ", row " << row;
@@ -974,7 +999,12 @@ TEST(HostDrawnRows, TheHostsRowsShowOverTheTileWhereItPaintedItsBackgroundAndSta
       bool ink = false;
       for (int x = 16; x < 60 && !ink; ++x)
         for (int y = top + 2; y < top + 16 && !ink; ++y) ink = shown.At(x, y) == inkColour;
-      EXPECT_TRUE(ink) << kind.what << ", row " << row << ": the host's text is drawn";
+      EXPECT_TRUE(ink || kind.drawing == Drawing::kClearType) << kind.what << ", row " << row;
+      // Smoothed edges are blends of the ink (the text's, the icon's) and what is under the row,
+      // channel by channel, never of the host's ground (a halo).
+      const PixelRect ground(shown.width(), shown.height(), under);
+      EXPECT_EQ(HaloPixels(shown, ground, {0, top, 250, top + 20}, {inkColour, kIcon}), 0)
+          << kind.what << ", row " << row;
     }
     EXPECT_LE(asksToRepaint(h.mirror), listsAsks) << kind.what << ": the host's colours asked";
     if (draws && kind.drawing != Drawing::kLeavingTheDcChanged) {

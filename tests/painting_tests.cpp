@@ -9,6 +9,7 @@
 
 #include "HostKit.h"
 #include "Screenshot.h"
+#include "TextPixels.h"
 
 using namespace host;
 
@@ -221,6 +222,23 @@ TEST(Text, AnEmptyListStillPaintsTileAndFocusForAFocusRequest) {
   int outlined = 0;
   for (int x = 100; x < 200; ++x) outlined += canvas.At(x, 0) != RGB(x % 64, 0, 0x40);
   EXPECT_GT(outlined, 20);
+}
+
+TEST(Text, SmoothedEdgesBlendIntoThePictureUnderThemOnPlainAndSelectedRows) {
+  Skinned s(10, 64, 32);
+  const HFONT font = ::CreateFontW(-15, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                   ANTIALIASED_QUALITY, 0, L"DejaVu Sans");
+  s.ToList(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  s.ToList(LB_SETCURSEL, 2);
+  Lib().SetFgColor(RGB(255, 255, 255));
+  PixelRect under(400, 100, kSelection);  // the picture, the selection fill under row 2
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 400 && y / s.ToMirror(LB_GETITEMHEIGHT) != 2; ++x)
+      under.Set(x, y, s.Expected(x, y, 0));
+  EXPECT_EQ(HaloPixels(PixelRect::OfClient(s.mirror, {0, 0, 400, 100}), under, {0, 0, 380, 100},
+                       {RGB(255, 255, 255)}), 0);
+  s.Off();
+  ::DeleteObject(font);
 }
 
 TEST(Canvas, RowsDrawTheTileFromSwitchOnBeforeAnyPaint) {
