@@ -44,6 +44,8 @@ constexpr RepeatRule kOtherPolicy[] = {
     {WM_WINDOWPOSCHANGED, Repeat::kHostReshapes},
     {WM_PRINT, Repeat::kHostPrints},
     {WM_PRINTCLIENT, Repeat::kHostPrints},
+    {WM_PAINT, Repeat::kDrawsUnderVeil},
+    {WM_ERASEBKGND, Repeat::kDrawsUnderVeil},
     {WM_ENABLE, Repeat::kEnableAfter},
     {WM_SETREDRAW, Repeat::kHostRedraw},
     {WM_SETFONT, Repeat::kFontAfter},

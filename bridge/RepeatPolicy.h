@@ -20,6 +20,7 @@ enum class Repeat {
   kHostShows,             // the host shows or hides its list: the panel instead
   kHostReshapes,          // the host may have given its list a window region or another parent
   kHostPrints,            // the host prints its list: the veiled list draws for it meanwhile
+  kDrawsUnderVeil,        // the list would paint: under the veil it draws nothing
   kHostRedraw,            // the host's own redraw switch: the mirror's follows it
   kTextAfter,             // the list takes a window text: the mirror takes it too
   kStateAfter,            // the user's input: the source decides, then the mirror shows its state

@@ -165,6 +165,17 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       SetSourceRedraw(false);
       return answer;
     }
+    case Repeat::kDrawsUnderVeil:
+      // A list whose class draws with its parent's clipping (every list of Common Controls 6)
+      // would draw over whatever shows in its place, its veil notwithstanding: it is told its
+      // area is drawn. Its own drawing for the host's print, or into a DC it is given, goes on.
+      if (!m_bVeiled || m_nVeiling > 0 || (message == WM_PAINT && wParam != 0)) break;
+      if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        if (::BeginPaint(next.hWnd, &paint)) ::EndPaint(next.hWnd, &paint);
+        return 0;
+      }
+      return TRUE;
     case Repeat::kMovePanel: {
       const LRESULT answer = next(message, wParam, lParam);
       if (IsHooked()) m_pOwner->OnSourceMoved();

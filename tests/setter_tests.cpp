@@ -168,15 +168,26 @@ TEST(SetBkColor, OnAShortListTheWholeTileTakesTheColour) {
   ::DeleteDC(hDC);
 }
 
+// Also over a list the host draws, in a window that does not clip its children: a list of Common
+// Controls 6 draws with its parent's clipping, and its own painting under the veil would land on
+// the skin.
 TEST(SetBkColor, StraightAfterSwitchOnItShowsAtTheFirstPaint) {
-  HostScene h(RowsOf20(3, 300));
-  h.On();
-  EXPECT_EQ(Lib().SetBkColor(RGB(0, 90, 0)), 1);  // no message loop has run since
-  ::SetFocus(h.top.hWnd());
-  int other = 0;
-  for (int y = 80; y < 300; y += 10)
-    for (int x = 0; x < 280; x += 20) other += PixelAt(h.mirror, x, y) != RGB(0, 90, 0);
-  EXPECT_EQ(other, 0) << "background points without the colour";
+  for (DWORD drawn : {0ul, static_cast<DWORD>(LBS_OWNERDRAWFIXED | LBS_HASSTRINGS)}) {
+    SceneOptions o = RowsOf20(3, 300);
+    o.style |= drawn;
+    o.reference = Reference::kList;
+    HostScene h(o);
+    // A window that does not clip its children, as dialogs do not.
+    ::SetWindowLongA(h.top.hWnd(), GWL_STYLE,
+                     ::GetWindowLongA(h.top.hWnd(), GWL_STYLE) & ~WS_CLIPCHILDREN);
+    h.On();
+    EXPECT_EQ(Lib().SetBkColor(RGB(0, 90, 0)), 1);  // no message loop has run since
+    ::SetFocus(h.top.hWnd());
+    int other = 0;
+    for (int y = 80; y < 300; y += 10)
+      for (int x = 0; x < 280; x += 20) other += PixelAt(h.mirror, x, y) != RGB(0, 90, 0);
+    EXPECT_EQ(other, 0) << "background points without the colour, " << (drawn ? "host-drawn" : "plain");
+  }
 }
 
 TEST(SetBkColor, ABitmapAfterAColourReplacesTheColouredTile) {
