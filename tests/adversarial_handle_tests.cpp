@@ -692,6 +692,7 @@ CHILD_TEST(HandleSkins, TwoGuiThreadsSwitchingSkinsOnAndOffAtOnceLeaveNothingBeh
     EXPECT_EQ(workers[i].failures, "") << "thread " << i;
     EXPECT_GT(workers[i].rounds, 5) << "thread " << i;
   }
-  EXPECT_EQ(host::LibraryHeapBlocks(), blocksBefore) << "heap blocks left behind";
+  // A block the library held before (an earlier thread's, let go once it ended) may be gone too.
+  EXPECT_LE(host::LibraryHeapBlocks(), blocksBefore) << "heap blocks left behind";
   EXPECT_EQ(gdi.created - gdi.deleted, gdiBefore) << "GDI objects left behind";
 }
