@@ -114,6 +114,10 @@ KSLHOOK_API BOOL __stdcall kslSkinSetFgColor(HKSLSKIN hSkin, COLORREF color);
 #define KSLLOOK_FOCUS     0x0040 /* nFocusStyle */
 #define KSLLOOK_ALL       0x007F
 
+/* Colours that are none: the values commctrl.h calls CLR_NONE and CLR_DEFAULT. */
+#define KSLCLR_NONE    ((COLORREF)0xFFFFFFFF)
+#define KSLCLR_DEFAULT ((COLORREF)0xFF000000)
+
 #define KSLFOCUS_DOTTED 0 /* the system's dotted focus rectangle (the default) */
 #define KSLFOCUS_SOLID  1 /* a one-pixel line in the row's text colour */
 #define KSLFOCUS_NONE   2 /* none */
@@ -125,8 +129,8 @@ typedef struct KSLLOOK {
    * skin's own copy of the path (valid until its look changes), or NULL for the library's tile or
    * a colour. */
   LPCWSTR pszBkImage;
-  /* The tile painted in one colour, replacing the picture; CLR_NONE: no colour (with
-   * KSLLOOK_BKIMAGE too, a picture given wins). Read back, CLR_NONE unless the tile is a colour. */
+  /* The tile painted in one colour, replacing the picture; KSLCLR_NONE: no colour (with
+   * KSLLOOK_BKIMAGE too, a picture given wins). Read back, KSLCLR_NONE unless the tile is a colour. */
   COLORREF crBk;
   COLORREF crText;     /* the rows' text, used as given */
   /* Selected rows: crSelBk laid over the picture at bSelAlpha (0 shows the picture as it is, 255
@@ -145,7 +149,7 @@ typedef struct KSLLOOK {
   BYTE bDisabledAlpha;
   int nFocusStyle;     /* KSLFOCUS_DOTTED, KSLFOCUS_SOLID or KSLFOCUS_NONE */
 } KSLLOOK;
-/* A text colour of CLR_DEFAULT (the default for crSelText, crHotText and crDisabledText): the
+/* A text colour of KSLCLR_DEFAULT (the default for crSelText, crHotText and crDisabledText): the
  * rows' text colour where it stands out on that state's fill (a contrast of 4.5:1, or the system's
  * own selected rows' where that is less), else black or white. */
 

@@ -85,6 +85,14 @@ struct Library {
   FARPROC Export(const char* name) const { return ::GetProcAddress(hModule, name); }
 };
 
+// A look of this library's size, asking for or setting the fields `mask` names, all else zero.
+inline KSLLOOK LookOf(UINT mask) {
+  KSLLOOK look = {};
+  look.cbSize = sizeof look;
+  look.fMask = mask;
+  return look;
+}
+
 // The library loaded once for the whole test program.
 Library& Lib();
 
