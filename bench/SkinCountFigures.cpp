@@ -6,6 +6,7 @@
 #include "bench/Figures.h"
 #include "bench/Measure.h"
 #include "bench/Scenes.h"
+#include "tests/GdiCounter.h"
 
 namespace bench {
 
@@ -101,6 +102,67 @@ Figure MemoryOfASkin(Crowd& crowd) {
   return figure;
 }
 
+// What 100 skins cost with one look (the same picture file, a translucent selection and a hover
+// look) and with a look each (100 picture files): the GDI objects the library holds and the memory
+// (heap and committed) the process takes, per skin.
+struct LookCost {
+  double gdiPerSkin = 0;
+  double kbPerSkin = 0;
+};
+
+LookCost CostOfLooks(Crowd& crowd, bool oneLook) {
+  constexpr int kSkins = 100;
+  std::vector<std::wstring> pictures;
+  for (int i = 0; i < kSkins; ++i) {
+    const std::string path = host::WriteCoordinateBitmap(
+        "bench_look_" + std::to_string(oneLook ? 0 : i) + ".bmp", 128, 128, oneLook ? 0 : i);
+    pictures.emplace_back(path.begin(), path.end());
+  }
+  crowd.SkinFrom(0, false);
+  host::GdiCount& gdi = host::CountLibraryGdi(host::Lib().hModule);
+  const long gdiBefore = gdi.created - gdi.deleted;
+  const double memoryBefore = HeapBytesInUse() + CommittedBytes();
+  for (int i = 0; i < kSkins; ++i) {
+    crowd.skins[i] = host::Lib().SkinAttach(crowd.lists[i]);
+    KSLLOOK look = host::LookOf(KSLLOOK_BKIMAGE | KSLLOOK_SELECTION | KSLLOOK_HOT);
+    look.pszBkImage = pictures[i].c_str();
+    look.crSelBk = RGB(0, 90, 200), look.bSelAlpha = 128, look.crSelText = KSLCLR_DEFAULT;
+    look.crHotBk = RGB(250, 200, 0), look.bHotAlpha = 96, look.crHotText = KSLCLR_DEFAULT;
+    Require(crowd.skins[i] != nullptr && host::Lib().SkinSetLook(crowd.skins[i], &look),
+            "looks of 100 skins: a skin or its look was refused");
+  }
+  CatchUp(crowd.top.hWnd());
+  LookCost cost;
+  cost.gdiPerSkin = static_cast<double>(gdi.created - gdi.deleted - gdiBefore) / kSkins;
+  cost.kbPerSkin = (HeapBytesInUse() + CommittedBytes() - memoryBefore) / kSkins / 1024;
+  crowd.SkinFrom(0, false);
+  return cost;
+}
+
+std::vector<Figure> LookFigures(Crowd& crowd) {
+  Progress("100 skins with one look, and with a look each");
+  const LookCost one = CostOfLooks(crowd, true);
+  const LookCost many = CostOfLooks(crowd, false);
+  Figure gdi;
+  gdi.name = "gdi_per_skin_one_look";
+  gdi.title = "GDI objects per skin, 100 skins with one look, vs the goal of 3";
+  gdi.hooked = one.gdiPerSkin;
+  gdi.anchor = 3;
+  gdi.ratio = gdi.hooked / gdi.anchor;
+  gdi.target = 1;
+  gdi.reps = 1;
+  gdi.details = {{"gdi_per_skin_a_look_each", many.gdiPerSkin}};
+  Figure memory;
+  memory.name = "memory_per_skin_one_look";
+  memory.title = "memory per skin, 100 skins with one look, vs with a look each";
+  memory.unit = "KB";
+  memory.hooked = one.kbPerSkin;
+  memory.anchor = many.kbPerSkin;
+  memory.ratio = memory.hooked / memory.anchor;
+  memory.reps = 1;
+  return {gdi, memory};
+}
+
 }  // namespace
 
 std::vector<Figure> SkinCountFigures() {
@@ -108,6 +170,7 @@ std::vector<Figure> SkinCountFigures() {
   CatchUp(crowd.top.hWnd());
   std::vector<Figure> figures = {MessageAmongSkins(crowd)};
   figures.push_back(MemoryOfASkin(crowd));
+  for (const Figure& figure : LookFigures(crowd)) figures.push_back(figure);
   return figures;
 }
 

@@ -367,6 +367,41 @@ extern "C" BOOL __stdcall kslSkinSetFgColor(HKSLSKIN hSkin, COLORREF crColor) {
   return TRUE;
 }
 
+namespace {
+
+// A look the host may hand over: of the size this library knows, with no mask bits it does not.
+bool IsLookWellFormed(const KSLLOOK* pLook) {
+  return pLook != nullptr && pLook->cbSize == sizeof(KSLLOOK) && !(pLook->fMask & ~KSLLOOK_ALL);
+}
+
+}  // namespace
+
+extern "C" BOOL __stdcall kslSkinSetLook(HKSLSKIN hSkin, const KSLLOOK* pLook) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  CHandleSkin* skin = SkinOfHandle(hSkin);
+  if (skin == nullptr) return FALSE;
+  const bool focusKnown = !(pLook != nullptr && (pLook->fMask & KSLLOOK_FOCUS)) ||
+                          (pLook->nFocusStyle >= KSLFOCUS_DOTTED &&
+                           pLook->nFocusStyle <= KSLFOCUS_NONE);
+  if (!IsLookWellFormed(pLook) || !focusKnown) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return skin->m_wndList.SetLook(*pLook);
+}
+
+extern "C" BOOL __stdcall kslSkinGetLook(HKSLSKIN hSkin, KSLLOOK* pLook) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  CHandleSkin* skin = SkinOfHandle(hSkin);
+  if (skin == nullptr) return FALSE;
+  if (!IsLookWellFormed(pLook)) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  skin->m_wndList.GetLook(pLook);
+  return TRUE;
+}
+
 extern "C" int __stdcall kslCreateHook(HWND hReference, HWND hSource) {
   // Another thread's overlay, or its switch under way, is not this thread's to touch.
   if (!ServesThisThread(true)) return 0;

@@ -276,6 +276,25 @@ void HostWindow::SetQueueSkin(bool on) {
   ShowStatus("kslSkinAttach: the queue skinned too, with a look of its own (forest.bmp)");
 }
 
+void HostWindow::UseQueueLook() {
+  if (m_hQueueSkin == nullptr) return;
+  // The fields the mask names change, all in one call and one repaint; the picture stays.
+  KSLLOOK look = {};
+  look.cbSize = sizeof look;
+  look.fMask = KSLLOOK_SELECTION | KSLLOOK_HOT | KSLLOOK_FOCUS;
+  look.crSelBk = RGB(0xFF, 0xB8, 0x30);
+  look.bSelAlpha = 120;  // the forest shows through the selection
+  look.crSelText = KSLCLR_DEFAULT;
+  look.crHotBk = RGB(0xFF, 0xFF, 0xFF);
+  look.bHotAlpha = 64;   // the row under the pointer lights up
+  look.crHotText = KSLCLR_DEFAULT;
+  look.nFocusStyle = KSLFOCUS_SOLID;
+  if (kslSkinSetLook(m_hQueueSkin, &look))
+    ShowStatus("kslSkinSetLook: the queue's selection lets the picture through, its rows light up");
+  else
+    ShowStatus("kslSkinSetLook refused: error " + std::to_string(::GetLastError()));
+}
+
 void HostWindow::SetSkin(bool on) {
   if (on == m_bSkinned) return;
   // One call switches the skin on and the next switches it off; the arguments of the second are

@@ -40,6 +40,8 @@ class HostWindow {
   // The second list, the queue of what plays next, gets a skin of its own through the handle API,
   // with a look of its own, beside the first list's.
   void SetQueueSkin(bool on);
+  // The queue's skin gets a look in one call: a translucent selection and a hover look.
+  void UseQueueLook();
   void UsePicture(const std::string& path);
   void UseBackgroundColour(COLORREF colour);
   void UseTextColour(COLORREF colour);

@@ -45,6 +45,17 @@ POINT RowOnScreen(const HostWindow& host, int row, HWND hList = nullptr) {
   return at;
 }
 
+// Moves the pointer to `at` as the user would, and lets it rest there.
+void RestAt(POINT at) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = at.x * 65536 / ::GetSystemMetrics(SM_CXSCREEN) + 1;
+  input.mi.dy = at.y * 65536 / ::GetSystemMetrics(SM_CYSCREEN) + 1;
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  ::SendInput(1, &input, sizeof(input));
+  Settle(100);
+}
+
 // Clicks `times` times in quick succession. A click within the double-click time of the one before
 // would be taken as its second half, so each new gesture waits that long first.
 void ClickAt(POINT at, DWORD down, DWORD up, int times = 1) {
@@ -134,6 +145,14 @@ int RunTour(HostWindow& host, const std::string& folder) {
       {"queue-row-clicked", "click row 3 on the queue's skin", "Queue: LBN_SELCHANGE, row 3",
        [&] {
          ClickAt(RowOnScreen(host, 2, host.queue()), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+       }},
+      {"queue-look",
+       "give the queue's skin a look: a translucent selection and a hover look; rest the pointer "
+       "on row 6",
+       "kslSkinSetLook",
+       [&] {
+         host.UseQueueLook();
+         RestAt(RowOnScreen(host, 5, host.queue()));
        }},
       {"icon-view", "press \"Icon view\": the host draws its rows itself", "View:",
        [&] { host.UseIconView(); }},

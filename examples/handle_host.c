@@ -1,5 +1,7 @@
 /* A host with three lists in one window, each skinned through the handle API with a look of its
- * own, given back one by one. Prints each step; exits with 0 when every step went as expected. */
+ * own, then all three with one look set once (a translucent selection and a hover look, whose
+ * tiles the three skins share), given back one by one. Prints each step; exits with 0 when every
+ * step went as expected. */
 #include <stdio.h>
 #include <windows.h>
 
@@ -81,6 +83,40 @@ int main(void) {
     /* The bottom of each skin, below its rows, shows its own colour. */
     Expect(GetPixel(dc, 20, 200) == looks[k], "each skin shows its own look");
     ReleaseDC(seen, dc);
+  }
+  {
+    /* One look, filled in once, for all three: a coloured tile, the selection laid over it at
+     * half strength, the row under the pointer lit, a solid focus line. */
+    KSLLOOK look, read;
+    ZeroMemory(&look, sizeof look);
+    look.cbSize = sizeof look;
+    look.fMask = KSLLOOK_BKCOLOR | KSLLOOK_TEXT | KSLLOOK_SELECTION | KSLLOOK_HOT | KSLLOOK_FOCUS;
+    look.crBk = RGB(0x20, 0x28, 0x40);
+    look.crText = RGB(0xF0, 0xF0, 0xF0);
+    look.crSelBk = RGB(0xFF, 0xB0, 0x30);
+    look.bSelAlpha = 128;
+    look.crSelText = KSLCLR_DEFAULT;
+    look.crHotBk = RGB(0xFF, 0xFF, 0xFF);
+    look.bHotAlpha = 48;
+    look.crHotText = KSLCLR_DEFAULT;
+    look.nFocusStyle = KSLFOCUS_SOLID;
+    for (k = 0; k < 3; ++k) Expect(kslSkinSetLook(skins[k], &look), "kslSkinSetLook: one look");
+    ZeroMemory(&read, sizeof read);
+    read.cbSize = sizeof read;
+    read.fMask = KSLLOOK_ALL;
+    Expect(kslSkinGetLook(skins[1], &read) && read.bSelAlpha == 128 && read.crBk == look.crBk,
+           "kslSkinGetLook reads the look back");
+    look.fMask = KSLLOOK_FOCUS;
+    look.nFocusStyle = 7;
+    Expect(!kslSkinSetLook(skins[0], &look) && GetLastError() == ERROR_INVALID_PARAMETER,
+           "a look with an unknown focus style is refused with ERROR_INVALID_PARAMETER");
+    PumpMessages();
+    for (k = 0; k < 3; ++k) {
+      HWND seen = WindowAtListsMiddle(lists[k]);
+      HDC dc = GetDC(seen);
+      Expect(GetPixel(dc, 20, 200) == RGB(0x20, 0x28, 0x40), "each skin shows the one look");
+      ReleaseDC(seen, dc);
+    }
   }
   SendMessageA(lists[2], LB_SETCURSEL, 3, 0);
   Expect(SendMessageA(lists[2], LB_GETCURSEL, 0, 0) == 3, "the host still drives its own lists");

@@ -103,6 +103,67 @@ KSLHOOK_API BOOL __stdcall kslSkinSetBkImageW(HKSLSKIN hSkin, LPCWSTR path);
 KSLHOOK_API BOOL __stdcall kslSkinSetBkColor(HKSLSKIN hSkin, COLORREF color);
 KSLHOOK_API BOOL __stdcall kslSkinSetFgColor(HKSLSKIN hSkin, COLORREF color);
 
+/* A skin's look in one value: its picture, its text, and how selected rows, the row under the
+ * pointer, the focused row and a disabled list show. fMask names the fields set or asked for. */
+#define KSLLOOK_BKIMAGE   0x0001 /* pszBkImage */
+#define KSLLOOK_BKCOLOR   0x0002 /* crBk */
+#define KSLLOOK_TEXT      0x0004 /* crText */
+#define KSLLOOK_SELECTION 0x0008 /* crSelBk, bSelAlpha, crSelText */
+#define KSLLOOK_HOT       0x0010 /* crHotBk, bHotAlpha, crHotText */
+#define KSLLOOK_DISABLED  0x0020 /* crDisabledText, bDisabledAlpha */
+#define KSLLOOK_FOCUS     0x0040 /* nFocusStyle */
+#define KSLLOOK_ALL       0x007F
+
+/* Colours that are none: the values commctrl.h calls CLR_NONE and CLR_DEFAULT. */
+#define KSLCLR_NONE    ((COLORREF)0xFFFFFFFF)
+#define KSLCLR_DEFAULT ((COLORREF)0xFF000000)
+
+#define KSLFOCUS_DOTTED 0 /* the system's dotted focus rectangle (the default) */
+#define KSLFOCUS_SOLID  1 /* a one-pixel line in the row's text colour */
+#define KSLFOCUS_NONE   2 /* none */
+
+typedef struct KSLLOOK {
+  UINT cbSize;         /* sizeof(KSLLOOK) */
+  UINT fMask;          /* KSLLOOK_* bits: the fields set or asked for */
+  /* The picture, as kslSkinSetBkImageW takes it; NULL: the library's own tile. Read back, the
+   * skin's own copy of the path (valid until its look changes), or NULL for the library's tile or
+   * a colour. */
+  LPCWSTR pszBkImage;
+  /* The tile painted in one colour, replacing the picture; KSLCLR_NONE: no colour (with
+   * KSLLOOK_BKIMAGE too, a picture given wins). Read back, KSLCLR_NONE unless the tile is a colour. */
+  COLORREF crBk;
+  COLORREF crText;     /* the rows' text, used as given */
+  /* Selected rows: crSelBk laid over the picture at bSelAlpha (0 shows the picture as it is, 255
+   * hides it), text in crSelText. Default: RGB(0, 0, 0x88) at 255. */
+  COLORREF crSelBk;
+  BYTE bSelAlpha;
+  COLORREF crSelText;
+  /* The row under the pointer: crHotBk over the picture at bHotAlpha, text in crHotText;
+   * bHotAlpha 0 (the default): no hover look. */
+  COLORREF crHotBk;
+  BYTE bHotAlpha;
+  COLORREF crHotText;
+  /* A disabled list: text in crDisabledText, its picture at bDisabledAlpha over the list's own
+   * background (255, the default: as an enabled list's). */
+  COLORREF crDisabledText;
+  BYTE bDisabledAlpha;
+  int nFocusStyle;     /* KSLFOCUS_DOTTED, KSLFOCUS_SOLID or KSLFOCUS_NONE */
+} KSLLOOK;
+/* A text colour of KSLCLR_DEFAULT (the default for crSelText, crHotText and crDisabledText): the
+ * rows' text colour where it stands out on that state's fill (a contrast of 4.5:1, or the system's
+ * own selected rows' where that is less), else black or white. */
+
+/* Sets the fields of pLook that its mask names, all of them or none, and repaints once. FALSE,
+ * with nothing changed, and GetLastError(): ERROR_INVALID_PARAMETER (a null look, a cbSize other
+ * than sizeof(KSLLOOK), mask bits beyond KSLLOOK_ALL, an unknown focus style), the picture's errors
+ * as kslSkinSetBkImageW, ERROR_NOT_ENOUGH_MEMORY where a tile cannot be made, and the handle and
+ * thread errors as kslSkinDetach. Skins given the same look (the same picture file, unchanged, at
+ * the same DPI over the same background) share one decoded picture and its tiles. */
+KSLHOOK_API BOOL __stdcall kslSkinSetLook(HKSLSKIN hSkin, const KSLLOOK* pLook);
+/* Fills the fields of pLook that its mask names with the skin's look. FALSE with the errors above
+ * (no picture's). */
+KSLHOOK_API BOOL __stdcall kslSkinGetLook(HKSLSKIN hSkin, KSLLOOK* pLook);
+
 #ifdef __cplusplus
 }
 #endif

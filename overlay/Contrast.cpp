@@ -42,22 +42,3 @@ COLORREF BlackOrWhiteOn(double backgroundLuminance) {
              ? RGB(255, 255, 255)
              : RGB(0, 0, 0);
 }
-
-double MeanLuminance(HDC hDC, int width, int height) {
-  if (width <= 0 || height <= 0) return 0.0;
-  // The picture shrunk to a few points in one copy: enough to tell dark from light, and one call
-  // instead of one per point.
-  constexpr int kSide = 16;
-  CDibCanvas points;
-  const HDC small = points.Prepare(kSide, kSide);
-  if (small == nullptr) return 0.0;
-  ::SetStretchBltMode(small, COLORONCOLOR);
-  if (!::StretchBlt(small, 0, 0, kSide, kSide, hDC, 0, 0, width, height, SRCCOPY)) return 0.0;
-  ::GdiFlush();
-  double sum = 0;
-  for (int i = 0; i < kSide * kSide; ++i) {
-    const RGBQUAD& point = points.Pixels()[i];
-    sum += RelativeLuminance(RGB(point.rgbRed, point.rgbGreen, point.rgbBlue));
-  }
-  return sum / (kSide * kSide);
-}

@@ -9,6 +9,3 @@ double ContrastRatio(double luminanceA, double luminanceB);
 double ContrastRatio(COLORREF a, COLORREF b);
 // Black or white, whichever stands out more against a background of the given luminance.
 COLORREF BlackOrWhiteOn(double backgroundLuminance);
-// The mean luminance of what hDC shows in (0, 0, width, height), from a grid of samples; 0 when
-// it cannot be read.
-double MeanLuminance(HDC hDC, int width, int height);

@@ -1,9 +1,9 @@
 #include "overlay/SkinListBox.h"
 
 #include "bridge/SourceLink.h"
+#include "include/kslHook.h"
 #include "overlay/Contrast.h"
 #include "overlay/Tile.h"
-#include "res/resource.h"
 
 namespace {
 // Sent where the system gives windows DPIs of their own (Windows 8.1 and 10 on): to a top-level
@@ -16,21 +16,18 @@ BEGIN_MESSAGE_MAP(CSkinListBox, CListBox)
   ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
+// The look of a new skin is the classic one: a dark blue selection bar over the picture, the
+// system's dotted focus rectangle, no hover look, a disabled list as an enabled one.
 CSkinListBox::CSkinListBox()
-    : m_crText(RGB(0, 0, 0)), m_crSelect(RGB(0x00, 0x00, 0x88)),
+    : m_look{RGB(0, 0, 0),      RGB(0x00, 0x00, 0x88), CLR_DEFAULT, RGB(0x00, 0x00, 0x88),
+             CLR_DEFAULT,       CLR_DEFAULT,           255,         0,
+             255,               KSLFOCUS_DOTTED},
       m_crHostBack(::GetSysColor(COLOR_WINDOW)) {
-  m_bmpBack.LoadBitmap(IDB_BACKGROUND);
-  // Kept to be scaled for the window's DPI, once there is a window.
-  m_bmpPicture.Attach(PictureOfBitmap(m_bmpBack));
-  // The canvas holds the tile from the start, so that setters called before the first paint take
-  // effect; a memory DC of the screen's kind is one of the list's kind.
-  if (m_dcMem.CreateCompatibleDC(nullptr)) m_dcMem.SelectObject(&m_bmpBack);
-  if (m_bmpBack.GetSafeHandle() != nullptr)
-    MakeTileBrush(m_bmpBack, &m_brTile, &m_nBrushHeight);
+  // The tile is there from the start, so that setters called before the first paint take effect;
+  // it is made for the window's DPI once there is a window.
+  MakeLookTiles(DefaultTile(96), m_look, &m_tiles);
 }
 
-// The members end in reverse order of declaration: the brush, then the canvas while the tile is
-// still selected into it, then the tile.
 CSkinListBox::~CSkinListBox() = default;
 
 namespace {
@@ -76,6 +73,7 @@ LRESULT CSkinListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     // worth into a reader's room for a character.
     if (message == LB_GETTEXT || message == LB_GETTEXTLEN) return LB_ERR;
   }
+  TrackPointer(message, wParam, lParam);
   if (m_pLink != nullptr && m_pLink->IsHooked() && HandBack(message, wParam, lParam, &result))
     return result;
   if (message == WM_PAINT && m_pLink != nullptr) {
@@ -171,82 +169,21 @@ bool CSkinListBox::HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
   }
 }
 
-bool CSkinListBox::MakeTileBrush(HBITMAP hTile, CBrush* pBrush, int* pHeight) const {
-  // Painting fills with the tile as a brush: one fill a rectangle, whatever the tile's size.
-  BITMAP tile = {};
-  if (m_dcMem.GetSafeHdc() == nullptr || !::GetObjectA(hTile, sizeof tile, &tile)) return false;
-  const int W = tile.bmWidth;
-  const int H = tile.bmHeight < 0 ? -tile.bmHeight : tile.bmHeight;
-  CBrush narrow;
-  if (!narrow.Attach(::CreatePatternBrush(hTile))) return false;
-  // A brush is filled in by its cells, so a tiny tile would cost a fill for every few pixels: it
-  // is widened once, the same picture repeated, to a size that costs no more than a usual tile.
-  // Where that cannot be made, the tile's own brush does.
-  constexpr int kCheapSide = 64;
-  const int wide = W * ((kCheapSide + W - 1) / W);
-  const int high = H * ((kCheapSide + H - 1) / H);
-  CBitmap widened;
-  CDC canvas;
-  if ((wide != W || high != H) &&
-      widened.Attach(::CreateCompatibleBitmap(m_dcMem, wide, high)) &&
-      canvas.CreateCompatibleDC(const_cast<CDC*>(&m_dcMem))) {
-    const HGDIOBJ previous = canvas.SelectObject(&widened);
-    const RECT all = {0, 0, wide, high};
-    canvas.FillRect(&all, &narrow);
-    ::SelectObject(canvas, previous);
-    if (pBrush->Attach(::CreatePatternBrush(widened))) {
-      *pHeight = high;
-      return true;
-    }
-  }
-  pBrush->Attach(narrow.Detach());
-  *pHeight = H;
-  return true;
-}
-
 void CSkinListBox::ReleaseTile() {
   m_hostRow.Release();
   m_skinRow.Release();
-  m_brTile.DeleteObject();
-  m_dcMem.DeleteDC();
-  m_bmpBack.DeleteObject();
-  m_bmpPicture.DeleteObject();
-}
-
-bool CSkinListBox::ShowTile(HBITMAP hTile) {
-  // Nothing changes until everything the new tile needs is there: its brush first.
-  CBitmap tile;
-  tile.Attach(hTile);
-  CBrush brush;
-  int brushHeight = 0;
-  if (!MakeTileBrush(hTile, &brush, &brushHeight)) {
-    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
-  }
-  // The canvas holds the current tile selected: the new one goes in before the old one is deleted
-  // (at the end of this scope, with the old brush).
-  if (m_dcMem.SelectObject(&tile) == nullptr) {
-    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
-  }
-  CBitmap previous;
-  previous.Attach(m_bmpBack.Detach());
-  m_bmpBack.Attach(tile.Detach());
-  CBrush previousBrush;
-  previousBrush.Attach(m_brTile.Detach());
-  m_brTile.Attach(brush.Detach());
-  m_nBrushHeight = brushHeight;
-  FollowTile();
-  return true;
+  LookTiles none;
+  m_tiles.Swap(none);
 }
 
 void CSkinListBox::FitTileToDpi() {
   const UINT dpi = WindowDpi(m_hWnd);
-  if (m_bmpPicture.GetSafeHandle() == nullptr || dpi == m_nTileDpi) return;
-  // Without the memory for a new tile, the list keeps the one it has.
-  if (HBITMAP hTile = MakeTile(m_bmpPicture, m_bTransparent, m_crHostBack, dpi)) {
-    if (ShowTile(hTile)) m_nTileDpi = dpi;
-  }
+  if (!m_tiles.base || dpi == m_nTileDpi || !m_tiles.base->Scales()) return;
+  // Without the memory for new tiles, the list keeps the ones it has.
+  LookTiles fitted;
+  if (!MakeLookTiles(RefittedTile(m_tiles.base.Get(), dpi, m_crHostBack), m_look, &fitted)) return;
+  m_tiles.Swap(fitted);
+  m_nTileDpi = dpi;
 }
 
 void CSkinListBox::TakeColoursOf(HWND hSource) {
@@ -263,23 +200,95 @@ void CSkinListBox::TakeColoursOf(HWND hSource) {
                          hostBrush.lbStyle == BS_SOLID
                      ? hostBrush.lbColor
                      : ::GetSysColor(COLOR_WINDOW);
-  m_crText = ::GetTextColor(dcSource);
-  m_bTextByContrast = m_crText == ::GetSysColor(COLOR_WINDOWTEXT);
+  m_look.crText = ::GetTextColor(dcSource);
+  m_bTextByContrast = m_look.crText == ::GetSysColor(COLOR_WINDOWTEXT);
   FollowTile();
 }
 
 void CSkinListBox::FollowTile() {
-  if (!m_bTextByContrast || m_hWnd == nullptr) return;
-  BITMAP tile = {};
-  if (m_dcMem.GetSafeHdc() == nullptr || !m_bmpBack.GetBitmap(&tile)) return;
-  m_crText = BlackOrWhiteOn(MeanLuminance(m_dcMem, tile.bmWidth, tile.bmHeight));
+  if (!m_bTextByContrast || m_hWnd == nullptr || !m_tiles.base) return;
+  m_look.crText = BlackOrWhiteOn(m_tiles.base->Luminance());
 }
 
-COLORREF CSkinListBox::SelectedTextColour() const {
+COLORREF CSkinListBox::TextColourOn(const CSharedTile* fill, COLORREF chosen) const {
+  if (chosen != CLR_DEFAULT) return chosen;
+  if (fill == nullptr) return m_look.crText;
   // As readable as the guidelines ask, or as the system's own selected rows, where those are less.
   const double systemContrast =
       ContrastRatio(::GetSysColor(COLOR_HIGHLIGHTTEXT), ::GetSysColor(COLOR_HIGHLIGHT));
   const double needed = systemContrast < 4.5 ? systemContrast : 4.5;
-  if (ContrastRatio(m_crText, m_crSelect) >= needed) return m_crText;
-  return BlackOrWhiteOn(RelativeLuminance(m_crSelect));
+  if (ContrastRatio(RelativeLuminance(m_look.crText), fill->Luminance()) >= needed)
+    return m_look.crText;
+  return BlackOrWhiteOn(fill->Luminance());
+}
+
+int CSkinListBox::RowAt(POINT pt) const {
+  RECT client = {};
+  ::GetClientRect(m_hWnd, &client);
+  if (!::PtInRect(&client, pt)) return -1;
+  // The rows shown, one by one (LB_ITEMFROMPOINT names rows in 16 bits only).
+  const int count = GetCount();
+  for (int row = static_cast<int>(OwnProc(LB_GETTOPINDEX)); row >= 0 && row < count; ++row) {
+    const RECT rc = RowRect(row);
+    if (rc.top >= client.bottom) break;
+    if (::PtInRect(&rc, pt)) return row;
+  }
+  return -1;
+}
+
+void CSkinListBox::LightRow(int row) {
+  if (row == m_nHotRow) return;
+  // Only the two rows that change are drawn again, without their background erased.
+  const int changed[2] = {m_nHotRow, row};
+  for (int i = 0; i < 2; ++i) {
+    if (changed[i] < 0) continue;
+    const RECT rc = RowRect(changed[i]);
+    ::InvalidateRect(m_hWnd, &rc, FALSE);
+  }
+  m_nHotRow = row;
+}
+
+void CSkinListBox::TrackPointer(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (m_hWnd == nullptr) return;
+  switch (message) {
+    case WM_MOUSEMOVE: {
+      // No hover look, or a button held down for a drag: no row is lit.
+      constexpr WPARAM kButtons = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON;
+      if (!m_tiles.hot || (wParam & kButtons)) {
+        LightRow(-1);
+        return;
+      }
+      if (!m_bTrackingLeave) {
+        TRACKMOUSEEVENT leave = {sizeof leave, TME_LEAVE, m_hWnd, 0};
+        m_bTrackingLeave = ::TrackMouseEvent(&leave) != FALSE;
+      }
+      const POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      LightRow(RowAt(pt));
+      return;
+    }
+    case WM_MOUSELEAVE:
+      m_bTrackingLeave = false;
+      LightRow(-1);
+      return;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_CANCELMODE:
+    case WM_ENABLE:
+      LightRow(-1);
+      return;
+    case WM_PAINT:
+      // The list scrolled, or its rows changed, under a pointer that stayed where it was: the row
+      // now under it is lit instead.
+      if (m_nHotRow >= 0) {
+        POINT pt = {};
+        ::GetCursorPos(&pt);
+        const bool over = ::WindowFromPoint(pt) == m_hWnd;
+        ::ScreenToClient(m_hWnd, &pt);
+        LightRow(over ? RowAt(pt) : -1);
+      }
+      return;
+    default:
+      return;
+  }
 }

@@ -3,8 +3,11 @@
 // picture, follows the host's list through the link and hands the user's input back to it.
 #pragma once
 #include "framework/Framework.h"
+#include "framework/PlainArray.h"
+#include "overlay/SharedTile.h"
 
 class CSourceLink;
+struct KSLLOOK;
 
 
 class CSkinListBox : public CListBox {
@@ -18,15 +21,22 @@ class CSkinListBox : public CListBox {
   void TakeColoursOf(HWND hSource);
   // The link that the user's input is handed back through.
   void SetLink(CSourceLink* pLink) { m_pLink = pLink; }
-  // Deletes the canvas, then the tile: the window they were for has gone.
+  // Lets go of the tiles: the window they were for has gone.
   void ReleaseTile();
-  // Makes the tile anew from its picture when the window's DPI is not the one it was made for.
+  // Makes the tiles anew from the picture when the window's DPI is not the one they were made for.
   void FitTileToDpi();
 
   // Paints the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
   void PaintBackground(CDC* pDC, const RECT* lpRect);
   void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
 
+  // Sets the fields of the look that its mask names, all of them or none: FALSE, with the last
+  // error set and nothing changed, when the picture or a tile for a row's state cannot be had. The
+  // fields are taken as they are (the caller checked them); repainted once.
+  BOOL SetLook(const KSLLOOK& look);
+  // Fills the fields of the look that its mask names; the picture's path is the list's own copy.
+  void GetLook(KSLLOOK* pLook) const;
+  // The classic setters, each one field of the look.
   // Takes the picture in a BMP, PNG, JPEG or GIF file as the tile: composed over the host's
   // background where it is transparent, scaled to the window's DPI. FALSE, with nothing changed
   // and the last error set (see LoadPictureFile), when the file gives no picture.
@@ -39,17 +49,6 @@ class CSkinListBox : public CListBox {
   // Sets the item text colour, used as given; returns it.
   COLORREF SetFgColor(COLORREF crColor);
 
-  CBitmap m_bmpBack;          // the tile
-  CBitmap m_bmpPicture;       // what the tile is made of, kept for another DPI; none for a colour
-  bool m_bTransparent = false;  // the picture has pixels less than opaque
-  UINT m_nTileDpi = 96;       // the DPI the tile was made for
-  CDC m_dcMem;                // a memory DC with the tile selected, to paint and read the tile
-  CBrush m_brTile;            // the tile as a pattern brush, made anew whenever the tile changes
-  int m_nBrushHeight = 0;     // the height of the picture in m_brTile: the tile's, or a multiple
-  COLORREF m_crText;          // item text colour
-  COLORREF m_crSelect;        // selection fill
-  COLORREF m_crHostBack;      // the background the host paints its list's rows on
-
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   BOOL OnEraseBkgnd(CDC* pDC);
@@ -57,25 +56,58 @@ class CSkinListBox : public CListBox {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // The look's colours and styles; the picture is in the tiles. CLR_DEFAULT as a state's text
+  // colour: the row's text colour where it is readable on that state's fill, else black or white.
+  struct Look {
+    COLORREF crText;
+    COLORREF crSelBk, crSelText, crHotBk, crHotText, crDisabledText;
+    BYTE bSelAlpha, bHotAlpha, bDisabledAlpha;
+    int nFocusStyle;
+  };
+  // What the rows are filled with: the picture's tile, and its tints for selected, hot and
+  // disabled rows (none for a state that shows the picture as it is).
+  struct LookTiles {
+    CTileHold base, selection, hot, disabled;
+    void Swap(LookTiles& other) {
+      base.Swap(other.base), selection.Swap(other.selection), hot.Swap(other.hot);
+      disabled.Swap(other.disabled);
+    }
+  };
+
   CSourceLink* m_pLink = nullptr;
+  Look m_look;
   bool m_bTextByContrast = false;  // the host chose no text colour: black or white by the tile
+  LookTiles m_tiles;
+  CPlainArray<wchar_t> m_picturePath;  // the picture's path as the host gave it; empty for none
+  UINT m_nTileDpi = 96;                // the DPI the tiles were made for
+  COLORREF m_crHostBack;               // the background the host paints its list's rows on
+  int m_nHotRow = -1;                  // the row under the pointer, lit; -1 for none
+  bool m_bTrackingLeave = false;       // the system tells the list when the pointer leaves
 
   // Input the host's list decides about goes there; TRUE with *pResult set when it went.
   bool HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
-  // The brush painting fills with for hTile, and the height of the picture in it; false when none
-  // can be made.
-  bool MakeTileBrush(HBITMAP hTile, CBrush* pBrush, int* pHeight) const;
   // Row `row`'s rectangle in the client area, above or below what shows as well.
   RECT RowRect(int row) const;
-  // hTile (given to the list) becomes the tile, in the canvas, and the brush and text colour follow
-  // it. FALSE, with ERROR_NOT_ENOUGH_MEMORY and the old tile kept, when its brush cannot be made.
-  bool ShowTile(HBITMAP hTile);
-  // Fills rc (client coordinates) with the tile's grid, whose row 0 starts at itemZeroTop.
-  void FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop);
+  // The look's tints of `base` into *pTiles, which takes over the hold on base; false, with the
+  // last error, when one cannot be made.
+  bool MakeLookTiles(CSharedTile* base, const Look& look, LookTiles* pTiles) const;
+  // SetLook, where a null picture path means the default tile unless it is refused as a path.
+  BOOL ApplyLook(const KSLLOOK& look, bool bNullPathIsDefault);
+  // Fills rc (client coordinates) with a tile's grid, whose row 0 starts at itemZeroTop: the
+  // picture's, or the disabled one on a disabled list, unless `tile` is given.
+  void FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop, const CSharedTile* tile = nullptr);
   // After a new tile: the text colour chosen by contrast follows the tile.
   void FollowTile();
-  // The text colour of a selected row: the text colour where it is readable on the selection fill.
-  COLORREF SelectedTextColour() const;
+  // The text colour on a state's fill: `chosen` unless it is CLR_DEFAULT, else the row's text
+  // colour where it is readable there, else black or white.
+  COLORREF TextColourOn(const CSharedTile* fill, COLORREF chosen) const;
+  // The row under the pointer becomes `row` (-1: none): the two rows that change are repainted.
+  void LightRow(int row);
+  // The row at a client point of the list; -1 where there is none.
+  int RowAt(POINT pt) const;
+  // Hover follows the pointer: on a move, as the pointer leaves, and when the list scrolls under a
+  // still pointer (checked as it paints).
+  void TrackPointer(UINT message, WPARAM wParam, LPARAM lParam);
   // Invalidates, erases and repaints the whole list before returning.
   void RepaintNow();
   void DrawText(CDC* pDC, const RECT& rcItem, UINT itemID);

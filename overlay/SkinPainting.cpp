@@ -8,6 +8,7 @@
 
 #include "bridge/SourceLink.h"
 #include "framework/PlainArray.h"
+#include "include/kslHook.h"
 #include "overlay/Contrast.h"
 
 void CSkinListBox::PaintBackground(CDC* pDC, const RECT* lpRect) {
@@ -21,14 +22,19 @@ RECT CSkinListBox::RowRect(int row) const {
   return rc;
 }
 
-void CSkinListBox::FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop) {
+void CSkinListBox::FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop,
+                                const CSharedTile* tile) {
+  if (tile == nullptr) {
+    tile = m_tiles.disabled && !::IsWindowEnabled(m_hWnd) ? m_tiles.disabled.Get() : m_tiles.base.Get();
+    if (tile == nullptr) return;
+  }
   // The tile's grid starts at item 0's top edge, wherever the list has scrolled to: the brush's
   // origin moves with it, within one tile's height.
-  const int H = m_nBrushHeight;
-  if (m_brTile.GetSafeHandle() == nullptr || H <= 0) return;
+  const int H = tile->BrushHeight();
+  if (H <= 0) return;
   POINT previous = {};
   ::SetBrushOrgEx(hDC, 0, ((itemZeroTop % H) + H) % H, &previous);
-  ::FillRect(hDC, &rc, m_brTile);
+  ::FillRect(hDC, &rc, tile->Brush());
   ::SetBrushOrgEx(hDC, previous.x, previous.y, nullptr);
 }
 
@@ -49,19 +55,34 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     ::InvalidateRect(m_hWnd, &rcItem, FALSE);
 
   const UINT row = lpDrawItemStruct->itemID;
-  PaintBackground(&dc, &rcItem);
   // Selection and focus come from the row's state whatever the window manager asked for, so a
-  // selected row keeps its highlight through scrolling and full repaints.
+  // selected row keeps its highlight through scrolling and full repaints. A selected row shows
+  // its selection, lit or not; the row under the pointer its hover look.
+  const bool enabled = ::IsWindowEnabled(m_hWnd) && !(state & ODS_DISABLED);
+  const CSharedTile* fill = nullptr;
+  COLORREF text = enabled ? m_look.crText : TextColourOn(m_tiles.disabled.Get(), m_look.crDisabledText);
   if (state & ODS_SELECTED) {
-    CBrush selection(m_crSelect);
-    dc.FillRect(&rcItem, &selection);
+    fill = m_tiles.selection.Get();
+    text = TextColourOn(fill, m_look.crSelText);
+  } else if (enabled && row != static_cast<UINT>(-1) && static_cast<int>(row) == m_nHotRow &&
+             m_tiles.hot) {
+    fill = m_tiles.hot.Get();
+    text = TextColourOn(fill, m_look.crHotText);
   }
-  if (state & ODS_FOCUS) dc.DrawFocusRect(&rcItem);
+  FillWithTile(dc, rcItem, RowRect(0).top, fill);
+  if (state & ODS_FOCUS) {
+    if (m_look.nFocusStyle == KSLFOCUS_DOTTED) {
+      dc.DrawFocusRect(&rcItem);
+    } else if (m_look.nFocusStyle == KSLFOCUS_SOLID) {
+      CBrush line(text);
+      ::FrameRect(dc, &rcItem, line);
+    }
+  }
 
   // An empty list asks for its focus rectangle alone, with no row.
   if (row != static_cast<UINT>(-1)) {
     dc.SetBkMode(TRANSPARENT);
-    dc.SetTextColor((state & ODS_SELECTED) ? SelectedTextColour() : m_crText);
+    dc.SetTextColor(text);
     DrawText(&dc, rcItem, row);
   }
   dc.Detach();
@@ -182,7 +203,8 @@ void CSkinListBox::DrawHostRow(const DRAWITEMSTRUCT& item) {
   }
   FillWithTile(hSkin, row, RowRect(0).top - rcItem.top);
   if (selected) {
-    CBrush selection(m_crSelect);
+    // The host's selected rows keep the classic selection under them, whatever the skin's look.
+    CBrush selection(RGB(0x00, 0x00, 0x88));
     ::FillRect(hSkin, &row, selection);
   }
   // The host draws on its own background, on a picture of the row's size: whatever it draws past

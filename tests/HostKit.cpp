@@ -138,6 +138,8 @@ Library::Library() : hModule(::LoadLibraryA("kslHook.dll")) {
   Bind(hModule, SkinSetBkImageW, "kslSkinSetBkImageW");
   Bind(hModule, SkinSetBkColor, "kslSkinSetBkColor");
   Bind(hModule, SkinSetFgColor, "kslSkinSetFgColor");
+  Bind(hModule, SkinSetLook, "kslSkinSetLook");
+  Bind(hModule, SkinGetLook, "kslSkinGetLook");
 }
 
 Library::~Library() {

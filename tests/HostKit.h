@@ -2,6 +2,8 @@
 // pixels read back from the screen, and the library loaded as a host loads it.
 #pragma once
 #include <windows.h>
+// The library's types (the functions are bound from the loaded DLL, below).
+#include <kslHook.h>
 
 #include <functional>
 #include <memory>
@@ -78,8 +80,18 @@ struct Library {
   BOOL(WINAPI* SkinSetBkImageW)(Skin, LPCWSTR);
   BOOL(WINAPI* SkinSetBkColor)(Skin, COLORREF);
   BOOL(WINAPI* SkinSetFgColor)(Skin, COLORREF);
+  BOOL(WINAPI* SkinSetLook)(Skin, const KSLLOOK*);
+  BOOL(WINAPI* SkinGetLook)(Skin, KSLLOOK*);
   FARPROC Export(const char* name) const { return ::GetProcAddress(hModule, name); }
 };
+
+// A look of this library's size, asking for or setting the fields `mask` names, all else zero.
+inline KSLLOOK LookOf(UINT mask) {
+  KSLLOOK look = {};
+  look.cbSize = sizeof look;
+  look.fMask = mask;
+  return look;
+}
 
 // The library loaded once for the whole test program.
 Library& Lib();

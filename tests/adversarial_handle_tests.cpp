@@ -3,6 +3,7 @@
 // host's windows come back as they were, and nothing of the library's is left behind.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -569,15 +570,55 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
     EXPECT_EQ(Outcome(Lib().SkinSetBkImageW(bad, L"x.bmp")), Refused(ERROR_INVALID_HANDLE));
   }
   EXPECT_EQ(Outcome(Lib().SkinSetBkImageW(good, L"C:\\none.bmp")), Refused(ERROR_FILE_NOT_FOUND));
+  // Bad looks: each refused whole, the good fields beside the bad one taken neither.
+  KSLLOOK before = LookOf(KSLLOOK_ALL);
+  ASSERT_TRUE(Lib().SkinGetLook(good, &before));
+  const struct {
+    const char* what;
+    UINT size, mask;
+    int focus;
+    LPCWSTR picture;
+    DWORD error;
+  } badLooks[] = {{"a size of 0", 0, KSLLOOK_TEXT, 0, nullptr, ERROR_INVALID_PARAMETER},
+                  {"a size too large", sizeof(KSLLOOK) + 4, KSLLOOK_TEXT, 0, nullptr,
+                   ERROR_INVALID_PARAMETER},
+                  {"an unknown mask bit", sizeof(KSLLOOK), KSLLOOK_TEXT | 0x80, 0, nullptr,
+                   ERROR_INVALID_PARAMETER},
+                  {"focus style 3", sizeof(KSLLOOK), KSLLOOK_ALL, 3, nullptr, ERROR_INVALID_PARAMETER},
+                  {"focus style -1", sizeof(KSLLOOK), KSLLOOK_FOCUS | KSLLOOK_TEXT, -1, nullptr,
+                   ERROR_INVALID_PARAMETER},
+                  {"a missing picture", sizeof(KSLLOOK), KSLLOOK_ALL, 0, L"C:\\none.png",
+                   ERROR_FILE_NOT_FOUND},
+                  {"a folder as the picture", sizeof(KSLLOOK), KSLLOOK_ALL, 0, L"C:\\windows",
+                   ERROR_INVALID_DATA}};
+  for (const auto& bad : badLooks) {
+    KSLLOOK look = LookOf(bad.mask);
+    look.cbSize = bad.size, look.pszBkImage = bad.picture, look.nFocusStyle = bad.focus;
+    look.crBk = look.crText = look.crSelBk = RGB(9, 9, 9), look.bSelAlpha = 99;
+    EXPECT_EQ(Outcome(Lib().SkinSetLook(good, &look)), Refused(bad.error)) << bad.what;
+    KSLLOOK after = LookOf(KSLLOOK_ALL);
+    ASSERT_TRUE(Lib().SkinGetLook(good, &after));
+    EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0) << bad.what << ": the look changed";
+  }
+  KSLLOOK tooSmall = LookOf(KSLLOOK_TEXT);
+  tooSmall.cbSize -= 4;
+  EXPECT_EQ(Outcome(Lib().SkinGetLook(good, &tooSmall)), Refused(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(Outcome(Lib().SkinSetLook(good, nullptr)), Refused(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(Outcome(Lib().SkinGetLook(good, nullptr)), Refused(ERROR_INVALID_PARAMETER));
+  for (Skin bad : badHandles) {
+    EXPECT_EQ(Outcome(Lib().SkinSetLook(bad, &before)), Refused(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Outcome(Lib().SkinGetLook(bad, &before)), Refused(ERROR_INVALID_HANDLE));
+  }
   EXPECT_EQ(PixelAt(SkinMirror(twin), 150, 130), shown) << "bad calls changed the skin";
   // Another thread may not touch this thread's skin.
   std::string fromWorker;
   ASSERT_TRUE(OnWorkerWhilePumping([&] {
     fromWorker = Outcome(Lib().SkinSetBkColor(good, RGB(9, 9, 9))) + " " +
+                 Outcome(Lib().SkinSetLook(good, &before)) + " " +
                  Outcome(Lib().SkinDetach(good)) + " " + Outcome(Lib().SkinOf(twin));
   }));
   const std::string denied = Refused(ERROR_ACCESS_DENIED);
-  EXPECT_EQ(fromWorker, denied + " " + denied + " " + denied);
+  EXPECT_EQ(fromWorker, denied + " " + denied + " " + denied + " " + denied);
   EXPECT_EQ(PixelAt(SkinMirror(twin), 150, 130), shown);
 
   // The classic call toggles the classic skin alone: off, then on over the handle skin's list
@@ -605,6 +646,14 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
 // handles stay stale: no later skin is given one of them.
 CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgain) {
   const int windowsBefore = CountThreadWindows();
+  GdiCount& gdi = CountLibraryGdi(Lib().hModule);
+  const long gdiBefore = gdi.created - gdi.deleted;
+  // One look for every skin: a picture, a translucent selection and a hover look, shared.
+  const std::string tile = WriteCoordinateBitmap("shared_look.bmp", 32, 32);
+  const std::wstring path(tile.begin(), tile.end());
+  KSLLOOK look = LookOf(KSLLOOK_BKIMAGE | KSLLOOK_SELECTION | KSLLOOK_HOT);
+  look.pszBkImage = path.c_str(), look.crSelBk = RGB(0, 90, 200), look.bSelAlpha = 128, look.crHotBk = RGB(250, 200, 0);
+  look.bHotAlpha = 96, look.crSelText = look.crHotText = KSLCLR_DEFAULT;
   std::vector<Skin> skins;
   {
     TopWindow top(0, 0, 1000, 760);
@@ -618,6 +667,10 @@ CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgai
       ASSERT_NE(skins.back(), nullptr) << "skin " << i << ", error " << ::GetLastError();
     }
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(Lib().SkinOf(lists[i]), skins[i]) << i;
+    for (Skin skin : skins) ASSERT_TRUE(Lib().SkinSetLook(skin, &look));
+    // Each skin's own objects, beyond its windows, within the 3 that keep 1,000 skins far below a
+    // process's quota of 10,000.
+    EXPECT_LE(gdi.created - gdi.deleted - gdiBefore, 3 * 1000) << "GDI objects of 1,000 skins";
     for (int i : {0, 517, 999}) {
       ::SendMessageA(lists[i], LB_ADDSTRING, 0, Text("one more"));
       Pump();
@@ -626,6 +679,7 @@ CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgai
   }
   Pump();
   EXPECT_EQ(SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";
+  EXPECT_EQ(gdi.created - gdi.deleted, gdiBefore) << "the shared tiles go with the last skin";
   HostScene h;
   for (int round = 0; round < 3; ++round) {
     const Skin again = Lib().SkinAttach(h.list);
@@ -662,6 +716,10 @@ CHILD_TEST(HandleSkins, TwoGuiThreadsSwitchingSkinsOnAndOffAtOnceLeaveNothingBeh
           if (skins[i] == nullptr) w->failures += " attach refused;";
           Lib().SkinSetBkColor(skins[i], RGB(w->rounds % 256, 0, i * 100));
           Lib().SkinSetFgColor(skins[i], RGB(0, w->rounds % 256, 0));
+          // Both threads' skins share this look's tiles, made by whichever thread comes first.
+          KSLLOOK look = LookOf(KSLLOOK_SELECTION | KSLLOOK_HOT | KSLLOOK_BKCOLOR);
+          look.crBk = RGB(0, 0, w->rounds % 4), look.bSelAlpha = 128, look.bHotAlpha = 64;
+          if (!Lib().SkinSetLook(skins[i], &look)) w->failures += " look refused;";
         }
         Lib().CreateHook(lists[2], lists[2]);  // refused while the other thread has it
         Lib().SetBkColor(RGB(0, 0, w->rounds % 256));

@@ -679,6 +679,58 @@ TEST(DisabledList, TheSkinFollowsTheHostDisablingAndEnablingItsList) {
   EXPECT_EQ(s.SelChanges(), 1);
 }
 
+// ---- Hover -------------------------------------------------------------------------------------
+
+// A handle skin with a hover look lights the row under the real pointer, and that row alone; the
+// light follows the pointer, moves to the row now under a still pointer when the wheel scrolls
+// the list, and goes out when the pointer leaves. Hovering tells the host's list nothing and
+// changes nothing of it.
+TEST(Hover, TheRowUnderThePointerAloneLightsUpFollowsItAndClearsOnLeaving) {
+  InputScene s(ListOf(60), /*skinned=*/false);
+  s.Start();
+  const auto skin = Lib().SkinAttach(s.list);
+  ASSERT_NE(skin, nullptr);
+  const HWND view = MirrorOf(::GetWindow(s.list, GW_HWNDNEXT));
+  constexpr COLORREF kHot = RGB(250, 200, 0);
+  KSLLOOK look = LookOf(KSLLOOK_BKCOLOR | KSLLOOK_HOT);
+  look.crBk = RGB(20, 20, 20), look.crHotBk = kHot, look.bHotAlpha = 255;
+  ASSERT_TRUE(Lib().SkinSetLook(skin, &look));
+  MessageRecorder list(s.list);
+  // The rows shown whose right end shows the hover colour.
+  auto lit = [&] {
+    user::Settle();
+    std::vector<int> rows;
+    const int top = static_cast<int>(::SendMessageA(view, LB_GETTOPINDEX, 0, 0));
+    for (int row = top; row < top + 12; ++row) {
+      RECT rc = {};
+      ::SendMessageA(view, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rc));
+      if (PixelAt(view, rc.right - 4, (rc.top + rc.bottom) / 2) == kHot) rows.push_back(row);
+    }
+    return rows;
+  };
+  user::MoveTo(user::RowPoint(view, 2));
+  EXPECT_EQ(lit(), std::vector<int>{2});
+  user::MoveTo(user::RowPoint(view, 5));
+  EXPECT_EQ(lit(), std::vector<int>{5}) << "the light follows the pointer";
+  for (const SeenMessage& m : list.seen)
+    EXPECT_TRUE(m.message < WM_MOUSEFIRST || m.message > WM_MOUSELAST) << "mouse " << m.message;
+  EXPECT_FALSE(list.Saw(LB_SETCURSEL) || list.Saw(LB_SETCARETINDEX) || list.Saw(LB_SETTOPINDEX));
+  EXPECT_EQ(s.ToList(LB_GETCURSEL), LB_ERR);
+  EXPECT_EQ(CodeNames(s.Codes()), "[]") << "what hovering told the host";
+
+  const POINT still = user::RowPoint(view, 5);
+  user::Wheel(still, -1);
+  const int top = static_cast<int>(::SendMessageA(view, LB_GETTOPINDEX, 0, 0));
+  ASSERT_GT(top, 0) << "the wheel scrolled";
+  EXPECT_EQ(lit(), std::vector<int>{top + 5}) << "the row now under the still pointer";
+  RECT place = {};
+  ::GetWindowRect(view, &place);
+  user::MoveTo({place.right + 20, place.top + 20});
+  user::Settle(600);  // the system tells a window the pointer left within its hover time
+  EXPECT_EQ(lit(), std::vector<int>{}) << "the pointer left";
+  EXPECT_TRUE(Lib().SkinDetach(skin));
+}
+
 // ---- Right click -------------------------------------------------------------------------------
 
 TEST(RightClick, OneContextMenuNamingTheHostsListAtThePointClicked) {

@@ -85,7 +85,7 @@ echo "ok   linked_host.exe imports the six functions from kslHook.dll by their p
 imports=$($triple-objdump -p "$work/examples/handle_host.exe" |
           sed -n '/DLL Name: kslHook.dll/,/^$/p')
 for name in kslSkinAttach kslSkinDetach kslSkinOf kslSkinSetBkImageW kslSkinSetBkColor \
-            kslSkinSetFgColor; do
+            kslSkinSetFgColor kslSkinSetLook kslSkinGetLook; do
   grep -qw "$name" <<<"$imports" || { echo "FAIL: handle_host.exe lacks $name"; exit 1; }
 done
 

@@ -214,6 +214,109 @@ TEST(Focus, TheFocusRectangleOutlinesTheRowOnAnyAction) {
   EXPECT_GT(outlinedWhole, 20);
 }
 
+// A handle skin's look, each state of a row over the coordinate tile, against the arithmetic: a
+// colour laid over the picture at alpha a shows (colour * a + tile * (255 - a)) / 255 per channel.
+TEST(Look, EachRowStateShowsItsLookOverThePictureAndTheDefaultsAreTheClassicLook) {
+  const std::string tile = WriteCoordinateBitmap("look_tile.bmp", 64, 32);
+  const std::wstring path(tile.begin(), tile.end());
+  auto blend = [](COLORREF over, COLORREF under, int a) {
+    auto c = [&](int shift) {
+      return ((over >> shift & 255) * a + (under >> shift & 255) * (255 - a) + 127) / 255;
+    };
+    return RGB(c(0), c(8), c(16));
+  };
+  auto close = [](COLORREF a, COLORREF b) {
+    for (int shift : {0, 8, 16})
+      if (std::abs(int(a >> shift & 255) - int(b >> shift & 255)) > 1) return false;
+    return true;
+  };
+  const COLORREF back = ::GetSysColor(COLOR_WINDOW);
+  const struct {
+    const char* what;
+    UINT mask;
+    COLORREF colour;
+    BYTE alpha;
+    int focus;
+    bool disable;  // the host disables its list
+    int y;         // the client line read at x = 250: row 1 is selected, row 0 has the caret
+    COLORREF (*expected)(COLORREF tile, COLORREF colour, BYTE alpha, COLORREF back);
+  } cases[] = {
+      {"the classic selection", 0, 0, 0, 0, false, 30,
+       [](COLORREF, COLORREF, BYTE, COLORREF) { return kSelection; }},
+      {"a selection at 128", KSLLOOK_SELECTION, RGB(200, 40, 0), 128, 0, false, 30, nullptr},
+      {"a selection at 0", KSLLOOK_SELECTION, RGB(200, 40, 0), 0, 0, false, 30, nullptr},
+      {"an unselected row", KSLLOOK_SELECTION, RGB(200, 40, 0), 128, 0, false, 50,
+       [](COLORREF t, COLORREF, BYTE, COLORREF) { return t; }},
+      {"a disabled list at 96", KSLLOOK_DISABLED, 0, 96, 0, true, 50, nullptr},
+      {"below the rows of a disabled list", KSLLOOK_DISABLED, 0, 96, 0, true, 250, nullptr},
+      {"the classic disabled list", 0, 0, 0, 0, true, 50,
+       [](COLORREF t, COLORREF, BYTE, COLORREF) { return t; }},
+  };
+  for (const auto& c : cases) {
+    HostScene h(RowsOf20(10, 300));
+    const auto skin = Lib().SkinAttach(h.list);
+    ASSERT_NE(skin, nullptr);
+    const HWND view = MirrorOf(::GetWindow(h.list, GW_HWNDNEXT));
+    KSLLOOK look = LookOf(KSLLOOK_BKIMAGE | c.mask);
+    look.pszBkImage = path.c_str();
+    look.crSelBk = c.colour, look.bSelAlpha = c.alpha, look.crSelText = KSLCLR_DEFAULT;
+    look.bDisabledAlpha = c.alpha, look.crDisabledText = KSLCLR_DEFAULT;
+    ASSERT_TRUE(Lib().SkinSetLook(skin, &look)) << c.what;
+    h.ToList(LB_SETCURSEL, 1);
+    ::EnableWindow(h.list, !c.disable);
+    const COLORREF under = RGB(250 % 64, c.y % 32, 0x40);
+    const COLORREF expected =
+        c.expected ? c.expected(under, c.colour, c.alpha, back)
+        : c.disable ? blend(back, under, 255 - c.alpha)
+                    : blend(c.colour, under, c.alpha);
+    const COLORREF seen = PixelAt(view, 250, c.y);
+    EXPECT_TRUE(close(seen, expected)) << c.what << ": saw " << std::hex << seen << " expected "
+                                      << expected;
+    KSLLOOK read = LookOf(KSLLOOK_ALL);
+    ASSERT_TRUE(Lib().SkinGetLook(skin, &read));
+    EXPECT_STREQ(read.pszBkImage, path.c_str()) << c.what;
+    if (c.mask == 0) {
+      EXPECT_EQ(read.crSelBk, kSelection);
+      EXPECT_EQ(read.bSelAlpha, 255);
+      EXPECT_EQ(read.bHotAlpha, 0) << "no hover look";
+      EXPECT_EQ(read.bDisabledAlpha, 255);
+      EXPECT_EQ(read.nFocusStyle, KSLFOCUS_DOTTED);
+      EXPECT_EQ(read.crBk, KSLCLR_NONE) << "a picture, not a colour";
+    }
+    EXPECT_TRUE(Lib().SkinDetach(skin));
+  }
+}
+
+// The focus styles: the system's dotted rectangle, a solid line in the row's text colour, none.
+TEST(Look, TheFocusedRowShowsTheFocusStyleOfTheLook) {
+  HostScene h(RowsOf20(3, 200));
+  const auto skin = Lib().SkinAttach(h.list);
+  ASSERT_NE(skin, nullptr);
+  const HWND view = MirrorOf(::GetWindow(h.list, GW_HWNDNEXT));
+  const std::string tile = WriteCoordinateBitmap("look_tile.bmp", 64, 32);
+  const std::wstring path(tile.begin(), tile.end());
+  for (int style : {KSLFOCUS_SOLID, KSLFOCUS_NONE, KSLFOCUS_DOTTED}) {
+    KSLLOOK look = LookOf(KSLLOOK_BKIMAGE | KSLLOOK_FOCUS | KSLLOOK_TEXT);
+    look.pszBkImage = path.c_str();
+    look.nFocusStyle = style;
+    look.crText = RGB(10, 200, 10);
+    ASSERT_TRUE(Lib().SkinSetLook(skin, &look));
+    Canvas canvas(300, 40);
+    DRAWITEMSTRUCT draw = {ODT_LISTBOX, static_cast<UINT>(::GetDlgCtrlID(view)), 0, ODA_FOCUS,
+                           ODS_FOCUS, view, canvas.dc(), {0, 0, 300, 20}, 0};
+    ::SendMessageA(::GetParent(view), WM_DRAWITEM, draw.CtlID, reinterpret_cast<LPARAM>(&draw));
+    int lined = 0, inText = 0;
+    for (int x = 100; x < 200; ++x) {
+      lined += canvas.At(x, 19) != RGB(x % 64, 19, 0x40);
+      inText += canvas.At(x, 19) == RGB(10, 200, 10);
+    }
+    EXPECT_EQ(lined, style == KSLFOCUS_NONE ? 0 : style == KSLFOCUS_SOLID ? 100 : 50)
+        << "style " << style;
+    EXPECT_EQ(inText, style == KSLFOCUS_SOLID ? 100 : 0) << "style " << style;
+  }
+  EXPECT_TRUE(Lib().SkinDetach(skin));
+}
+
 TEST(Text, AnEmptyListStillPaintsTileAndFocusForAFocusRequest) {
   Skinned s(0, 64, 32);
   Canvas canvas(300, 40);
