@@ -45,26 +45,11 @@ void CSourceLink::FollowMirrorScroll() {
 }
 
 POINT CSourceLink::ToSourcePoint(POINT at) {
-  // The row under the point: the rows shown, from the top row down.
-  RECT client = {};
-  ::GetClientRect(m_hMirrorList, &client);
-  const LRESULT count = ToMirror(LB_GETCOUNT, 0, 0);
-  long row = -1;
-  for (LRESULT shown = ToMirror(LB_GETTOPINDEX, 0, 0); shown >= 0 && shown < count; ++shown) {
-    RECT rc = {};
-    ToMirror(LB_GETITEMRECT, static_cast<WPARAM>(shown), reinterpret_cast<LPARAM>(&rc));
-    if (at.y < rc.top || rc.top >= client.bottom) break;
-    if (at.y < rc.bottom) {
-      row = static_cast<long>(shown);
-      break;
-    }
-  }
-  RECT mirrorRow = {};
+  // The row under the point, wherever the mirror shows it.
+  const int row = m_pMirror->RowAt(at);
+  const RECT mirrorRow = row >= 0 ? m_pMirror->RowRect(row) : RECT{};
   RECT sourceRow = {};
-  if (::PtInRect(&client, at) && row >= 0 && row < count &&
-      ToMirror(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&mirrorRow)) !=
-          LB_ERR &&
-      RowWithinPointsReach(SourceProc(), static_cast<int>(row), &sourceRow)) {
+  if (row >= 0 && RowWithinPointsReach(SourceProc(), row, &sourceRow)) {
     // The same place within the row: the row's own rectangle, whatever its height or column.
     return {sourceRow.left + Clamp(at.x - mirrorRow.left, 0, sourceRow.right - sourceRow.left - 1),
             sourceRow.top + Clamp(at.y - mirrorRow.top, 0, sourceRow.bottom - sourceRow.top - 1)};

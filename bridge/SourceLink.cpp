@@ -11,7 +11,7 @@ WNDPROC ClassProcOf(HWND hWnd, bool bUnicode) {
 
 }  // namespace
 
-CSourceLink::CSourceLink(Owner* pOwner, const CWnd* pMirror) : m_pOwner(pOwner), m_pMirror(pMirror) {}
+CSourceLink::CSourceLink(Owner* pOwner, const CListBox* pMirror) : m_pOwner(pOwner), m_pMirror(pMirror) {}
 
 CSourceLink::~CSourceLink() { Unhook(); }
 

@@ -15,6 +15,7 @@
 #include "bridge/RowText.h"
 #include "framework/PlainArray.h"
 #include "framework/Gdi.h"
+#include "framework/ListBox.h"
 #include "framework/Subclass.h"
 #include "framework/Wnd.h"
 
@@ -52,7 +53,7 @@ class CSourceLink : private CSubclassClient {
   };
 
   // pMirror is the mirror list, whose window exists by the time a source is hooked.
-  CSourceLink(Owner* pOwner, const CWnd* pMirror);
+  CSourceLink(Owner* pOwner, const CListBox* pMirror);
   // Unhooks a source that is still hooked.
   ~CSourceLink();
   CSourceLink(const CSourceLink&) = delete;
@@ -164,7 +165,7 @@ class CSourceLink : private CSubclassClient {
   void FollowWindowText();
 
   Owner* const m_pOwner;
-  const CWnd* const m_pMirror;
+  const CListBox* const m_pMirror;
   CWindowSubclass m_subclass;
   HWND m_hSourceList = nullptr;        // the source last hooked; cleared once it is destroyed
   HWND m_hHookedList = nullptr;        // the source while the link is in its chain; else null

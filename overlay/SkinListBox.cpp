@@ -222,20 +222,6 @@ COLORREF CSkinListBox::TextColourOn(const CSharedTile* fill, COLORREF chosen) co
   return BlackOrWhiteOn(fill->Luminance());
 }
 
-int CSkinListBox::RowAt(POINT pt) const {
-  RECT client = {};
-  ::GetClientRect(m_hWnd, &client);
-  if (!::PtInRect(&client, pt)) return -1;
-  // The rows shown, one by one (LB_ITEMFROMPOINT names rows in 16 bits only).
-  const int count = GetCount();
-  for (int row = static_cast<int>(OwnProc(LB_GETTOPINDEX)); row >= 0 && row < count; ++row) {
-    const RECT rc = RowRect(row);
-    if (rc.top >= client.bottom) break;
-    if (::PtInRect(&rc, pt)) return row;
-  }
-  return -1;
-}
-
 void CSkinListBox::LightRow(int row) {
   if (row == m_nHotRow) return;
   // Only the two rows that change are drawn again, without their background erased.

@@ -86,8 +86,6 @@ class CSkinListBox : public CListBox {
 
   // Input the host's list decides about goes there; TRUE with *pResult set when it went.
   bool HandBack(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
-  // Row `row`'s rectangle in the client area, above or below what shows as well.
-  RECT RowRect(int row) const;
   // The look's tints of `base` into *pTiles, which takes over the hold on base; false, with the
   // last error, when one cannot be made.
   bool MakeLookTiles(CSharedTile* base, const Look& look, LookTiles* pTiles) const;
@@ -103,8 +101,6 @@ class CSkinListBox : public CListBox {
   COLORREF TextColourOn(const CSharedTile* fill, COLORREF chosen) const;
   // The row under the pointer becomes `row` (-1: none): the two rows that change are repainted.
   void LightRow(int row);
-  // The row at a client point of the list; -1 where there is none.
-  int RowAt(POINT pt) const;
   // Hover follows the pointer: on a move, as the pointer leaves, and when the list scrolls under a
   // still pointer (checked as it paints).
   void TrackPointer(UINT message, WPARAM wParam, LPARAM lParam);

@@ -15,13 +15,6 @@ void CSkinListBox::PaintBackground(CDC* pDC, const RECT* lpRect) {
   FillWithTile(*pDC, *lpRect, RowRect(0).top);
 }
 
-RECT CSkinListBox::RowRect(int row) const {
-  // A list places a row above its top row too, and rows of their own heights one by one.
-  RECT rc = {};
-  OwnProc(LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rc));
-  return rc;
-}
-
 void CSkinListBox::FillWithTile(HDC hDC, const RECT& rc, int itemZeroTop,
                                 const CSharedTile* tile) {
   if (tile == nullptr) {
