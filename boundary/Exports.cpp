@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "boundary/HandleSkins.h"
 #include "framework/Framework.h"
 #include "framework/ThreadState.h"
 #include "overlay/OverlayDlg.h"
@@ -148,6 +149,7 @@ struct SkinEntry {
   CHandleSkin* pSkin;  // null while the entry is free
   DWORD dwThread;      // the list's thread
   WORD wGeneration;    // 0: the entry is retired
+  bool bAutomatic;     // made by the thread's auto-attach
 };
 
 constexpr UINT_PTR kIndexBits = 16;
@@ -179,7 +181,7 @@ int TakeEntry(UINT_PTR* pHandle) {
     index = g_freeEntries[g_freeEntries.GetSize() - 1];
     g_freeEntries.RemoveAt(g_freeEntries.GetSize() - 1);
   } else {
-    if (g_skins.GetSize() >= kMaxSkins || !g_skins.Add({nullptr, 0, 1})) return -1;
+    if (g_skins.GetSize() >= kMaxSkins || !g_skins.Add({nullptr, 0, 1, false})) return -1;
     index = g_skins.GetSize() - 1;
   }
   *pHandle = (static_cast<UINT_PTR>(g_skins[index].wGeneration) << kIndexBits) |
@@ -192,6 +194,7 @@ void ReleaseEntry(int index) {
   CLockScope lock(g_skinsLock);
   SkinEntry& entry = g_skins[index];
   entry.pSkin = nullptr;
+  entry.bAutomatic = false;
   if (++entry.wGeneration != 0 && !g_freeEntries.Add(index)) entry.wGeneration = 0;
 }
 
@@ -270,12 +273,7 @@ HKSLSKIN Refuse(DWORD error) {
   return nullptr;
 }
 
-}  // namespace
-
-extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
-  // Every export is a frame: a skin the host's code ends during the call (here, in its answers to
-  // the questions below) goes only once the call is done.
-  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+HKSLSKIN AttachSkin(HWND hList, bool automatic) {
   // The skin lies in the list's place in its parent: a list with no parent of the host's (a
   // top-level or pop-up list, a drop-down combo box's) has no such place.
   if (!IsListBox(hList) || !(::GetWindowLongA(hList, GWL_STYLE) & WS_CHILD))
@@ -314,6 +312,7 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
     CLockScope lock(g_skinsLock);
     g_skins[index].pSkin = skin;
     g_skins[index].dwThread = ::GetCurrentThreadId();
+    g_skins[index].bAutomatic = automatic;
   }
   skin->m_pfnDestroyedByHost = &HandleSkinDestroyedByHost;
   skin->m_pfnListGone = &HandleSkinListGone;
@@ -328,6 +327,34 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
     return Refuse(ERROR_NOT_ENOUGH_MEMORY);
   }
   return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+}
+
+}  // namespace
+
+extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
+  // Every export is a frame: a skin the host's code ends during the call (here, in its answers to
+  // the questions the attach asks) goes only once the call is done.
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  return AttachSkin(hList, false);
+}
+
+HKSLSKIN AttachAutomatically(HWND hList, const KSLLOOK& look) {
+  const HKSLSKIN hSkin = AttachSkin(hList, true);
+  if (hSkin != nullptr && look.fMask != 0) kslSkinSetLook(hSkin, &look);
+  return hSkin;
+}
+
+bool AutomaticSkinsOfThisThread(CPlainArray<HKSLSKIN>* pSkins) {
+  CLockScope lock(g_skinsLock);
+  const DWORD me = ::GetCurrentThreadId();
+  for (int i = 0; i < g_skins.GetSize(); ++i) {
+    const SkinEntry& entry = g_skins[i];
+    const auto handle = (static_cast<UINT_PTR>(entry.wGeneration) << kIndexBits) | i;
+    if (entry.pSkin != nullptr && entry.bAutomatic && entry.dwThread == me &&
+        !pSkins->Add(reinterpret_cast<HKSLSKIN>(handle)))
+      return false;
+  }
+  return true;
 }
 
 extern "C" BOOL __stdcall kslSkinDetach(HKSLSKIN hSkin) {
@@ -376,18 +403,19 @@ bool IsLookWellFormed(const KSLLOOK* pLook) {
 
 }  // namespace
 
-extern "C" BOOL __stdcall kslSkinSetLook(HKSLSKIN hSkin, const KSLLOOK* pLook) {
-  AFX_MANAGE_STATE(AfxGetStaticModuleState());
-  CHandleSkin* skin = SkinOfHandle(hSkin);
-  if (skin == nullptr) return FALSE;
+bool IsLookAccepted(const KSLLOOK* pLook) {
   const bool focusKnown = !(pLook != nullptr && (pLook->fMask & KSLLOOK_FOCUS)) ||
                           (pLook->nFocusStyle >= KSLFOCUS_DOTTED &&
                            pLook->nFocusStyle <= KSLFOCUS_NONE);
-  if (!IsLookWellFormed(pLook) || !focusKnown) {
-    ::SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return skin->m_wndList.SetLook(*pLook);
+  if (IsLookWellFormed(pLook) && focusKnown) return true;
+  ::SetLastError(ERROR_INVALID_PARAMETER);
+  return false;
+}
+
+extern "C" BOOL __stdcall kslSkinSetLook(HKSLSKIN hSkin, const KSLLOOK* pLook) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  CHandleSkin* skin = SkinOfHandle(hSkin);
+  return skin != nullptr && IsLookAccepted(pLook) && skin->m_wndList.SetLook(*pLook);
 }
 
 extern "C" BOOL __stdcall kslSkinGetLook(HKSLSKIN hSkin, KSLLOOK* pLook) {
@@ -459,9 +487,11 @@ extern "C" int __stdcall kslHookSetFgColor(COLORREF crColor) {
 }
 
 void EndThisThreadsSkins() {
-  // Called as the thread ends, with its windows still there: every skin of the thread gives its
-  // list back and goes, as kslSkinDetach and the classic switch-off would end it.
+  // Called as the thread ends, with its windows still there: no list is skinned any more, and
+  // every skin of the thread gives its list back and goes, as kslSkinDetach and the classic
+  // switch-off would end it.
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  EndThisThreadsAutoAttach();
   if (ServesThisThread(false)) {
     g_nPendingToggles = 0;
     g_bSwitching = false;

@@ -164,6 +164,23 @@ KSLHOOK_API BOOL __stdcall kslSkinSetLook(HKSLSKIN hSkin, const KSLLOOK* pLook);
  * (no picture's). */
 KSLHOOK_API BOOL __stdcall kslSkinGetLook(HKSLSKIN hSkin, KSLLOOK* pLook);
 
+/* Skins every list box of the calling GUI thread with pLook (NULL: the default look), shown or
+ * hidden, and from then on every list box the thread creates: in its windows and dialogs, in the
+ * system's dialogs it runs, and the lists of its combo boxes (the drop-down list shows the look
+ * whenever it is dropped). A new list is skinned once the thread's message loop runs after its
+ * creation: in a dialog, after WM_INITDIALOG has returned, so the host fills and places its lists
+ * as it always did. Each list gets a handle skin: kslSkinOf finds it, its look may be changed, and
+ * a list detached by hand stays unskinned. A list with a skin already keeps it. Called again while
+ * on, it changes the look of the skins it made and of those to come. Only a window's creation
+ * costs a check of its class. The library stays loaded while it is on. FALSE, with nothing
+ * changed, and GetLastError(): ERROR_INVALID_PARAMETER for a look kslSkinSetLook refuses, the
+ * picture's errors as kslSkinSetBkImageW, ERROR_NOT_ENOUGH_MEMORY. */
+KSLHOOK_API BOOL __stdcall kslSkinAutoAttach(const KSLLOOK* pLook);
+/* Stops skinning the calling thread's new lists and gives back every list kslSkinAutoAttach
+ * skinned (skins attached by hand stay). A thread's end ends it too. FALSE with ERROR_NOT_FOUND
+ * when it is not on for the thread. */
+KSLHOOK_API BOOL __stdcall kslSkinAutoDetach(void);
+
 #ifdef __cplusplus
 }
 #endif

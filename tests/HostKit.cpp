@@ -140,6 +140,8 @@ Library::Library() : hModule(::LoadLibraryA("kslHook.dll")) {
   Bind(hModule, SkinSetFgColor, "kslSkinSetFgColor");
   Bind(hModule, SkinSetLook, "kslSkinSetLook");
   Bind(hModule, SkinGetLook, "kslSkinGetLook");
+  Bind(hModule, SkinAutoAttach, "kslSkinAutoAttach");
+  Bind(hModule, SkinAutoDetach, "kslSkinAutoDetach");
 }
 
 Library::~Library() {

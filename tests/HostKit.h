@@ -82,6 +82,8 @@ struct Library {
   BOOL(WINAPI* SkinSetFgColor)(Skin, COLORREF);
   BOOL(WINAPI* SkinSetLook)(Skin, const KSLLOOK*);
   BOOL(WINAPI* SkinGetLook)(Skin, KSLLOOK*);
+  BOOL(WINAPI* SkinAutoAttach)(const KSLLOOK*);
+  BOOL(WINAPI* SkinAutoDetach)();
   FARPROC Export(const char* name) const { return ::GetProcAddress(hModule, name); }
 };
 

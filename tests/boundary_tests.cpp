@@ -52,9 +52,9 @@ bool OverlayIsOn(HWND hParent) { return FindPanel(hParent) != nullptr; }
 }  // namespace
 
 // Each function under its plain name at a fixed ordinal in both builds (the classic five at 6-10,
-// the Unicode picture setter at 12, the handle API at 19-24 and 27-28); the 32-bit DLL also under
-// its decorated __stdcall name (at 1-5, 11, 13-18 and 25-26), which 64-bit code, with its one calling
-// convention, has no use for and must not export.
+// the Unicode picture setter at 12, the handle API at 19-24, 27-28 and 31-32); the 32-bit DLL
+// also under its decorated __stdcall name (at 1-5, 11, 13-18, 25-26 and 29-30), which 64-bit code,
+// with its one calling convention, has no use for and must not export.
 TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) {
   ASSERT_NE(Lib().hModule, nullptr);
   const IMAGE_EXPORT_DIRECTORY* dir = Exports();
@@ -77,10 +77,12 @@ TEST(ExportTable, NamesTheFileAndHoldsEachFunctionUnderItsNamesAtFixedOrdinals) 
                              {"kslSkinSetBkColor", "_kslSkinSetBkColor@8", 23, 17},
                              {"kslSkinSetFgColor", "_kslSkinSetFgColor@8", 24, 18},
                              {"kslSkinSetLook", "_kslSkinSetLook@8", 27, 25},
-                             {"kslSkinGetLook", "_kslSkinGetLook@8", 28, 26}};
+                             {"kslSkinGetLook", "_kslSkinGetLook@8", 28, 26},
+                             {"kslSkinAutoAttach", "_kslSkinAutoAttach@4", 31, 29},
+                             {"kslSkinAutoDetach", "_kslSkinAutoDetach@0", 32, 30}};
   const bool decorated = sizeof(void*) == 4;
   EXPECT_EQ(dir->Base, decorated ? 1u : 6u);
-  ASSERT_EQ(dir->NumberOfNames, decorated ? 28u : 14u);
+  ASSERT_EQ(dir->NumberOfNames, decorated ? 32u : 16u);
 
   auto* nameTable = reinterpret_cast<const DWORD*>(Image() + dir->AddressOfNames);
   auto* ordinals = reinterpret_cast<const WORD*>(Image() + dir->AddressOfNameOrdinals);

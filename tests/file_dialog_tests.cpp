@@ -360,3 +360,110 @@ TEST(FileDialog, TabFromTheFileNameMovesTheFocusToTheSkinnedFileList) {
   EXPECT_EQ(focusBefore, edit);
   EXPECT_EQ(focusAfter, mirror) << "the focus went to a " << focusClass << " with id " << focusId;
 }
+
+namespace {
+
+// The list boxes a user meets in a dialog, the lists of its combo boxes included, and how many of
+// them carry a skin: "skinned N of M".
+BOOL CALLBACK CollectList(HWND hWnd, LPARAM found) {
+  char name[16] = "";
+  ::GetClassNameA(hWnd, name, sizeof name);
+  COMBOBOXINFO combo = {};
+  combo.cbSize = sizeof combo;
+  auto* into = reinterpret_cast<std::vector<HWND>*>(found);
+  if (::lstrcmpiA(name, "ListBox") == 0 && ::GetParent(hWnd) == ::GetAncestor(hWnd, GA_ROOT))
+    into->push_back(hWnd);
+  if (::lstrcmpiA(name, "ComboBox") == 0 && ::GetComboBoxInfo(hWnd, &combo))
+    into->push_back(combo.hwndList);
+  return TRUE;
+}
+
+std::string SkinnedLists(HWND hDialog) {
+  std::vector<HWND> lists;
+  ::EnumChildWindows(hDialog, &CollectList, reinterpret_cast<LPARAM>(&lists));
+  const auto skinned = std::count_if(lists.begin(), lists.end(),
+                                     [](HWND h) { return Lib().SkinOf(h) != nullptr; });
+  return "skinned " + std::to_string(skinned) + " of " + std::to_string(lists.size());
+}
+
+// Runs the settings dialog (a template of the test program's) modally; `inside` runs once its
+// modal loop has begun, and its answer is the dialog's.
+struct SettingsRun {
+  const std::function<std::string(HWND)>* inside;
+  std::string seen;
+};
+
+INT_PTR CALLBACK SettingsProc(HWND hDialog, UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ::SetWindowLongPtrA(hDialog, DWLP_USER, lParam);
+    for (int id : {201, 202}) AddItems(::GetDlgItem(hDialog, id), 5);
+    for (int id : {203, 204, 205})
+      for (const char* t : {"one", "two", "three"})
+        ::SendDlgItemMessageA(hDialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+    // Not skinned before the dialog is initialised: its lists are filled and placed as ever.
+    reinterpret_cast<SettingsRun*>(lParam)->seen = SkinnedLists(hDialog) + ", then ";
+    ::SetTimer(hDialog, 1, 1, nullptr);
+  } else if (message == WM_TIMER) {
+    ::KillTimer(hDialog, 1);
+    auto* run = reinterpret_cast<SettingsRun*>(::GetWindowLongPtrA(hDialog, DWLP_USER));
+    run->seen += (*run->inside)(hDialog);
+    ::EndDialog(hDialog, 0);
+  }
+  return FALSE;
+}
+
+std::string RunSettingsDialog(const std::function<std::string(HWND)>& inside) {
+  SettingsRun run{&inside, ""};
+  ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(200), nullptr, &SettingsProc,
+                    reinterpret_cast<LPARAM>(&run));
+  return run.seen;
+}
+
+}  // namespace
+
+// One call skins every list the thread has and makes, each after its dialog set it up; a list
+// detached by hand stays the host's; the end of the auto-attach gives back only what it skinned.
+TEST(AutoAttach, SkinsEveryListOfTheThreadAndGivesBackOnlyItsOwn) {
+  TopWindow top;
+  const HWND before = MakeChild(top.hWnd(), 1, WS_CHILD | LBS_NOTIFY, 10, 10, 100, 80);
+  const HWND byHand = MakeChild(top.hWnd(), 2, WS_CHILD | WS_VISIBLE, 120, 10, 100, 80);
+  const Library::Skin handSkin = Lib().SkinAttach(byHand);
+  KSLLOOK look = LookOf(KSLLOOK_BKCOLOR | KSLLOOK_FOCUS);
+  look.crBk = RGB(0x20, 0x40, 0x60);
+  look.nFocusStyle = 7;
+  ::SetLastError(0);
+  EXPECT_FALSE(Lib().SkinAutoAttach(&look));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  look.nFocusStyle = KSLFOCUS_SOLID;
+  ASSERT_TRUE(Lib().SkinAutoAttach(&look));
+  EXPECT_NE(Lib().SkinOf(before), nullptr) << "a hidden list the thread had";
+  EXPECT_EQ(Lib().SkinOf(byHand), handSkin) << "a list with a skin keeps it";
+
+  const HWND later = MakeChild(top.hWnd(), 3, WS_CHILD | WS_VISIBLE, 230, 10, 100, 80);
+  AddItems(later, 4);
+  Pump();
+  EXPECT_NE(Lib().SkinOf(later), nullptr) << "a list made in a live window";
+  KSLLOOK read = LookOf(KSLLOOK_BKCOLOR);
+  Lib().SkinGetLook(Lib().SkinOf(later), &read);
+  EXPECT_EQ(read.crBk, look.crBk);
+  EXPECT_EQ(RunSettingsDialog(&SkinnedLists), "skinned 0 of 5, then skinned 5 of 5");
+
+  Lib().SkinDetach(Lib().SkinOf(later));
+  look.crBk = RGB(0x60, 0x40, 0x20);
+  ASSERT_TRUE(Lib().SkinAutoAttach(&look)) << "a second call changes the look";
+  Lib().SkinGetLook(Lib().SkinOf(before), &read);
+  EXPECT_EQ(read.crBk, look.crBk);
+  EXPECT_EQ(RunSettingsDialog([](HWND hDialog) {
+    std::string seen = SkinnedLists(hDialog);
+    seen += Lib().SkinAutoDetach() ? ", detached: " : ", refused: ";
+    return seen + SkinnedLists(hDialog);
+  }), "skinned 0 of 5, then skinned 5 of 5, detached: skinned 0 of 5");
+  Pump();
+  EXPECT_EQ(Lib().SkinOf(later), nullptr) << "detached by hand, it stays the host's";
+  EXPECT_EQ(Lib().SkinOf(before), nullptr);
+  EXPECT_EQ(Lib().SkinOf(byHand), handSkin) << "a skin attached by hand stays";
+  ::SetLastError(0);
+  EXPECT_FALSE(Lib().SkinAutoDetach());
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_FOUND));
+  Lib().SkinDetach(handSkin);
+}
