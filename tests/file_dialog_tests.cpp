@@ -467,3 +467,100 @@ TEST(AutoAttach, SkinsEveryListOfTheThreadAndGivesBackOnlyItsOwn) {
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_FOUND));
   Lib().SkinDetach(handSkin);
 }
+
+namespace {
+
+// A system dialog whose hook is SystemDialogHook, opened by `open` with the auto-attach on or off;
+// the user plays `user` once the dialog's loop runs. Its lists as SkinnedLists saw them then.
+std::atomic<HWND> g_systemDialog{nullptr};
+std::string g_systemLists;
+
+UINT_PTR CALLBACK SystemDialogHook(HWND hDialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) ::SetTimer(hDialog, 77, 1, nullptr);
+  if (message == WM_TIMER && wParam == 77) {
+    ::KillTimer(hDialog, 77);
+    g_systemLists = SkinnedLists(hDialog);
+    g_systemDialog = hDialog;
+  }
+  return 0;
+}
+
+std::string RunSystemDialog(bool skinned, const std::function<BOOL()>& open,
+                            const std::function<void(HWND, Mouse&)>& user) {
+  if (skinned) Lib().SkinAutoAttach(nullptr);
+  g_systemDialog = nullptr;
+  std::thread player([&] {
+    Mouse mouse;
+    if (WaitFor([] { return g_systemDialog != nullptr; }, 10)) user(g_systemDialog, mouse);
+  });
+  const BOOL chosen = open();
+  player.join();
+  if (skinned) Lib().SkinAutoDetach();
+  return chosen ? "chosen " : "cancelled ";
+}
+
+// Drops the combo box `id` of hDialog with a click and clicks row `row` of its list.
+void PickFromCombo(HWND hDialog, int id, int row, Mouse& mouse) {
+  RECT combo = {};
+  ::GetWindowRect(::GetDlgItem(hDialog, id), &combo);
+  mouse.ClickAt({combo.left + 10, (combo.top + combo.bottom) / 2});
+  COMBOBOXINFO info = {};
+  info.cbSize = sizeof info;
+  if (WaitFor([&] { return ::GetComboBoxInfo(::GetDlgItem(hDialog, id), &info) &&
+                           ::IsWindowVisible(info.hwndList); }))
+    mouse.ClickRow(info.hwndList, row);
+}
+
+}  // namespace
+
+// The old open dialog and the font dialog, every list of theirs skinned by the one call, chose
+// what they choose unskinned under the same clicks (their combo boxes' lists dropped and picked).
+TEST(AutoAttach, TheSystemsOpenAndFontDialogsChooseAsUnskinned) {
+  const ScratchFolder folder;
+  CurrentFolderKeeper keepFolder;
+  std::string lists[2], chosen[2];
+  for (int skinned : {0, 1}) {
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFilter = "Text files (*.txt)\0*.txt\0Data files (*.dat)\0*.dat\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = folder.path().c_str();
+    ofn.Flags = OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
+    ofn.lpfnHook = &SystemDialogHook;
+    chosen[skinned] = RunSystemDialog(skinned, [&] { return ::GetOpenFileNameA(&ofn); },
+                                      [](HWND hDialog, Mouse& mouse) {
+      PickFromCombo(hDialog, kFilterCombo, 1, mouse);
+      const HWND files = ::GetDlgItem(hDialog, kFileList);
+      if (WaitFor([&] { return RowOf(files, "gamma.dat") == 0; })) mouse.ClickRow(files, 0, 2);
+    });
+    chosen[skinned] += std::string(file).substr(std::string(file).rfind('\\') + 1) + "; ";
+    lists[skinned] = g_systemLists + "; ";
+    LOGFONTA font = {};
+    CHOOSEFONTA cf = {};
+    cf.lStructSize = sizeof cf;
+    cf.lpLogFont = &font;
+    cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_ENABLEHOOK;
+    cf.lpfnHook = &SystemDialogHook;
+    chosen[skinned] += RunSystemDialog(skinned, [&] { return ::ChooseFontA(&cf); },
+                                       [](HWND hDialog, Mouse& mouse) {
+      for (int id : {0x470, 0x472}) {  // the font's name and size: lists always shown
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof info;
+        ::GetComboBoxInfo(::GetDlgItem(hDialog, id), &info);
+        mouse.ClickRow(info.hwndList, 1);
+      }
+      PickFromCombo(hDialog, 0x473, 2, mouse);  // the colour
+      ::Sleep(100);
+      PressKey(VK_RETURN);
+    });
+    chosen[skinned] += font.lfFaceName + (" " + std::to_string(cf.iPointSize)) + " " +
+                       std::to_string(cf.rgbColors);
+    lists[skinned] += g_systemLists;
+  }
+  EXPECT_EQ(chosen[1], chosen[0]) << "skinned, unskinned: " << chosen[0];
+  EXPECT_EQ(chosen[0].substr(0, 16), "chosen gamma.dat");
+  EXPECT_EQ(lists[0], "skinned 0 of 4; skinned 0 of 5");
+  EXPECT_EQ(lists[1], "skinned 4 of 4; skinned 5 of 5");
+}
