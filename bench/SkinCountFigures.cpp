@@ -163,12 +163,71 @@ std::vector<Figure> LookFigures(Crowd& crowd) {
   return {gdi, memory};
 }
 
+// A dialog of eight lists and four combo boxes (simple, drop-down, two drop-down lists), made and
+// filled while it initialises, as hosts make their settings dialogs.
+INT_PTR CALLBACK SettingsDialogProc(HWND hDialog, UINT message, WPARAM, LPARAM) {
+  if (message != WM_INITDIALOG) return FALSE;
+  const auto make = [hDialog](const char* kind, DWORD style, int id, int x, int y, int height) {
+    return ::CreateWindowExA(WS_EX_CLIENTEDGE, kind, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | style,
+                             x, y, 100, height, hDialog, reinterpret_cast<HMENU>(id), nullptr,
+                             nullptr);
+  };
+  for (int i = 0; i < 8; ++i)
+    AddRows(make("LISTBOX", LBS_NOTIFY, 100 + i, 10 + i % 4 * 110, 10 + i / 4 * 110, 100), 20);
+  const DWORD combos[] = {CBS_SIMPLE, CBS_DROPDOWN, CBS_DROPDOWNLIST, CBS_DROPDOWNLIST};
+  for (int i = 0; i < 4; ++i) {
+    const HWND combo = make("COMBOBOX", combos[i], 200 + i, 10 + i * 110, 230, i == 0 ? 100 : 200);
+    for (const char* row : {"one", "two", "three", "four", "five", "six"})
+      ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+  }
+  return TRUE;
+}
+
+Figure DialogOpenFigure() {
+  Progress("opening a dialog of 8 lists and 4 combo boxes, auto-skinned");
+  struct alignas(4) {
+    DLGTEMPLATE dialog;
+    WORD menu, windowClass, title;
+  } templ = {};
+  templ.dialog.style = WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME;
+  templ.dialog.cx = 300;
+  templ.dialog.cy = 220;
+  const auto open = [&templ](bool skinned) {
+    if (skinned) Require(host::Lib().SkinAutoAttach(nullptr) != FALSE, "auto-attach refused");
+    Phases phases;
+    const double t0 = Now();
+    const HWND hDialog = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), &templ.dialog,
+                                                      nullptr, &SettingsDialogProc, 0);
+    const double t1 = Now();
+    CatchUp(hDialog);
+    phases.calls = t1 - t0;
+    phases.catchUp = Now() - t1;
+    Require(!skinned || host::Lib().SkinOf(::GetDlgItem(hDialog, 107)) != nullptr,
+            "dialog open: a list was not skinned");
+    ::DestroyWindow(hDialog);
+    if (skinned) host::Lib().SkinAutoDetach();
+    host::Pump();
+    return phases;
+  };
+  constexpr int kReps = 15;
+  const Paired paired = Interleave(kReps, [&] { return open(true); }, [&] { return open(false); });
+  Figure figure;
+  figure.name = "dialog_open";
+  figure.title = "opening a dialog of 8 lists, 4 combo boxes, auto-skinned, vs unskinned";
+  figure.unit = "ms";
+  SetTotals(figure, paired, 1e3);
+  figure.target = 1.3;
+  figure.reps = kReps;
+  return figure;
+}
+
 }  // namespace
 
 std::vector<Figure> SkinCountFigures() {
+  std::vector<Figure> figures = {DialogOpenFigure()};
   Crowd crowd;
   CatchUp(crowd.top.hWnd());
-  std::vector<Figure> figures = {MessageAmongSkins(crowd)};
+  figures.push_back(MessageAmongSkins(crowd));
   figures.push_back(MemoryOfASkin(crowd));
   for (const Figure& figure : LookFigures(crowd)) figures.push_back(figure);
   return figures;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <cstring>
+
 #include "framework/PlainArray.h"
+#include "framework/ThreadState.h"
 
 namespace {
 
@@ -73,6 +76,54 @@ WNDPROC SystemListProc(HWND hList, bool bUnicode) {
   return nullptr;
 }
 
+// What decides a measured layout: lists made alike, in the same fonts, with the same stops, lay out
+// their rows alike, and measuring costs a list and a metafile. The last few layouts measured, for
+// every GUI thread (a dialog's lists are mostly alike).
+struct LayoutKey {
+  DWORD dwTabStyle;
+  LOGFONTW font, stopsFont;
+  int nStops;
+  INT stops[CRowTextLayout::kMaxStops];
+};
+
+struct KnownLayout {
+  LayoutKey key;
+  CRowTextLayout layout;
+};
+
+CLock g_knownLayoutsLock;
+constexpr int kKnownLayouts = 8;
+KnownLayout g_knownLayouts[kKnownLayouts];
+int g_nKnownLayouts = 0;
+int g_nNextKnownLayout = 0;
+
+void KeyOf(LayoutKey* key, DWORD style, HFONT font, HFONT stopsFont, const INT* pStops, int nStops) {
+  std::memset(key, 0, sizeof *key);
+  key->dwTabStyle = style & LBS_USETABSTOPS;
+  ::GetObjectW(font, sizeof key->font, &key->font);
+  key->nStops = std::min(std::max(nStops, 0), CRowTextLayout::kMaxStops);
+  if (key->nStops > 0) ::GetObjectW(stopsFont, sizeof key->stopsFont, &key->stopsFont);
+  for (int i = 0; i < key->nStops; ++i) key->stops[i] = pStops[i];
+}
+
+bool FindKnownLayout(const LayoutKey& key, CRowTextLayout* pLayout) {
+  CLockScope lock(g_knownLayoutsLock);
+  for (int i = 0; i < g_nKnownLayouts; ++i) {
+    if (std::memcmp(&g_knownLayouts[i].key, &key, sizeof key) != 0) continue;
+    *pLayout = g_knownLayouts[i].layout;
+    return true;
+  }
+  return false;
+}
+
+void KeepKnownLayout(const LayoutKey& key, const CRowTextLayout& layout) {
+  CLockScope lock(g_knownLayoutsLock);
+  const int slot = g_nNextKnownLayout;
+  g_nNextKnownLayout = (slot + 1) % kKnownLayouts;
+  if (g_nKnownLayouts < kKnownLayouts) ++g_nKnownLayouts;
+  g_knownLayouts[slot] = {key, layout};
+}
+
 }  // namespace
 
 CRowTextLayout CRowTextLayout::Unmeasured(DWORD style) {
@@ -83,6 +134,9 @@ CRowTextLayout CRowTextLayout::Unmeasured(DWORD style) {
 
 bool CRowTextLayout::MeasureOnTwin(HWND hParent, DWORD style, HFONT font, HFONT stopsFont,
                                    const INT* pDialogStops, int nDialogStops) {
+  LayoutKey key;
+  KeyOf(&key, style, font, stopsFont, pDialogStops, nDialogStops);
+  if (FindKnownLayout(key, this)) return true;
   const HWND hTwin = ::CreateWindowExW(0, L"LISTBOX", nullptr,
                                        WS_CHILD | LBS_NOINTEGRALHEIGHT | (style & LBS_USETABSTOPS),
                                        0, 0, kRowsReach, 100, hParent, nullptr, nullptr, nullptr);
@@ -126,6 +180,7 @@ bool CRowTextLayout::MeasureOnTwin(HWND hParent, DWORD style, HFONT font, HFONT 
   nStops = allWithinReach ? std::min(bars.GetSize() - 1, kMaxStops) : 0;
   for (int i = 0; i < nStops; ++i) stops[i] = bars[i + 1];
   bLearned = false;
+  KeepKnownLayout(key, *this);
   return true;
 }
 
