@@ -17,9 +17,16 @@ enum ControlId {
   kTextButton,
   kViewButton,
   kQueueButton,
+  kSettingsButton,
   kList = 201,
   kStatus,
   kQueue,
+  kOrder,
+  kSettingsDialog = 300,  // the dialog template and its controls
+  kOutputList,
+  kGenreList,
+  kEqualizerCombo,
+  kCrossfadeCombo,
 };
 
 constexpr char kFrameClass[] = "kslHookDemoHost";
@@ -137,9 +144,17 @@ void HostWindow::CreateControls(HINSTANCE hInstance) {
   child(0, "BUTTON", "Icon view", WS_TABSTOP, 495, 10, 95, 26, m_hWnd, kViewButton);
   m_hQueueButton = child(0, "BUTTON", "Skin queue", WS_TABSTOP, 600, 10, 100, 26, m_hWnd,
                          kQueueButton);
+  m_hSettingsButton = child(0, "BUTTON", "Settings...", WS_TABSTOP, 705, 10, 85, 26, m_hWnd,
+                            kSettingsButton);
+  m_hOrder = child(0, "COMBOBOX", "", WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 600, 46,
+                   kQueueWidth, 200, m_hWnd, kOrder);
+  for (const char* order : {"Play in order", "Shuffle", "Repeat one", "Repeat all", "By artist",
+                            "By album", "Most played"})
+    ::SendMessageA(m_hOrder, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(order));
+  ::SendMessageA(m_hOrder, CB_SETCURSEL, 0, 0);
   m_hQueue = child(WS_EX_CLIENTEDGE, "LISTBOX", "",
-                   WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 600, 46,
-                   kQueueWidth, 350, m_hWnd, kQueue);
+                   WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 600, 76,
+                   kQueueWidth, 320, m_hWnd, kQueue);
   m_hStatus = child(0, "STATIC", "", SS_SUNKEN | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 10, 406, 580,
                     24, m_hWnd, kStatus);
   CreateList(false);
@@ -168,7 +183,8 @@ void HostWindow::Layout() {
   if (m_hList == nullptr || client.right < 200 || client.bottom < 150) return;
   const int queueX = client.right - 10 - kQueueWidth;
   ::MoveWindow(m_hList, 10, 46, queueX - 20, client.bottom - 46 - 44, TRUE);
-  ::MoveWindow(m_hQueue, queueX, 46, kQueueWidth, client.bottom - 46 - 44, TRUE);
+  ::MoveWindow(m_hOrder, queueX, 46, kQueueWidth, 200, TRUE);
+  ::MoveWindow(m_hQueue, queueX, 76, kQueueWidth, client.bottom - 76 - 44, TRUE);
   ::MoveWindow(m_hStatus, 10, client.bottom - 34, client.right - 20, 24, TRUE);
 }
 
@@ -262,6 +278,8 @@ void HostWindow::SetQueueSkin(bool on) {
     return;
   }
   // A skin of its own: the handle names it for the setters, which change this skin alone.
+  // The queue's own skin replaces the one the auto-attach gave it.
+  kslSkinDetach(kslSkinOf(m_hQueue));
   m_hQueueSkin = kslSkinAttach(m_hQueue);
   if (m_hQueueSkin == nullptr) {
     ShowStatus("kslSkinAttach refused the queue: error " + std::to_string(::GetLastError()));
@@ -342,6 +360,13 @@ void HostWindow::OnCommand(int id, int code, HWND hFrom) {
     OnListNotification(code);
     return;
   }
+  if (hFrom == m_hOrder) {
+    char order[32] = {};
+    ::GetWindowTextA(m_hOrder, order, sizeof order);
+    if (code == CBN_DROPDOWN) ShowStatus("Play order: CBN_DROPDOWN, its list in the common look");
+    if (code == CBN_SELCHANGE) ShowStatus(std::string("Play order: CBN_SELCHANGE, ") + order);
+    return;
+  }
   if (hFrom == m_hQueue) {
     const LRESULT row = ::SendMessageA(m_hQueue, LB_GETCURSEL, 0, 0);
     if (code == LBN_SELCHANGE) ShowStatus("Queue: LBN_SELCHANGE, row " + std::to_string(row + 1));
@@ -367,6 +392,9 @@ void HostWindow::OnCommand(int id, int code, HWND hFrom) {
       break;
     case kQueueButton:
       SetQueueSkin(m_hQueueSkin == nullptr);
+      break;
+    case kSettingsButton:
+      OpenSettings();
       break;
   }
 }
@@ -444,8 +472,89 @@ void HostWindow::ChoosePicture() {
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrInitialDir = folder.c_str();
   ofn.lpstrTitle = "Background picture";
-  ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  // The dialog of old, whose lists of files and folders the auto-attach skins.
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_ENABLEHOOK;
+  ofn.lpfnHook = &PictureDialogHook;
+  ofn.lCustData = reinterpret_cast<LPARAM>(this);
   if (::GetOpenFileNameA(&ofn)) UsePicture(path);
+}
+
+UINT_PTR CALLBACK HostWindow::PictureDialogHook(HWND hDialog, UINT message, WPARAM wParam,
+                                               LPARAM lParam) {
+  constexpr char kHost[] = "kslHook demo host";
+  constexpr UINT_PTR kShownTimer = 1;
+  if (message == WM_INITDIALOG) {
+    ::SetPropA(hDialog, kHost, reinterpret_cast<HANDLE>(reinterpret_cast<OPENFILENAMEA*>(lParam)->lCustData));
+    ::SetTimer(hDialog, kShownTimer, 300, nullptr);
+  } else if (message == WM_TIMER && wParam == kShownTimer) {
+    ::KillTimer(hDialog, kShownTimer);
+    auto* self = static_cast<HostWindow*>(::GetPropA(hDialog, kHost));
+    if (self != nullptr && self->onPictureDialog) self->onPictureDialog(hDialog);
+  } else if (message == WM_DESTROY) {
+    ::RemovePropA(hDialog, kHost);
+  }
+  return 0;
+}
+
+void HostWindow::SkinEveryList() {
+  wchar_t picture[MAX_PATH] = {};
+  ::MultiByteToWideChar(CP_ACP, 0, (PicturesFolder() + "dusk.bmp").c_str(), -1, picture, MAX_PATH);
+  KSLLOOK look = {};
+  look.cbSize = sizeof look;
+  look.fMask = KSLLOOK_BKIMAGE | KSLLOOK_TEXT | KSLLOOK_SELECTION | KSLLOOK_HOT;
+  look.pszBkImage = picture;
+  look.crText = RGB(0xF2, 0xEE, 0xE0);
+  look.crSelBk = RGB(0xFF, 0xB8, 0x30);
+  look.bSelAlpha = 140;
+  look.crSelText = KSLCLR_DEFAULT;
+  look.crHotBk = RGB(0xFF, 0xFF, 0xFF);
+  look.bHotAlpha = 64;
+  look.crHotText = KSLCLR_DEFAULT;
+  if (!kslSkinAutoAttach(&look)) {
+    ShowStatus("kslSkinAutoAttach refused: error " + std::to_string(::GetLastError()));
+    return;
+  }
+  // The playlist and the queue show the skins their buttons switch; until then, the host's own.
+  kslSkinDetach(kslSkinOf(m_hList));
+  kslSkinDetach(kslSkinOf(m_hQueue));
+}
+
+void HostWindow::OpenSettings() {
+  if (m_hSettings != nullptr) return;
+  m_hSettings = ::CreateDialogParamA(
+      reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(m_hWnd, GWLP_HINSTANCE)),
+      MAKEINTRESOURCEA(kSettingsDialog), m_hWnd, &SettingsProc, reinterpret_cast<LPARAM>(this));
+  ShowStatus("Settings: four lists, each skinned by the one call at start-up");
+}
+
+INT_PTR CALLBACK HostWindow::SettingsProc(HWND hDialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto fill = [hDialog](int id, UINT message, std::initializer_list<const char*> rows) {
+    for (const char* row : rows)
+      ::SendDlgItemMessageA(hDialog, id, message, 0, reinterpret_cast<LPARAM>(row));
+  };
+  switch (message) {
+    case WM_INITDIALOG:
+      ::SetWindowLongPtrA(hDialog, DWLP_USER, lParam);
+      fill(kOutputList, LB_ADDSTRING, {"Speakers", "Headphones", "HDMI audio", "Bluetooth",
+                                       "Digital out", "Line out"});
+      fill(kGenreList, LB_ADDSTRING, {"Ambient", "Blues", "Classical", "Electronic", "Folk",
+                                      "Jazz", "Rock", "Soundtrack"});
+      fill(kEqualizerCombo, CB_ADDSTRING, {"Flat", "Bass boost", "Vocal", "Night", "Live hall"});
+      fill(kCrossfadeCombo, CB_ADDSTRING, {"None", "2 seconds", "5 seconds", "10 seconds"});
+      ::SendDlgItemMessageA(hDialog, kOutputList, LB_SETCURSEL, 1, 0);
+      ::SendDlgItemMessageA(hDialog, kGenreList, LB_SELITEMRANGE, TRUE, MAKELPARAM(2, 4));
+      ::SendDlgItemMessageA(hDialog, kEqualizerCombo, CB_SETCURSEL, 0, 0);
+      ::SendDlgItemMessageA(hDialog, kCrossfadeCombo, CB_SETCURSEL, 1, 0);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) ::DestroyWindow(hDialog);
+      return TRUE;
+    case WM_DESTROY:
+      if (auto* self = reinterpret_cast<HostWindow*>(::GetWindowLongPtrA(hDialog, DWLP_USER)))
+        self->m_hSettings = nullptr;
+      return TRUE;
+  }
+  return FALSE;
 }
 
 bool HostWindow::ChooseColour(COLORREF* colour) {

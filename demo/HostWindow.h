@@ -33,6 +33,13 @@ class HostWindow {
   HWND queue() const { return m_hQueue; }
   HWND queueButton() const { return m_hQueueButton; }
   bool skinned() const { return m_bSkinned; }
+  HWND order() const { return m_hOrder; }
+  HWND settingsButton() const { return m_hSettingsButton; }
+  HWND settings() const { return m_hSettings; }
+
+  // One call skins every list the host meets from now on, with one look: its combo box's list,
+  // its settings dialog, the system's open dialog. The two lists the buttons skin stay its own.
+  void SkinEveryList();
 
   // What the buttons do once the user has chosen. The look is remembered and given to the skin
   // each time it goes on.
@@ -54,9 +61,14 @@ class HostWindow {
 
   // Called with every line the status line shows.
   std::function<void(const std::string&)> onStatus;
+  // Called once the picture dialog (the system's open dialog) is up and running.
+  std::function<void(HWND)> onPictureDialog;
 
  private:
   static LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM);
+  static INT_PTR CALLBACK SettingsProc(HWND, UINT, WPARAM, LPARAM);
+  static UINT_PTR CALLBACK PictureDialogHook(HWND, UINT, WPARAM, LPARAM);
+  void OpenSettings();
   void CreateControls(HINSTANCE hInstance);
   void CreateList(bool iconView);
   void DrawRow(const DRAWITEMSTRUCT& item) const;
@@ -83,6 +95,9 @@ class HostWindow {
   HWND m_hStatus = nullptr;
   HWND m_hQueue = nullptr;
   HWND m_hQueueButton = nullptr;
+  HWND m_hOrder = nullptr;           // the play order: a drop-down list
+  HWND m_hSettingsButton = nullptr;
+  HWND m_hSettings = nullptr;        // the settings dialog while it is open
   HKSLSKIN m_hQueueSkin = nullptr;   // the queue's skin while it is on
   bool m_bSkinned = false;
   bool m_bIconView = false;

@@ -100,11 +100,32 @@ bool CaptionButtonFontInstalled() {
   return found;
 }
 
+// The screen point of row `row`'s middle in a combo box's dropped list.
+POINT DroppedRowOnScreen(HWND hCombo, int row) {
+  COMBOBOXINFO parts = {};
+  parts.cbSize = sizeof parts;
+  ::GetComboBoxInfo(hCombo, &parts);
+  RECT item = {};
+  ::SendMessageA(parts.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
+  POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  ::ClientToScreen(parts.hwndList, &at);
+  return at;
+}
+
+POINT MiddleOf(HWND hWnd) {
+  RECT rc = {};
+  ::GetWindowRect(hWnd, &rc);
+  return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
 struct Step {
   const char* name;      // also the picture's name
   const char* action;    // what the user does
   const char* expected;  // a text the host must show during the step, or null
   std::function<void()> run;
+  // The window pictured: the host's unless named; null when the step pictured it itself.
+  std::function<HWND()> pictured = nullptr;
 };
 
 }  // namespace
@@ -118,6 +139,8 @@ int RunTour(HostWindow& host, const std::string& folder) {
 
   const std::string pictures = PicturesFolder();
   const int row = 5;  // counted from 0; the host calls it row 6
+  std::string path;   // the picture of the step under way
+  bool dialogPictured = false;
   const std::vector<Step> steps = {
       {"plain-host", "the host as it is: its own list box, no skin", nullptr, [] {}},
       {"skin-on", "press \"Skin on\"", "skin on",
@@ -160,6 +183,34 @@ int RunTour(HostWindow& host, const std::string& folder) {
        [&] { host.Resize(900, 520); }},
       {"skin-off", "press \"Skin off\"", "skin off",
        [&] { ::SendMessageA(host.skinButton(), BM_CLICK, 0, 0); }},
+      {"combo-dropped",
+       "drop the play order: its list shows the look the one call at start-up gave every list; "
+       "rest the pointer on its fourth row",
+       "CBN_DROPDOWN",
+       [&] {
+         ClickAt(MiddleOf(host.order()), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+         RestAt(DroppedRowOnScreen(host.order(), 3));
+       }},
+      {"combo-picked", "click its fifth row", "CBN_SELCHANGE, By artist",
+       [&] {
+         ClickAt(DroppedRowOnScreen(host.order(), 4), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+       }},
+      {"settings-dialog", "press \"Settings...\": a dialog of lists and combo boxes, skinned",
+       "Settings:", [&] { ::SendMessageA(host.settingsButton(), BM_CLICK, 0, 0); },
+       [&] { return host.settings(); }},
+      {"open-dialog",
+       "press \"Background picture...\": the system's open dialog, its lists skinned too",
+       nullptr,
+       [&] {
+         ::SendMessageA(host.settings(), WM_COMMAND, IDCANCEL, 0);
+         host.onPictureDialog = [&](HWND hDialog) {
+           dialogPictured = SaveWindowPng(hDialog, path);
+           ::PostMessageA(hDialog, WM_COMMAND, IDCANCEL, 0);
+         };
+         ::SendMessageA(::GetDlgItem(host.hWnd(), 102), BM_CLICK, 0, 0);
+         host.onPictureDialog = nullptr;
+       },
+       [] { return static_cast<HWND>(nullptr); }},
   };
 
   int failures = 0;
@@ -172,6 +223,12 @@ int RunTour(HostWindow& host, const std::string& folder) {
   for (const Step& step : steps) {
     ++number;
     heard.clear();
+    char file[64];
+    std::snprintf(file, sizeof(file), "%02d-%s.png", number, step.name);
+    // In full: the open dialog changes the current folder while it is up.
+    char full[MAX_PATH] = {};
+    ::GetFullPathNameA((folder + "\\" + file).c_str(), MAX_PATH, full, nullptr);
+    path = full;
     step.run();
     // Input reaches the host through the X server: on a busy machine it can take a while.
     auto expectedHeard = [&] {
@@ -182,10 +239,8 @@ int RunTour(HostWindow& host, const std::string& folder) {
     };
     for (int waited = 0; waited < 3000 && !expectedHeard(); waited += 60) Settle();
     Settle();
-    char file[64];
-    std::snprintf(file, sizeof(file), "%02d-%s.png", number, step.name);
-    const std::string path = folder + "\\" + file;
-    const bool saved = SaveWindowPng(host.hWnd(), path);
+    const HWND pictured = step.pictured ? step.pictured() : host.hWnd();
+    const bool saved = pictured != nullptr ? SaveWindowPng(pictured, path) : dialogPictured;
 
     std::printf("%2d. %s\n", number, step.action);
     for (const std::string& line : heard) std::printf("      status: %s\n", line.c_str());
@@ -194,7 +249,7 @@ int RunTour(HostWindow& host, const std::string& folder) {
     if (!expectedSeen) {
       std::printf("      MISSING: the status line should have shown \"%s\"\n", step.expected);
     }
-    std::printf("      %s %s\n", saved ? "picture:" : "NOT SAVED:", path.c_str());
+    std::printf("      %s %s\n", saved ? "picture:" : "NOT SAVED:", (folder + "\\" + file).c_str());
     std::fflush(stdout);
     if (!saved || !expectedSeen) ++failures;
   }

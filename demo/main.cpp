@@ -12,6 +12,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int) {
   const char* tour = std::strstr(commandLine, "--tour");
   demo::HostWindow host(hInstance, 40, 40);
   if (host.hWnd() == nullptr) return 2;
+  host.SkinEveryList();
 
   if (tour != nullptr) {
     std::string folder = tour + std::strlen("--tour");
@@ -23,6 +24,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int) {
   MSG msg;
   while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (::IsDialogMessageA(host.hWnd(), &msg)) continue;
+    if (host.settings() != nullptr && ::IsDialogMessageA(host.settings(), &msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
   }
