@@ -265,6 +265,34 @@ bool IsListBox(HWND hWnd) {
          static_cast<LRESULT>(height) > 0 && static_cast<LRESULT>(count) >= 0;
 }
 
+// The drop-down combo box of this thread whose list hList is, or null. Such a list is no child of a
+// window of the host's: the combo box shows it over everything as it drops, and only the combo box
+// names it.
+HWND DropDownComboOf(HWND hList) {
+  struct Search {
+    HWND hList;
+    HWND hCombo;
+    static BOOL CALLBACK Look(HWND hWnd, LPARAM lParam) {
+      auto* search = reinterpret_cast<Search*>(lParam);
+      char name[16] = {};
+      COMBOBOXINFO info = {};
+      info.cbSize = sizeof info;
+      // Only a combo box is asked, so that no window of the host's hears a message it may read
+      // otherwise.
+      if (::RealGetWindowClassA(hWnd, name, sizeof name) && ::lstrcmpiA(name, "ComboBox") == 0 &&
+          ::GetComboBoxInfo(hWnd, &info) && info.hwndList == search->hList)
+        search->hCombo = hWnd;
+      return search->hCombo == nullptr;
+    }
+    static BOOL CALLBACK LookInside(HWND hTop, LPARAM lParam) {
+      if (Look(hTop, lParam)) ::EnumChildWindows(hTop, &Look, lParam);
+      return reinterpret_cast<Search*>(lParam)->hCombo == nullptr;
+    }
+  } search = {hList, nullptr};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &Search::LookInside, reinterpret_cast<LPARAM>(&search));
+  return search.hCombo;
+}
+
 HKSLSKIN Refuse(DWORD error) {
   ::SetLastError(error);
   return nullptr;
@@ -276,15 +304,18 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
   // Every export is a frame: a skin the host's code ends during the call (here, in its answers to
   // the questions below) goes only once the call is done.
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
-  // The skin lies in the list's place in its parent: a list with no parent of the host's (a
-  // top-level or pop-up list, a drop-down combo box's) has no such place.
-  if (!IsListBox(hList) || !(::GetWindowLongA(hList, GWL_STYLE) & WS_CHILD))
-    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
-  const HWND hParent = ::GetParent(hList);
-  if (hParent == nullptr || hParent == ::GetDesktopWindow())
-    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
-  if (!OwnedByThisThread(hList) || !OwnedByThisThread(hParent))
-    return Refuse(ERROR_ACCESS_DENIED);
+  // The skin lies in the list's place in its parent. A list with no parent of the host's has no
+  // such place, but for a drop-down combo box's, over which the skin is a pop-up of its own.
+  if (!IsListBox(hList)) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
+  const bool hostsChild =
+      (style & WS_CHILD) && ::GetAncestor(hList, GA_PARENT) != ::GetDesktopWindow();
+  if (!hostsChild && !(style & LBS_COMBOBOX)) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  if (!OwnedByThisThread(hList)) return Refuse(ERROR_ACCESS_DENIED);
+  const HWND hCombo = hostsChild ? nullptr : DropDownComboOf(hList);
+  const HWND hParent = hostsChild ? ::GetParent(hList) : hCombo;
+  if (hParent == nullptr) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  if (!OwnedByThisThread(hParent)) return Refuse(ERROR_ACCESS_DENIED);
   // A list the classic skin is on or is going on over, or the skin's own list.
   const bool classicOnIt =
       ServesThisThread(false) && (g_hClassicTaking == hList || (g_pOverlay != nullptr &&
@@ -305,7 +336,7 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
   // The list is marked taken before the host's code can run (the panel's creation tells the
   // list's parent), so that a nested attach finds it taken.
   if (!::SetPropA(hList, g_skinProperty.text, reinterpret_cast<HANDLE>(handle)) ||
-      !skin->Create(IDD_OVERLAY, hParent)) {
+      !(hCombo != nullptr ? skin->CreateOverDropDown(hCombo) : skin->Create(IDD_OVERLAY, hParent))) {
     ForgetSkin(skin);
     DestroyPanel(skin);
     return Refuse(ERROR_NOT_ENOUGH_MEMORY);

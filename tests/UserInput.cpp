@@ -60,6 +60,7 @@ void SendKey(WORD vk, bool up) {
 void PressModifiers(unsigned mods, bool up) {
   if (mods & kCtrl) SendKey(VK_CONTROL, up);
   if (mods & kShift) SendKey(VK_SHIFT, up);
+  if (mods & kAlt) SendKey(VK_MENU, up);
 }
 
 // A press at `screen` would pair with the last click when it comes to the same window with the
@@ -155,6 +156,14 @@ void Drag(POINT from, POINT to, int steps, bool cancel) {
   if (cancel) Key(VK_ESCAPE);
   Press(to, kNone, 0, MOUSEEVENTF_LEFTUP, 1);
 }
+
+void PressAndMove(POINT from, POINT to, int steps) {
+  Press(from, kNone, MOUSEEVENTF_LEFTDOWN, 0, 1);
+  for (int i = 1; i <= steps; ++i)
+    MoveTo({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+}
+
+void Release(POINT screen) { Press(screen, kNone, 0, MOUSEEVENTF_LEFTUP, 1); }
 
 void Wheel(POINT screen, int notches) {
   MoveTo(screen);

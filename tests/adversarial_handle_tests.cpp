@@ -539,16 +539,17 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
                     {"an edit box", MakeEdit(h), ERROR_INVALID_WINDOW_HANDLE},
                     {"a top window", h.top.hWnd(), ERROR_INVALID_WINDOW_HANDLE},
                     {"a list without a parent", lonely, ERROR_INVALID_WINDOW_HANDLE},
-                    {"a drop-down's list", MakeDropDownCombosList(h), ERROR_INVALID_WINDOW_HANDLE},
                     {"another thread's list", other.list, ERROR_ACCESS_DENIED},
                     {"a list with a handle skin", twin, ERROR_ALREADY_EXISTS},
                     {"the classic skin's list", h.list, ERROR_ALREADY_EXISTS},
                     {"a skin's own list", h.mirror, ERROR_ALREADY_EXISTS}};
   for (const auto& bad : badWindows)
     EXPECT_EQ(Outcome(Lib().SkinAttach(bad.window)), Refused(bad.error)) << bad.what;
-  for (HWND kin : {MakeSuperclassedList(h.top.hWnd()), MakeSimpleCombosList(h)}) {
+  for (HWND kin : {MakeSuperclassedList(h.top.hWnd()), MakeSimpleCombosList(h),
+                   MakeDropDownCombosList(h)}) {
     const Skin skin = Lib().SkinAttach(kin);
     EXPECT_NE(skin, nullptr) << "a list box of the host's own class or a combo box's";
+    EXPECT_EQ(Lib().SkinOf(kin), skin);
     EXPECT_TRUE(Lib().SkinDetach(skin));
   }
   EXPECT_EQ(Outcome(Lib().SkinOf(other.list)), Refused(ERROR_ACCESS_DENIED));
@@ -640,6 +641,50 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
   ::PostThreadMessageA(other.id, WM_QUIT, 0, 0);
   ::WaitForSingleObject(hThread, 5000);
   ::CloseHandle(hThread);
+}
+
+// A drop-down combo box's skin ended while its list is dropped: detached (the list shows itself,
+// still dropped), with its combo box destroyed, or with the host's window. None leaves a window, a
+// GDI object or a heap block of the library's behind.
+CHILD_TEST(HandleSkins, ADropDownsSkinEndedWhileDroppedLeavesNothingBehind) {
+  GdiCount& gdi = CountLibraryGdi(Lib().hModule);
+  {
+    HostScene warmUp;  // the library's tables made once, as they stay
+    Lib().SkinDetach(Lib().SkinAttach(warmUp.list));
+  }
+  const int windowsBefore = CountThreadWindows();
+  const long blocksBefore = host::LibraryHeapBlocks();
+  const long gdiBefore = gdi.created - gdi.deleted;
+  for (const char* end : {"detached", "its combo box destroyed", "the window destroyed"}) {
+    TopWindow top;
+    const HWND combo = MakeChild(top.hWnd(), 30, WS_CHILD | WS_VISIBLE | CBS_DROPDOWN, 20, 20, 150,
+                                 200, "COMBOBOX");
+    for (const char* t : {"one", "two", "three"}) ::SendMessageA(combo, CB_ADDSTRING, 0, Text(t));
+    const HWND list = DropDownListOf(combo);
+    const Skin skin = Lib().SkinAttach(list);
+    ASSERT_NE(skin, nullptr) << end;
+    KSLLOOK look = LookOf(KSLLOOK_BKCOLOR | KSLLOOK_SELECTION | KSLLOOK_HOT);
+    look.crBk = RGB(0, 60, 0), look.bSelAlpha = 200, look.bHotAlpha = 90;
+    ASSERT_TRUE(Lib().SkinSetLook(skin, &look));
+    ::SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    Pump();
+    EXPECT_FALSE(UserMeets(list)) << end << ": the skin is over the dropped list";
+    if (end[0] == 'd') {
+      EXPECT_TRUE(Lib().SkinDetach(skin));
+      Pump();
+      EXPECT_EQ(HowTheListFails(list, 0), "") << "detached while dropped";
+      EXPECT_TRUE(UserMeets(list)) << "detached while dropped";
+      ::SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+    } else {
+      ::DestroyWindow(end[0] == 'i' ? combo : top.hWnd());
+      Pump();
+      EXPECT_EQ(Outcome(Lib().SkinDetach(skin)), Refused(ERROR_INVALID_HANDLE)) << end;
+    }
+  }
+  Pump();
+  EXPECT_EQ(SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";
+  EXPECT_EQ(gdi.created - gdi.deleted, gdiBefore) << "GDI objects left behind";
+  EXPECT_LE(host::LibraryHeapBlocks(), blocksBefore) << "heap blocks left behind";
 }
 
 // A thousand skins at once, each found from its own list; they end with their window, and their
