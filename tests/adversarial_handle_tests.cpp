@@ -643,9 +643,9 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
   ::CloseHandle(hThread);
 }
 
-// A drop-down combo box's skin ended while its list is dropped: detached (the list shows itself,
-// still dropped), with its combo box destroyed, or with the host's window. None leaves a window, a
-// GDI object or a heap block of the library's behind.
+// A drop-down combo box's list skinned while dropped, and its skin ended while dropped: detached
+// (the list shows itself, still dropped), with its combo box destroyed, or with the host's window.
+// None leaves a window, a GDI object or a heap block of the library's behind.
 CHILD_TEST(HandleSkins, ADropDownsSkinEndedWhileDroppedLeavesNothingBehind) {
   GdiCount& gdi = CountLibraryGdi(Lib().hModule);
   {
@@ -661,14 +661,20 @@ CHILD_TEST(HandleSkins, ADropDownsSkinEndedWhileDroppedLeavesNothingBehind) {
                                  200, "COMBOBOX");
     for (const char* t : {"one", "two", "three"}) ::SendMessageA(combo, CB_ADDSTRING, 0, Text(t));
     const HWND list = DropDownListOf(combo);
+    ::SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
     const Skin skin = Lib().SkinAttach(list);
     ASSERT_NE(skin, nullptr) << end;
     KSLLOOK look = LookOf(KSLLOOK_BKCOLOR | KSLLOOK_SELECTION | KSLLOOK_HOT);
     look.crBk = RGB(0, 60, 0), look.bSelAlpha = 200, look.bHotAlpha = 90;
     ASSERT_TRUE(Lib().SkinSetLook(skin, &look));
-    ::SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
     Pump();
+    RECT dropped = {};
+    ::GetWindowRect(list, &dropped);
+    const HWND met = ::WindowFromPoint({dropped.left + 4, dropped.bottom - 4});
+    POINT below = {dropped.left + 4, dropped.bottom - 4};  // past the rows
+    ::ScreenToClient(met, &below);
     EXPECT_FALSE(UserMeets(list)) << end << ": the skin is over the dropped list";
+    EXPECT_EQ(PixelAt(met, below.x, below.y), RGB(0, 60, 0)) << end << ": the skin's look there";
     if (end[0] == 'd') {
       EXPECT_TRUE(Lib().SkinDetach(skin));
       Pump();
