@@ -157,14 +157,6 @@ void Drag(POINT from, POINT to, int steps, bool cancel) {
   Press(to, kNone, 0, MOUSEEVENTF_LEFTUP, 1);
 }
 
-void PressAndMove(POINT from, POINT to, int steps) {
-  Press(from, kNone, MOUSEEVENTF_LEFTDOWN, 0, 1);
-  for (int i = 1; i <= steps; ++i)
-    MoveTo({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
-}
-
-void Release(POINT screen) { Press(screen, kNone, 0, MOUSEEVENTF_LEFTUP, 1); }
-
 void Wheel(POINT screen, int notches) {
   MoveTo(screen);
   const int step = notches > 0 ? WHEEL_DELTA : -WHEEL_DELTA;

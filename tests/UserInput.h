@@ -56,10 +56,6 @@ void RightClick(POINT screen, unsigned mods = kNone);
 // The left button pressed at `from`, held through `steps` moves down or up to `to`, released there
 // (after Escape, when `cancel`).
 void Drag(POINT from, POINT to, int steps, bool cancel = false);
-// The left button pressed at `from` and held through `steps` moves straight to `to`; released
-// there by Release.
-void PressAndMove(POINT from, POINT to, int steps);
-void Release(POINT screen);
 // `notches` turns of the wheel over `screen`: positive away from the user (up), negative down.
 void Wheel(POINT screen, int notches);
 // Press and release of virtual key `vk` with `mods` held, `times` times.

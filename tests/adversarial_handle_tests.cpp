@@ -643,56 +643,6 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
   ::CloseHandle(hThread);
 }
 
-// A drop-down combo box's list skinned while dropped, and its skin ended while dropped: detached
-// (the list shows itself, still dropped), with its combo box destroyed, or with the host's window.
-// None leaves a window, a GDI object or a heap block of the library's behind.
-CHILD_TEST(HandleSkins, ADropDownsSkinEndedWhileDroppedLeavesNothingBehind) {
-  GdiCount& gdi = CountLibraryGdi(Lib().hModule);
-  {
-    HostScene warmUp;  // the library's tables made once, as they stay
-    Lib().SkinDetach(Lib().SkinAttach(warmUp.list));
-  }
-  const int windowsBefore = CountThreadWindows();
-  const long blocksBefore = host::LibraryHeapBlocks();
-  const long gdiBefore = gdi.created - gdi.deleted;
-  for (const char* end : {"detached", "its combo box destroyed", "the window destroyed"}) {
-    TopWindow top;
-    const HWND combo = MakeChild(top.hWnd(), 30, WS_CHILD | WS_VISIBLE | CBS_DROPDOWN, 20, 20, 150,
-                                 200, "COMBOBOX");
-    for (const char* t : {"one", "two", "three"}) ::SendMessageA(combo, CB_ADDSTRING, 0, Text(t));
-    const HWND list = DropDownListOf(combo);
-    ::SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
-    const Skin skin = Lib().SkinAttach(list);
-    ASSERT_NE(skin, nullptr) << end;
-    KSLLOOK look = LookOf(KSLLOOK_BKCOLOR | KSLLOOK_SELECTION | KSLLOOK_HOT);
-    look.crBk = RGB(0, 60, 0), look.bSelAlpha = 200, look.bHotAlpha = 90;
-    ASSERT_TRUE(Lib().SkinSetLook(skin, &look));
-    Pump();
-    RECT dropped = {};
-    ::GetWindowRect(list, &dropped);
-    const HWND met = ::WindowFromPoint({dropped.left + 4, dropped.bottom - 4});
-    POINT below = {dropped.left + 4, dropped.bottom - 4};  // past the rows
-    ::ScreenToClient(met, &below);
-    EXPECT_FALSE(UserMeets(list)) << end << ": the skin is over the dropped list";
-    EXPECT_EQ(PixelAt(met, below.x, below.y), RGB(0, 60, 0)) << end << ": the skin's look there";
-    if (end[0] == 'd') {
-      EXPECT_TRUE(Lib().SkinDetach(skin));
-      Pump();
-      EXPECT_EQ(HowTheListFails(list, 0), "") << "detached while dropped";
-      EXPECT_TRUE(UserMeets(list)) << "detached while dropped";
-      ::SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
-    } else {
-      ::DestroyWindow(end[0] == 'i' ? combo : top.hWnd());
-      Pump();
-      EXPECT_EQ(Outcome(Lib().SkinDetach(skin)), Refused(ERROR_INVALID_HANDLE)) << end;
-    }
-  }
-  Pump();
-  EXPECT_EQ(SettleWindowCount(windowsBefore), windowsBefore) << "windows left behind";
-  EXPECT_EQ(gdi.created - gdi.deleted, gdiBefore) << "GDI objects left behind";
-  EXPECT_LE(host::LibraryHeapBlocks(), blocksBefore) << "heap blocks left behind";
-}
-
 // A thousand skins at once, each found from its own list; they end with their window, and their
 // handles stay stale: no later skin is given one of them.
 CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgain) {
@@ -744,8 +694,9 @@ CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgai
 }
 
 // Two GUI threads, each with a window of three lists, switch handle skins on and off, change their
-// looks and try the classic skin, all at once, for three seconds: no crash, every list its own
-// afterwards, and every heap block and GDI object the library took given back.
+// looks and try the classic skin, all at once, for three seconds, and skin a drop-down combo box's
+// list while it is dropped, then detach it or destroy the combo box, the last one with the window:
+// no crash, every list its own afterwards, and every heap block and GDI object given back.
 CHILD_TEST(HandleSkins, TwoGuiThreadsSwitchingSkinsOnAndOffAtOnceLeaveNothingBehind) {
   GdiCount& gdi = CountLibraryGdi(Lib().hModule);
   struct Worker {
@@ -779,10 +730,25 @@ CHILD_TEST(HandleSkins, TwoGuiThreadsSwitchingSkinsOnAndOffAtOnceLeaveNothingBeh
         if (!UserMeets(lists[2])) Lib().CreateHook(nullptr, nullptr);
         for (Skin skin : skins)
           if (!Lib().SkinDetach(skin)) w->failures += " detach refused;";
+        const HWND combo = SkinADroppedList(top.hWnd(), w);
+        if (w->rounds % 2 == 0 && Lib().SkinDetach(Lib().SkinOf(DropDownListOf(combo))))
+          w->failures += HowTheListFails(DropDownListOf(combo), 0);
+        ::DestroyWindow(combo);
         Pump();
       }
       for (HWND list : lists) w->failures += HowTheListFails(list, 0);
+      SkinADroppedList(top.hWnd(), w);  // to go with the window
       return 0;
+    }
+    // A drop-down combo box in hTop, dropped, its list skinned.
+    static HWND SkinADroppedList(HWND hTop, Worker* w) {
+      const HWND combo = MakeChild(hTop, 20, WS_CHILD | WS_VISIBLE | CBS_DROPDOWN, 5, 200, 150, 90,
+                                   "COMBOBOX");
+      ::SendMessageA(combo, CB_ADDSTRING, 0, Text("one"));
+      ::SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+      if (!Lib().SkinAttach(DropDownListOf(combo)) || UserMeets(DropDownListOf(combo)))
+        w->failures += " no skin over a dropped list;";
+      return combo;
     }
   };
   {
