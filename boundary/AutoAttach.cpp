@@ -64,8 +64,8 @@ class CAutoAttach : public CWnd {
   static LRESULT CALLBACK CbtProc(int nCode, WPARAM wParam, LPARAM lParam);
   static BOOL CALLBACK CollectList(HWND hWnd, LPARAM self);
   static BOOL CALLBACK CollectTopLevel(HWND hWnd, LPARAM self);
-  // A list box to skin once the loop runs.
-  void Wait(HWND hList);
+  // A list box to skin once the loop runs, made in hMaker when known.
+  void Wait(HWND hList, HWND hMaker);
   // Skins every list waiting, those its skinning makes the host create too.
   void SkinWaitingLists();
   static void Delete(void* self) { delete static_cast<CAutoAttach*>(self); }
@@ -79,7 +79,11 @@ class CAutoAttach : public CWnd {
   KSLLOOK m_look = {};              // its picture path is m_picturePath's
   CPlainArray<wchar_t> m_picturePath;
   CTileHold m_picture;              // the look's picture, decoded once for every skin
-  CPlainArray<HWND> m_waiting;
+  struct WaitingList {
+    HWND hList;
+    HWND hMaker;
+  };
+  CPlainArray<WaitingList> m_waiting;
 };
 
 CThreadSlot CAutoAttach::s_slot;
@@ -127,7 +131,7 @@ BOOL CALLBACK CAutoAttach::CollectTopLevel(HWND hWnd, LPARAM self) {
 }
 
 BOOL CALLBACK CAutoAttach::CollectList(HWND hWnd, LPARAM self) {
-  if (IsNamedListBox(hWnd, true)) reinterpret_cast<CAutoAttach*>(self)->Wait(hWnd);
+  if (IsNamedListBox(hWnd, true)) reinterpret_cast<CAutoAttach*>(self)->Wait(hWnd, nullptr);
   return TRUE;
 }
 
@@ -137,7 +141,8 @@ LRESULT CALLBACK CAutoAttach::CbtProc(int nCode, WPARAM wParam, LPARAM lParam) {
     const auto hWnd = reinterpret_cast<HWND>(wParam);
     CAutoAttach* self = OfThisThread();
     if (self != nullptr && IsNamedListBox(hWnd, false)) {
-      self->Wait(hWnd);
+      // A combo box makes its list as its child, then makes it a drop-down of its own.
+      self->Wait(hWnd, reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->hwndParent);
       if (!self->m_bTurnPosted)
         self->m_bTurnPosted = ::PostMessageA(*self, self->m_nTurnMessage, 0, 0) != FALSE;
     }
@@ -145,9 +150,9 @@ LRESULT CALLBACK CAutoAttach::CbtProc(int nCode, WPARAM wParam, LPARAM lParam) {
   return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
-void CAutoAttach::Wait(HWND hList) {
+void CAutoAttach::Wait(HWND hList, HWND hMaker) {
   // A list that cannot wait (no memory) stays the host's own.
-  m_waiting.Add(hList);
+  m_waiting.Add({hList, hMaker});
 }
 
 LRESULT CAutoAttach::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -168,10 +173,10 @@ void CAutoAttach::SkinWaitingLists() {
   if (m_bSkinning) return;
   m_bSkinning = true;
   while (!m_bEnded && !m_waiting.IsEmpty()) {
-    const HWND hList = m_waiting[0];
+    const WaitingList waiting = m_waiting[0];
     m_waiting.RemoveAt(0);
     // Gone, or taken by another skin meanwhile (a list with a skin keeps it): refused quietly.
-    if (::IsWindow(hList)) AttachAutomatically(hList, m_look);
+    if (::IsWindow(waiting.hList)) AttachAutomatically(waiting.hList, waiting.hMaker, m_look);
   }
   m_bSkinning = false;
 }

@@ -268,21 +268,57 @@ bool IsListBox(HWND hWnd) {
          static_cast<LRESULT>(height) > 0 && static_cast<LRESULT>(count) >= 0;
 }
 
+// The drop-down combo box of this thread whose list hList is, or null: hCombo when it is, else the
+// one found among the thread's windows. Such a list is no child of a window of the host's: the
+// combo box shows it over everything as it drops, and only the combo box names it.
+HWND DropDownComboOf(HWND hList, HWND hCombo) {
+  COMBOBOXINFO known = {};
+  known.cbSize = sizeof known;
+  if (hCombo != nullptr && ::GetComboBoxInfo(hCombo, &known) && known.hwndList == hList)
+    return hCombo;
+  struct Search {
+    HWND hList;
+    HWND hCombo;
+    static BOOL CALLBACK Look(HWND hWnd, LPARAM lParam) {
+      auto* search = reinterpret_cast<Search*>(lParam);
+      char name[16] = {};
+      COMBOBOXINFO info = {};
+      info.cbSize = sizeof info;
+      // Only a combo box is asked, so that no window of the host's hears a message it may read
+      // otherwise.
+      if (::RealGetWindowClassA(hWnd, name, sizeof name) && ::lstrcmpiA(name, "ComboBox") == 0 &&
+          ::GetComboBoxInfo(hWnd, &info) && info.hwndList == search->hList)
+        search->hCombo = hWnd;
+      return search->hCombo == nullptr;
+    }
+    static BOOL CALLBACK LookInside(HWND hTop, LPARAM lParam) {
+      if (Look(hTop, lParam)) ::EnumChildWindows(hTop, &Look, lParam);
+      return reinterpret_cast<Search*>(lParam)->hCombo == nullptr;
+    }
+  } search = {hList, nullptr};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &Search::LookInside, reinterpret_cast<LPARAM>(&search));
+  return search.hCombo;
+}
+
 HKSLSKIN Refuse(DWORD error) {
   ::SetLastError(error);
   return nullptr;
 }
 
-HKSLSKIN AttachSkin(HWND hList, bool automatic) {
-  // The skin lies in the list's place in its parent: a list with no parent of the host's (a
-  // top-level or pop-up list, a drop-down combo box's) has no such place.
-  if (!IsListBox(hList) || !(::GetWindowLongA(hList, GWL_STYLE) & WS_CHILD))
-    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
-  const HWND hParent = ::GetParent(hList);
-  if (hParent == nullptr || hParent == ::GetDesktopWindow())
-    return Refuse(ERROR_INVALID_WINDOW_HANDLE);
-  if (!OwnedByThisThread(hList) || !OwnedByThisThread(hParent))
-    return Refuse(ERROR_ACCESS_DENIED);
+// hCombo, when known, is the combo box a drop-down's list was made by.
+HKSLSKIN AttachSkin(HWND hList, bool automatic, HWND hCombo = nullptr) {
+  // The skin lies in the list's place in its parent. A list with no parent of the host's has no
+  // such place, but for a drop-down combo box's, over which the skin is a pop-up of its own.
+  if (!IsListBox(hList)) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  const LONG style = ::GetWindowLongA(hList, GWL_STYLE);
+  const bool hostsChild =
+      (style & WS_CHILD) && ::GetAncestor(hList, GA_PARENT) != ::GetDesktopWindow();
+  if (!hostsChild && !(style & LBS_COMBOBOX)) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  if (!OwnedByThisThread(hList)) return Refuse(ERROR_ACCESS_DENIED);
+  if (!hostsChild) hCombo = DropDownComboOf(hList, hCombo);
+  const HWND hParent = hostsChild ? ::GetParent(hList) : hCombo;
+  if (hParent == nullptr) return Refuse(ERROR_INVALID_WINDOW_HANDLE);
+  if (!OwnedByThisThread(hParent)) return Refuse(ERROR_ACCESS_DENIED);
   // A list the classic skin is on or is going on over, or the skin's own list.
   const bool classicOnIt =
       ServesThisThread(false) && (g_hClassicTaking == hList || (g_pOverlay != nullptr &&
@@ -303,7 +339,7 @@ HKSLSKIN AttachSkin(HWND hList, bool automatic) {
   // The list is marked taken before the host's code can run (the panel's creation tells the
   // list's parent), so that a nested attach finds it taken.
   if (!::SetPropA(hList, g_skinProperty.text, reinterpret_cast<HANDLE>(handle)) ||
-      !skin->Create(IDD_OVERLAY, hParent)) {
+      !(hostsChild ? skin->Create(IDD_OVERLAY, hParent) : skin->CreateOverDropDown(hCombo))) {
     ForgetSkin(skin);
     DestroyPanel(skin);
     return Refuse(ERROR_NOT_ENOUGH_MEMORY);
@@ -338,8 +374,8 @@ extern "C" HKSLSKIN __stdcall kslSkinAttach(HWND hList) {
   return AttachSkin(hList, false);
 }
 
-HKSLSKIN AttachAutomatically(HWND hList, const KSLLOOK& look) {
-  const HKSLSKIN hSkin = AttachSkin(hList, true);
+HKSLSKIN AttachAutomatically(HWND hList, HWND hMaker, const KSLLOOK& look) {
+  const HKSLSKIN hSkin = AttachSkin(hList, true, hMaker);
   if (hSkin != nullptr && look.fMask != 0) kslSkinSetLook(hSkin, &look);
   return hSkin;
 }

@@ -28,7 +28,9 @@ LRESULT CSourceLink::AnswerReader(UINT message, WPARAM wParam, LPARAM lParam) co
 }
 
 void CSourceLink::HostDrawRow(UINT row, UINT state, HDC hDC, const RECT& rc) {
-  const HWND hOwner = ::GetParent(m_hHookedList);
+  // Where the list sends its own requests: its parent, or a drop-down list's combo box, which
+  // hands them on to its parent as its own.
+  const HWND hOwner = m_hCombo != nullptr ? m_hCombo : ::GetParent(m_hHookedList);
   if (hOwner == nullptr) return;
   // The DC as the list lends it: the list's font, then whatever the host's answer to
   // WM_CTLCOLORLISTBOX for that DC sets in it, greyed text on a disabled list.

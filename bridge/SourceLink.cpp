@@ -15,12 +15,13 @@ CSourceLink::CSourceLink(Owner* pOwner, const CListBox* pMirror) : m_pOwner(pOwn
 
 CSourceLink::~CSourceLink() { Unhook(); }
 
-BOOL CSourceLink::HookSource(HWND hSource) {
+BOOL CSourceLink::HookSource(HWND hSource, HWND hCombo) {
   Unhook();
   if (hSource == nullptr) return TRUE;
   m_hMirrorList = m_pMirror->GetSafeHwnd();
   m_hSourceList = hSource;
   m_hSourceParent = ::GetParent(hSource);
+  m_hCombo = hCombo;
   m_bUnicode = ::IsWindowUnicode(hSource) != FALSE;
   const LONG style = ::GetWindowLongA(hSource, GWL_STYLE);
   const bool ownerDrawn = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
@@ -139,7 +140,8 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       if (m_nVeiling == 0 && lParam != 0) {
         const UINT flags = reinterpret_cast<const WINDOWPOS*>(lParam)->flags;
         if (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))
-          m_pOwner->OnSourceShown((flags & SWP_SHOWWINDOW) != 0);
+          m_pOwner->OnSourceShown((flags & SWP_SHOWWINDOW) != 0,
+                                  *reinterpret_cast<const WINDOWPOS*>(lParam));
       }
       break;
     case Repeat::kHostReshapes: {
@@ -227,6 +229,14 @@ LRESULT CSourceLink::OnSubclassMessage(const CNextProc& next, UINT message, WPAR
       const LRESULT answer = CallWatchingScroll(next, message, wParam, lParam);
       m_pending |= kStateChanged;
       CatchUp();
+      // A list that holds the mouse past a press or a move follows the pointer itself (a combo
+      // box's dropped list selects the row under it): the skin is told where the pointer is.
+      if ((message == WM_MOUSEMOVE || message == WM_LBUTTONDOWN) && IsHooked() &&
+          ::GetCapture() == next.hWnd) {
+        POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        ::ClientToScreen(next.hWnd, &at);
+        m_pOwner->OnSourceTracksPointer(at);
+      }
       return answer;
     }
   }

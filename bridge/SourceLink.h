@@ -41,8 +41,12 @@ class CSourceLink : private CSubclassClient {
     virtual void OnSourceResized(int cx, int cy) = 0;
     // The source moved in its parent, or to another parent.
     virtual void OnSourceMoved() = 0;
-    // The host showed or hid its list: the skin is seen where the list would be.
-    virtual void OnSourceShown(bool shown) = 0;
+    // The host showed or hid its list: the skin is seen where the list would be. `to` is where
+    // the list is going meanwhile (its parent's client coordinates; see its flags).
+    virtual void OnSourceShown(bool shown, const WINDOWPOS& to) = 0;
+    // The source follows the pointer itself while it holds the mouse; `at` is the pointer's
+    // screen point.
+    virtual void OnSourceTracksPointer(POINT at) = 0;
     // The host destroyed its list: nothing is left to show.
     virtual void OnSourceGone() = 0;
     // Call CatchUp once the host's message loop runs again; FALSE when that cannot be arranged.
@@ -61,8 +65,9 @@ class CSourceLink : private CSubclassClient {
 
   // With a source list: puts the link in front of the source's window procedure and makes the
   // mirror show the source's rows, font, row height and selection state. With null: unhooks (see
-  // Unhook). Returns TRUE.
-  BOOL HookSource(HWND hSource);
+  // Unhook). hCombo names the drop-down combo box whose list the source is: such a list tells its
+  // combo box, not its parent, what it draws. Returns TRUE.
+  BOOL HookSource(HWND hSource, HWND hCombo = nullptr);
   // Takes the link out of the source's chain, or leaves a pass-through where someone subclassed
   // the source after it; from now on nothing reaches the mirror. No-op when nothing is hooked.
   void Unhook();
@@ -170,6 +175,7 @@ class CSourceLink : private CSubclassClient {
   HWND m_hSourceList = nullptr;        // the source last hooked; cleared once it is destroyed
   HWND m_hHookedList = nullptr;        // the source while the link is in its chain; else null
   HWND m_hSourceParent = nullptr;      // the source's parent, as the link last saw it
+  HWND m_hCombo = nullptr;             // the drop-down combo box whose list the source is
   WNDPROC m_pfnOldListProc = nullptr;  // the procedure the link replaced; else null
   HWND m_hMirrorList = nullptr;        // the mirror list's window
   int m_nDepth = 0;                    // messages of the source the link is handling now

@@ -76,9 +76,11 @@ KSLHOOK_API int __stdcall kslHookSetHwnd(HWND hWnd);
 typedef struct KSLSKIN__* HKSLSKIN;
 
 /* Skins hList in its own place, as kslCreateHook(hList, hList) does, with the default tile and
- * colours. NULL on failure, with GetLastError(): ERROR_INVALID_WINDOW_HANDLE (not a live child
- * list box, or your code ended the skin or its window while it went on), ERROR_ACCESS_DENIED (the
- * list or its parent belongs to another thread), ERROR_ALREADY_EXISTS (the list carries a skin
+ * colours; a drop-down combo box's list (GetComboBoxInfo names it) gets a skin over it whenever it
+ * is dropped. NULL on failure, with GetLastError(): ERROR_INVALID_WINDOW_HANDLE (neither a live
+ * child list box nor a drop-down combo box's list, or your code ended the skin or its window while
+ * it went on), ERROR_ACCESS_DENIED (the list, its parent or its combo box belongs to another
+ * thread), ERROR_ALREADY_EXISTS (the list carries a skin
  * already, of either kind, or one is going on over it: called from your code inside that
  * skin's switch-on, or a skin's own list), ERROR_NOT_ENOUGH_MEMORY or ERROR_OUTOFMEMORY. */
 KSLHOOK_API HKSLSKIN __stdcall kslSkinAttach(HWND hList);

@@ -39,6 +39,7 @@ BEGIN_MESSAGE_MAP(COverlayDlg, CDialog)
   ON_WM_SIZE()
   ON_MESSAGE(WM_COMMAND, OnMirrorCommand)
   ON_MESSAGE(WM_TIMER, OnCatchUpTimer)
+  ON_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
 END_MESSAGE_MAP()
 
 LRESULT COverlayDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -50,6 +51,16 @@ LRESULT COverlayDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 COverlayDlg::COverlayDlg() : CDialog(IDD_OVERLAY), m_link(this, &m_wndList) {
   m_wndList.SetLink(&m_link);
+}
+
+BOOL COverlayDlg::CreateOverDropDown(HWND hCombo) {
+  m_hCombo = hCombo;
+  return Create(IDD_OVERLAY_POPUP, ::GetAncestor(hCombo, GA_ROOT));
+}
+
+LRESULT COverlayDlg::OnMouseActivate(WPARAM wParam, LPARAM lParam) {
+  // Activating the pop-up would take the focus from the combo box, which rolls its list up.
+  return m_hCombo != nullptr ? MA_NOACTIVATE : DefWindowProc(WM_MOUSEACTIVATE, wParam, lParam);
 }
 
 BOOL COverlayDlg::OnInitDialog() {
@@ -121,17 +132,18 @@ BOOL COverlayDlg::ShowOver(HWND hReference, HWND hSource) {
     MoveWindow(0, 0, rcReference.right - rcReference.left, rcReference.bottom - rcReference.top,
                TRUE);
   FitMirrorTo(hSource);
-  m_wndList.TakeColoursOf(hSource);
+  m_wndList.TakeColoursOf(hSource, m_hCombo != nullptr ? m_hCombo : ::GetParent(hSource));
   // The host's answer may have ended the panel with its parent: the overlay is off, and the list
   // stays the host's, untouched.
   if (m_hWnd == nullptr) return TRUE;
   m_wndList.FitTileToDpi();
-  m_link.HookSource(hSource);
+  m_link.HookSource(hSource, m_hCombo);
   m_link.VeilSource(true);
   // A new child window starts below its siblings; the overlay must be seen above them, or in the
-  // list's own place, where the list was. A list the host keeps hidden gets a skin that waits until
-  // the host shows it.
-  ::SetWindowPos(m_hWnd, m_bInListsPlace ? hSource : HWND_TOP, 0, 0, 0, 0,
+  // list's own place, where the list was; a pop-up, over everything, as the dropped list. A list
+  // the host keeps hidden gets a skin that waits until the host shows it.
+  const HWND hAfter = m_hCombo != nullptr ? HWND_TOPMOST : m_bInListsPlace ? hSource : HWND_TOP;
+  ::SetWindowPos(m_hWnd, hAfter, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE |
                      (shown ? SWP_SHOWWINDOW : 0));
   UnclipContainer(shown);
@@ -200,9 +212,33 @@ void COverlayDlg::OnSourceResized(int cx, int cy) {
     MoveWindow(0, 0, cx, cy, TRUE);
 }
 
-void COverlayDlg::OnSourceShown(bool shown) {
+void COverlayDlg::OnSourceShown(bool shown, const WINDOWPOS& to) {
+  if (m_hCombo != nullptr) {
+    // The combo box drops its list, placing it as it shows it: the panel is seen where the list
+    // is going, over everything, as the list is; a pointer's light is the list's last drop's.
+    m_wndList.LightTrackedRow(nullptr);
+    if (!shown) {
+      ShowWindow(SW_HIDE);
+      return;
+    }
+    RECT rc = {};
+    ::GetWindowRect(m_link.SourceList(), &rc);
+    const int x = (to.flags & SWP_NOMOVE) ? rc.left : to.x;
+    const int y = (to.flags & SWP_NOMOVE) ? rc.top : to.y;
+    const int cx = (to.flags & SWP_NOSIZE) ? rc.right - rc.left : to.cx;
+    const int cy = (to.flags & SWP_NOSIZE) ? rc.bottom - rc.top : to.cy;
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, x, y, cx, cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    return;
+  }
   ::ShowWindow(m_hWnd, shown ? SW_SHOWNA : SW_HIDE);
   UnclipContainer(shown);
+}
+
+void COverlayDlg::OnSourceTracksPointer(POINT at) {
+  // A dropped list selects the row under the pointer as it moves, holding the mouse, so the mirror
+  // hears nothing of the pointer: the list's tracking lights the row instead. A child panel's list
+  // holds the mouse only for a drag, which lights no row.
+  if (m_hCombo != nullptr) m_wndList.LightTrackedRow(&at);
 }
 
 void COverlayDlg::OnSourceMoved() {
@@ -210,7 +246,7 @@ void COverlayDlg::OnSourceMoved() {
   // In the list's own place, the skin goes where the host puts its list, in another parent too.
   const HWND hSource = m_link.SourceList();
   const HWND hParent = ::GetParent(hSource);
-  if (hParent != ::GetParent(m_hWnd) && hParent != nullptr &&
+  if (m_hCombo == nullptr && hParent != ::GetParent(m_hWnd) && hParent != nullptr &&
       ::GetWindowThreadProcessId(hParent, nullptr) == ::GetCurrentThreadId()) {
     ::SetParent(m_hWnd, hParent);
     PlaceOverList(hSource, 0);
@@ -222,8 +258,12 @@ void COverlayDlg::OnSourceMoved() {
 void COverlayDlg::PlaceOverList(HWND hSource, UINT flags) {
   RECT rc = {};
   ::GetWindowRect(hSource, &rc);
-  ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rc), 2);
-  // Just after the list in z-order, which is its place in the tab order too.
+  // Just after the list in z-order, which is its place in the tab order too; a pop-up keeps its
+  // place over everything.
+  if (m_hCombo != nullptr)
+    flags |= SWP_NOZORDER;
+  else
+    ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rc), 2);
   ::SetWindowPos(m_hWnd, hSource, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOACTIVATE | flags);
 }

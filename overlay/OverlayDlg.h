@@ -8,6 +8,11 @@
 class COverlayDlg : public CDialog, private CSourceLink::Owner {
  public:
   COverlayDlg();
+  // Makes the panel for a drop-down combo box's list, which the combo box shows over everything
+  // at each drop and hides at each roll-up: a pop-up of its own over the list, owned by the combo
+  // box's window and never activated, so that the combo box keeps the focus and stays dropped.
+  // (Any other panel is made by Create, a child of the window it lies in.)
+  BOOL CreateOverDropDown(HWND hCombo);
 
   // Hides the source, places the panel at its parent's client origin with the reference window's
   // outer size, shows it and hooks the source. FALSE when the source is a window but cannot be
@@ -37,6 +42,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   void DoDataExchange(CDataExchange* pDX) override;
   void OnSize(UINT nType, int cx, int cy);
   LRESULT OnMirrorCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam);
   LRESULT OnCatchUp(WPARAM, LPARAM);
   LRESULT OnCatchUpTimer(WPARAM id, LPARAM);
   void PostNcDestroy() override;
@@ -46,6 +52,7 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
 
  private:
   bool m_bInListsPlace = false;     // the list is its own reference: the panel lies on it
+  HWND m_hCombo = nullptr;          // a pop-up panel's drop-down combo box; null for a child panel
   HWND m_hUnclippedContainer = nullptr;  // the host's container, unclipped while the skin is on
   bool m_bCatchUpTimerSet = false;       // the catch-up's stand-in is on its way
 
@@ -54,8 +61,10 @@ class COverlayDlg : public CDialog, private CSourceLink::Owner {
   void FitMirrorTo(HWND hSource);
   void OnSourceResized(int cx, int cy) override;
   void OnSourceMoved() override;
-  void OnSourceShown(bool shown) override;
-  // In the list's own place: over the list's window rectangle in the list's parent.
+  void OnSourceShown(bool shown, const WINDOWPOS& to) override;
+  void OnSourceTracksPointer(POINT at) override;
+  // In the list's own place: over the list's window rectangle in the list's parent, or on the
+  // screen for a pop-up panel.
   void PlaceOverList(HWND hSource, UINT flags);
   void OnSourceGone() override;
   // Lets the host's container paint under its siblings as the list does while the skin is seen;

@@ -186,14 +186,14 @@ void CSkinListBox::FitTileToDpi() {
   m_nTileDpi = dpi;
 }
 
-void CSkinListBox::TakeColoursOf(HWND hSource) {
+void CSkinListBox::TakeColoursOf(HWND hSource, HWND hAsked) {
   CBorrowedWindowDC dcSource(hSource, CBorrowedWindowDC::ClientArea);
   if (dcSource.GetSafeHdc() == nullptr) return;
   // The host colours its list in its answer to this message; the brush it returns stays its own.
   HBRUSH hHostBrush = nullptr;
-  if (HWND hParent = ::GetParent(hSource))
+  if (hAsked != nullptr)
     hHostBrush = reinterpret_cast<HBRUSH>(
-        ::SendMessageA(hParent, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dcSource.GetSafeHdc()),
+        ::SendMessageA(hAsked, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dcSource.GetSafeHdc()),
                        reinterpret_cast<LPARAM>(hSource)));
   LOGBRUSH hostBrush = {};
   m_crHostBack = hHostBrush != nullptr && ::GetObjectA(hHostBrush, sizeof hostBrush, &hostBrush) &&
@@ -234,10 +234,25 @@ void CSkinListBox::LightRow(int row) {
   m_nHotRow = row;
 }
 
+void CSkinListBox::LightTrackedRow(const POINT* at) {
+  if (m_hWnd == nullptr || !m_tiles.hot) return;
+  POINT pt = at != nullptr ? *at : POINT{};
+  RECT client = {};
+  ::ScreenToClient(m_hWnd, &pt);
+  ::GetClientRect(m_hWnd, &client);
+  const int row = at != nullptr && ::PtInRect(&client, pt) ? RowAt(pt) : -1;
+  // A row lit by the mirror's own tracking is drawn again first, with the look it had.
+  if (row >= 0 && !m_bHotOverSelection) LightRow(-1);
+  m_bHotOverSelection = row >= 0 || m_bHotOverSelection;
+  LightRow(row);
+}
+
 void CSkinListBox::TrackPointer(UINT message, WPARAM wParam, LPARAM lParam) {
   if (m_hWnd == nullptr) return;
   switch (message) {
     case WM_MOUSEMOVE: {
+      if (m_bHotOverSelection) LightRow(-1);
+      m_bHotOverSelection = false;
       // No hover look, or a button held down for a drag: no row is lit.
       constexpr WPARAM kButtons = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON;
       if (!m_tiles.hot || (wParam & kButtons)) {

@@ -15,16 +15,20 @@ class CSkinListBox : public CListBox {
   CSkinListBox();
   ~CSkinListBox() override;
 
-  // Takes the colours the host paints its list with: asks the list's parent, as the list itself
-  // would (WM_CTLCOLORLISTBOX). Where the host chose no text colour, the text is black or white,
-  // whichever stands out more on the tile.
-  void TakeColoursOf(HWND hSource);
+  // Takes the colours the host paints its list with: asks hAsked (the list's parent, or a
+  // drop-down list's combo box), as the list itself would (WM_CTLCOLORLISTBOX). Where the host
+  // chose no text colour, the text is black or white, whichever stands out more on the tile.
+  void TakeColoursOf(HWND hSource, HWND hAsked);
   // The link that the user's input is handed back through.
   void SetLink(CSourceLink* pLink) { m_pLink = pLink; }
   // Lets go of the tiles: the window they were for has gone.
   void ReleaseTile();
   // Makes the tiles anew from the picture when the window's DPI is not the one they were made for.
   void FitTileToDpi();
+  // For a list that tracks the pointer itself while it holds the mouse (a combo box's dropped
+  // list, whose selection follows the pointer): the row under the screen point `at` is lit, its
+  // hover look over its selection, as the list's own tracking highlights it; null: no row is.
+  void LightTrackedRow(const POINT* at);
 
   // Paints the tile grid, anchored to item 0's top edge, into lpRect (client coordinates) on pDC.
   void PaintBackground(CDC* pDC, const RECT* lpRect);
@@ -82,6 +86,7 @@ class CSkinListBox : public CListBox {
   UINT m_nTileDpi = 96;                // the DPI the tiles were made for
   COLORREF m_crHostBack;               // the background the host paints its list's rows on
   int m_nHotRow = -1;                  // the row under the pointer, lit; -1 for none
+  bool m_bHotOverSelection = false;    // lit by the list's own tracking: over its selection too
   bool m_bTrackingLeave = false;       // the system tells the list when the pointer leaves
 
   // Input the host's list decides about goes there; TRUE with *pResult set when it went.

@@ -50,15 +50,17 @@ void CSkinListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   const UINT row = lpDrawItemStruct->itemID;
   // Selection and focus come from the row's state whatever the window manager asked for, so a
   // selected row keeps its highlight through scrolling and full repaints. A selected row shows
-  // its selection, lit or not; the row under the pointer its hover look.
+  // its selection, lit or not, unless the list's own tracking lit it; the row under the pointer
+  // its hover look.
   const bool enabled = ::IsWindowEnabled(m_hWnd) && !(state & ODS_DISABLED);
   const CSharedTile* fill = nullptr;
   COLORREF text = enabled ? m_look.crText : TextColourOn(m_tiles.disabled.Get(), m_look.crDisabledText);
-  if (state & ODS_SELECTED) {
+  const bool hot = enabled && row != static_cast<UINT>(-1) && static_cast<int>(row) == m_nHotRow &&
+                   m_tiles.hot;
+  if ((state & ODS_SELECTED) && !(hot && m_bHotOverSelection)) {
     fill = m_tiles.selection.Get();
     text = TextColourOn(fill, m_look.crSelText);
-  } else if (enabled && row != static_cast<UINT>(-1) && static_cast<int>(row) == m_nHotRow &&
-             m_tiles.hot) {
+  } else if (hot) {
     fill = m_tiles.hot.Get();
     text = TextColourOn(fill, m_look.crHotText);
   }

@@ -60,6 +60,7 @@ void SendKey(WORD vk, bool up) {
 void PressModifiers(unsigned mods, bool up) {
   if (mods & kCtrl) SendKey(VK_CONTROL, up);
   if (mods & kShift) SendKey(VK_SHIFT, up);
+  if (mods & kAlt) SendKey(VK_MENU, up);
 }
 
 // A press at `screen` would pair with the last click when it comes to the same window with the

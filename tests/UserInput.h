@@ -31,6 +31,7 @@ enum Modifiers : unsigned {
   kNone = 0,
   kCtrl = 1,
   kShift = 2,
+  kAlt = 4,
 };
 
 // The loop the host runs while the user acts: by default translate and dispatch; a dialog host

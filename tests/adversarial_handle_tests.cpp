@@ -539,16 +539,17 @@ CHILD_TEST(HandleSkins, BadWindowsAndHandlesGetTheirErrorsAndTheClassicSkinStays
                     {"an edit box", MakeEdit(h), ERROR_INVALID_WINDOW_HANDLE},
                     {"a top window", h.top.hWnd(), ERROR_INVALID_WINDOW_HANDLE},
                     {"a list without a parent", lonely, ERROR_INVALID_WINDOW_HANDLE},
-                    {"a drop-down's list", MakeDropDownCombosList(h), ERROR_INVALID_WINDOW_HANDLE},
                     {"another thread's list", other.list, ERROR_ACCESS_DENIED},
                     {"a list with a handle skin", twin, ERROR_ALREADY_EXISTS},
                     {"the classic skin's list", h.list, ERROR_ALREADY_EXISTS},
                     {"a skin's own list", h.mirror, ERROR_ALREADY_EXISTS}};
   for (const auto& bad : badWindows)
     EXPECT_EQ(Outcome(Lib().SkinAttach(bad.window)), Refused(bad.error)) << bad.what;
-  for (HWND kin : {MakeSuperclassedList(h.top.hWnd()), MakeSimpleCombosList(h)}) {
+  for (HWND kin : {MakeSuperclassedList(h.top.hWnd()), MakeSimpleCombosList(h),
+                   MakeDropDownCombosList(h)}) {
     const Skin skin = Lib().SkinAttach(kin);
     EXPECT_NE(skin, nullptr) << "a list box of the host's own class or a combo box's";
+    EXPECT_EQ(Lib().SkinOf(kin), skin);
     EXPECT_TRUE(Lib().SkinDetach(skin));
   }
   EXPECT_EQ(Outcome(Lib().SkinOf(other.list)), Refused(ERROR_ACCESS_DENIED));
@@ -693,8 +694,9 @@ CHILD_TEST(HandleSkins, AThousandAreOnAtOnceAndTheirHandlesAreNeverHandedOutAgai
 }
 
 // Two GUI threads, each with a window of three lists, switch handle skins on and off, change their
-// looks and try the classic skin, all at once, for three seconds: no crash, every list its own
-// afterwards, and every heap block and GDI object the library took given back.
+// looks and try the classic skin, all at once, for three seconds, and skin a drop-down combo box's
+// list while it is dropped, then detach it or destroy the combo box, the last one with the window:
+// no crash, every list its own afterwards, and every heap block and GDI object given back.
 CHILD_TEST(HandleSkins, TwoGuiThreadsSwitchingSkinsOnAndOffAtOnceLeaveNothingBehind) {
   GdiCount& gdi = CountLibraryGdi(Lib().hModule);
   struct Worker {
@@ -728,10 +730,25 @@ CHILD_TEST(HandleSkins, TwoGuiThreadsSwitchingSkinsOnAndOffAtOnceLeaveNothingBeh
         if (!UserMeets(lists[2])) Lib().CreateHook(nullptr, nullptr);
         for (Skin skin : skins)
           if (!Lib().SkinDetach(skin)) w->failures += " detach refused;";
+        const HWND combo = SkinADroppedList(top.hWnd(), w);
+        if (w->rounds % 2 == 0 && Lib().SkinDetach(Lib().SkinOf(DropDownListOf(combo))))
+          w->failures += HowTheListFails(DropDownListOf(combo), 0);
+        ::DestroyWindow(combo);
         Pump();
       }
       for (HWND list : lists) w->failures += HowTheListFails(list, 0);
+      SkinADroppedList(top.hWnd(), w);  // to go with the window
       return 0;
+    }
+    // A drop-down combo box in hTop, dropped, its list skinned.
+    static HWND SkinADroppedList(HWND hTop, Worker* w) {
+      const HWND combo = MakeChild(hTop, 20, WS_CHILD | WS_VISIBLE | CBS_DROPDOWN, 5, 200, 150, 90,
+                                   "COMBOBOX");
+      ::SendMessageA(combo, CB_ADDSTRING, 0, Text("one"));
+      ::SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+      if (!Lib().SkinAttach(DropDownListOf(combo)) || UserMeets(DropDownListOf(combo)))
+        w->failures += " no skin over a dropped list;";
+      return combo;
     }
   };
   {

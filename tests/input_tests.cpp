@@ -1089,3 +1089,77 @@ TEST(FocusNotifications, FocusAndSelectionEndWhereTheHostAndItsListPutThem) {
       << "the reference run";
   EXPECT_EQ(ends[1], ends[0]) << "skinned, unskinned";
 }
+
+// ---- A combo box's list -------------------------------------------------------------------------
+
+// A combo box's own list skinned with kslSkinAttach, dropped and picked with the mouse (press, move,
+// release) and the keys (Alt+Down, Down, Enter; Escape once the pointer took a row), and typed
+// into: the host hears the same CBN_ codes, the combo box shows the same text and keeps the focus,
+// as unskinned. Dropped, the skin shows the selected row's look, then the pointer's row's; after
+// each roll-up the screen shows what it showed before.
+TEST(ComboLists, DroppedPickedCancelledAndTypedAsUnskinnedWithTheLookSeenWhileDropped) {
+  KSLLOOK look = LookOf(KSLLOOK_SELECTION | KSLLOOK_HOT);
+  look.crSelBk = RGB(0xC0, 0x30, 0x30), look.crHotBk = RGB(0xF0, 0xD0, 0x20);
+  look.bSelAlpha = look.bHotAlpha = 255, look.crSelText = look.crHotText = KSLCLR_DEFAULT;
+  for (DWORD style : {CBS_DROPDOWN, CBS_DROPDOWNLIST, CBS_SIMPLE,
+                      CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS}) {
+    const bool drops = (style & 3) != CBS_SIMPLE;
+    std::string runs[2];
+    for (bool skinned : {false, true}) {
+      TopWindow top;
+      const HWND combo = MakeChild(top.hWnd(), 20, WS_CHILD | WS_VISIBLE | WS_VSCROLL | style, 10,
+                                   10, 200, 200, "COMBOBOX");
+      for (const char* font : {"Arial", "Courier", "Gamma", "Tahoma", "Verdana", "Zeta"})
+        ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(font));
+      COMBOBOXINFO parts = {sizeof parts, {}, {}, 0, nullptr, nullptr, nullptr};
+      ::GetComboBoxInfo(combo, &parts);
+      const HWND list = parts.hwndList;
+      ASSERT_TRUE(!skinned || Lib().SkinSetLook(Lib().SkinAttach(list), &look)) << style;
+      // Rows the host draws keep the classic selection, whatever the look: theirs is not read.
+      const bool lookRead = skinned && drops && !(style & CBS_OWNERDRAWFIXED);
+      auto rowShows = [list](int row) {  // at the row's right end, where its text does not reach
+        RECT rc = {};
+        ::SendMessageA(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rc));
+        POINT at = {rc.right - 4, (rc.top + rc.bottom) / 2};
+        ::ClientToScreen(list, &at);
+        return PixelAt(::GetDesktopWindow(), at.x, at.y);
+      };
+      const COLORREF beforeDrop = rowShows(3);
+      auto told = [&](const char* gesture) {
+        user::Settle();
+        char text[32] = {};
+        ::GetWindowTextA(combo, text, sizeof text);
+        const bool focused = ::GetFocus() == combo || ::IsChild(combo, ::GetFocus());
+        runs[skinned] += std::string(gesture) + text + (focused ? "" : " focus lost") +
+                         (drops && rowShows(3) != beforeDrop ? " the place changed:" : ":");
+        for (const Notification& n : top.notifications)
+          if (n.hFrom == combo) runs[skinned] += " " + std::to_string(n.nCode);
+        top.notifications.clear();
+      };
+      user::TakeForeground(top.hWnd());
+      ::SetFocus(combo);
+      told("focus ");
+      RECT box = {};
+      ::GetWindowRect(combo, &box);
+      user::WaitOutDoubleClick();
+      user::Drag({box.right - 8, box.top + 8}, user::RowPoint(list, 2, 150), 6);
+      told("; mouse ");
+      for (WORD last : {VK_RETURN, VK_ESCAPE}) {
+        user::MoveTo({box.right + 200, box.top});
+        user::Key(VK_DOWN, user::kAlt);
+        user::Key(VK_DOWN);
+        const int selected = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
+        EXPECT_EQ(lookRead ? rowShows(selected) : look.crSelBk, look.crSelBk) << style;
+        if (last == VK_ESCAPE) user::MoveTo(user::RowPoint(list, 1, 150));
+        EXPECT_EQ(lookRead && last == VK_ESCAPE ? rowShows(1) : look.crHotBk, look.crHotBk) << style;
+        user::Key(last);
+        told(last == VK_RETURN ? "; Alt+Down Down Enter " : "; Alt+Down Down, row 1, Escape ");
+      }
+      user::Key('T');
+      told("; T ");
+    }
+    // CBN_DROPDOWN 7, SELENDOK 9, CLOSEUP 8, SELCHANGE 1: the drop and the pick were made.
+    EXPECT_TRUE(!drops || runs[0].find("mouse Gamma: 7 9 8 1;") != std::string::npos) << runs[0];
+    EXPECT_EQ(runs[1], runs[0]) << "style " << style << " (skinned, unskinned)";
+  }
+}
