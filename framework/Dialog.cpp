@@ -1,6 +1,7 @@
 #include "Dialog.h"
 
 #include "ModuleState.h"
+#include "PlainArray.h"
 
 namespace {
 
@@ -16,6 +17,14 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 }
 
 BOOL CDialog::Create(UINT nIDTemplate, HWND hParent) {
+  return CreateFrom(nIDTemplate, hParent, 0, false);
+}
+
+BOOL CDialog::CreatePopup(UINT nIDTemplate, HWND hOwner, DWORD dwExStyle) {
+  return CreateFrom(nIDTemplate, hOwner, dwExStyle, true);
+}
+
+BOOL CDialog::CreateFrom(UINT nIDTemplate, HWND hParent, DWORD dwExStyle, bool bPopup) {
   if (m_hWnd != nullptr) return FALSE;
   m_nIDTemplate = nIDTemplate;
 
@@ -25,6 +34,20 @@ BOOL CDialog::Create(UINT nIDTemplate, HWND hParent) {
   HGLOBAL hTemplate = hResource ? ::LoadResource(hInst, hResource) : nullptr;
   auto* pTemplate = static_cast<LPCDLGTEMPLATEA>(hTemplate ? ::LockResource(hTemplate) : nullptr);
   if (pTemplate == nullptr) return FALSE;
+  // A pop-up is made from a copy of the template whose styles say so: an extended template
+  // (DLGTEMPLATEEX) keeps them after its version and signature and its help id.
+  CPlainArray<BYTE> copy;
+  const DWORD size = ::SizeofResource(hInst, hResource);
+  if (bPopup) {
+    if (size < sizeof(DLGTEMPLATE) + 4 || !copy.SetSize(static_cast<int>(size))) return FALSE;
+    ::CopyMemory(copy.GetData(), pTemplate, size);
+    const bool extended = reinterpret_cast<const WORD*>(copy.GetData())[1] == 0xFFFF;
+    auto* styles = reinterpret_cast<DWORD*>(copy.GetData() + (extended ? 8 : 0));
+    const int style = extended ? 1 : 0;
+    styles[style] = (styles[style] & ~WS_CHILD) | WS_POPUP;
+    styles[1 - style] |= dwExStyle;
+    pTemplate = reinterpret_cast<LPCDLGTEMPLATEA>(copy.GetData());
+  }
 
   HWND hWnd;
   {

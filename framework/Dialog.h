@@ -22,6 +22,8 @@ class CDialog : public CWnd {
   // FALSE when the template is missing or the window cannot be made; the object then holds no
   // window.
   BOOL Create(UINT nIDTemplate, HWND hParent);
+  // The same dialog as a pop-up window owned by hOwner, with dwExStyle added to its template's.
+  BOOL CreatePopup(UINT nIDTemplate, HWND hOwner, DWORD dwExStyle);
 
  protected:
   // WM_INITDIALOG: binds the controls; TRUE lets the dialog manager give the first control focus.
@@ -30,4 +32,8 @@ class CDialog : public CWnd {
   BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 
   UINT m_nIDTemplate;
+
+ private:
+  // Creates the dialog from nIDTemplate's template; with bPopup, as a pop-up with dwExStyle added.
+  BOOL CreateFrom(UINT nIDTemplate, HWND hParent, DWORD dwExStyle, bool bPopup);
 };

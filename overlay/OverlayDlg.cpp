@@ -55,7 +55,10 @@ COverlayDlg::COverlayDlg() : CDialog(IDD_OVERLAY), m_link(this, &m_wndList) {
 
 BOOL COverlayDlg::CreateOverDropDown(HWND hCombo) {
   m_hCombo = hCombo;
-  return Create(IDD_OVERLAY_POPUP, ::GetAncestor(hCombo, GA_ROOT));
+  // The panel of every skin, as a pop-up over everything as the dropped list is, never activated,
+  // so that the combo box keeps the focus.
+  return CreatePopup(IDD_OVERLAY, ::GetAncestor(hCombo, GA_ROOT),
+                     WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE);
 }
 
 LRESULT COverlayDlg::OnMouseActivate(WPARAM wParam, LPARAM lParam) {

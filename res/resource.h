@@ -2,6 +2,5 @@
 #pragma once
 
 #define IDD_OVERLAY 129
-#define IDD_OVERLAY_POPUP 130
 #define IDC_MIRROR_LIST 1000
 #define IDB_BACKGROUND 12005
