@@ -363,8 +363,8 @@ TEST(FileDialog, TabFromTheFileNameMovesTheFocusToTheSkinnedFileList) {
 
 namespace {
 
-// The list boxes a user meets in a dialog, the lists of its combo boxes included, and how many of
-// them carry a skin: "skinned N of M".
+// The list boxes a user meets in a dialog, its combo boxes' lists included, and how many carry a
+// skin: "skinned N of M".
 BOOL CALLBACK CollectList(HWND hWnd, LPARAM found) {
   char name[16] = "";
   ::GetClassNameA(hWnd, name, sizeof name);
@@ -386,42 +386,46 @@ std::string SkinnedLists(HWND hDialog) {
   return "skinned " + std::to_string(skinned) + " of " + std::to_string(lists.size());
 }
 
-// Runs the settings dialog (a template of the test program's) modally; `inside` runs once its
-// modal loop has begun, and its answer is the dialog's.
-struct SettingsRun {
-  const std::function<std::string(HWND)>* inside;
-  std::string seen;
-};
+// A dialog's procedure, or a system dialog's hook: once the dialog's modal loop runs, it calls
+// g_inLoop with the dialog and what SkinnedLists saw as WM_INITDIALOG ended.
+std::function<void(HWND, const std::string&)> g_inLoop;
+std::string g_initialised;
 
-INT_PTR CALLBACK SettingsProc(HWND hDialog, UINT message, WPARAM, LPARAM lParam) {
+UINT_PTR CALLBACK InLoopHook(HWND hDialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG && ::SetTimer(hDialog, 77, 1, nullptr))
+    g_initialised = SkinnedLists(hDialog);
+  if (message == WM_TIMER && wParam == 77 && ::KillTimer(hDialog, 77))
+    g_inLoop(hDialog, g_initialised);
+  return 0;
+}
+
+// The test program's settings dialog: lists and a combo box of each style, filled as it starts.
+INT_PTR CALLBACK SettingsProc(HWND hDialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    ::SetWindowLongPtrA(hDialog, DWLP_USER, lParam);
     for (int id : {201, 202}) AddItems(::GetDlgItem(hDialog, id), 5);
     for (int id : {203, 204, 205})
       for (const char* t : {"one", "two", "three"})
         ::SendDlgItemMessageA(hDialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
-    // Not skinned before the dialog is initialised: its lists are filled and placed as ever.
-    reinterpret_cast<SettingsRun*>(lParam)->seen = SkinnedLists(hDialog) + ", then ";
-    ::SetTimer(hDialog, 1, 1, nullptr);
-  } else if (message == WM_TIMER) {
-    ::KillTimer(hDialog, 1);
-    auto* run = reinterpret_cast<SettingsRun*>(::GetWindowLongPtrA(hDialog, DWLP_USER));
-    run->seen += (*run->inside)(hDialog);
-    ::EndDialog(hDialog, 0);
   }
+  InLoopHook(hDialog, message, wParam, lParam);
   return FALSE;
 }
 
+// The settings dialog's lists as it was initialised, then in its loop, where `inside` may act.
 std::string RunSettingsDialog(const std::function<std::string(HWND)>& inside) {
-  SettingsRun run{&inside, ""};
-  ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(200), nullptr, &SettingsProc,
-                    reinterpret_cast<LPARAM>(&run));
-  return run.seen;
+  std::string seen;
+  g_inLoop = [&](HWND hDialog, const std::string& initialised) {
+    seen = initialised + ", then " + SkinnedLists(hDialog);
+    seen += inside(hDialog);
+    ::EndDialog(hDialog, 0);
+  };
+  ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(200), nullptr, &SettingsProc, 0);
+  return seen;
 }
 
 }  // namespace
 
-// One call skins every list the thread has and makes, each after its dialog set it up; a list
+// One call skins every list the thread has and makes, each once its dialog has set it up; a list
 // detached by hand stays the host's; the end of the auto-attach gives back only what it skinned.
 TEST(AutoAttach, SkinsEveryListOfTheThreadAndGivesBackOnlyItsOwn) {
   TopWindow top;
@@ -431,67 +435,49 @@ TEST(AutoAttach, SkinsEveryListOfTheThreadAndGivesBackOnlyItsOwn) {
   KSLLOOK look = LookOf(KSLLOOK_BKCOLOR | KSLLOOK_FOCUS);
   look.crBk = RGB(0x20, 0x40, 0x60);
   look.nFocusStyle = 7;
-  ::SetLastError(0);
-  EXPECT_FALSE(Lib().SkinAutoAttach(&look));
-  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(Lib().SkinAutoAttach(&look) || ::GetLastError() != ERROR_INVALID_PARAMETER);
   look.nFocusStyle = KSLFOCUS_SOLID;
   ASSERT_TRUE(Lib().SkinAutoAttach(&look));
   EXPECT_NE(Lib().SkinOf(before), nullptr) << "a hidden list the thread had";
   EXPECT_EQ(Lib().SkinOf(byHand), handSkin) << "a list with a skin keeps it";
-
   const HWND later = MakeChild(top.hWnd(), 3, WS_CHILD | WS_VISIBLE, 230, 10, 100, 80);
-  AddItems(later, 4);
   Pump();
-  EXPECT_NE(Lib().SkinOf(later), nullptr) << "a list made in a live window";
   KSLLOOK read = LookOf(KSLLOOK_BKCOLOR);
-  Lib().SkinGetLook(Lib().SkinOf(later), &read);
-  EXPECT_EQ(read.crBk, look.crBk);
-  EXPECT_EQ(RunSettingsDialog(&SkinnedLists), "skinned 0 of 5, then skinned 5 of 5");
+  EXPECT_TRUE(Lib().SkinGetLook(Lib().SkinOf(later), &read) && read.crBk == look.crBk)
+      << "a list made in a live window, with the look";
+  EXPECT_EQ(RunSettingsDialog([](HWND) { return ""; }), "skinned 0 of 5, then skinned 5 of 5");
 
   Lib().SkinDetach(Lib().SkinOf(later));
   look.crBk = RGB(0x60, 0x40, 0x20);
   ASSERT_TRUE(Lib().SkinAutoAttach(&look)) << "a second call changes the look";
-  Lib().SkinGetLook(Lib().SkinOf(before), &read);
-  EXPECT_EQ(read.crBk, look.crBk);
+  EXPECT_TRUE(Lib().SkinGetLook(Lib().SkinOf(before), &read) && read.crBk == look.crBk);
   EXPECT_EQ(RunSettingsDialog([](HWND hDialog) {
-    std::string seen = SkinnedLists(hDialog);
-    seen += Lib().SkinAutoDetach() ? ", detached: " : ", refused: ";
-    return seen + SkinnedLists(hDialog);
+    const std::string detached = Lib().SkinAutoDetach() ? ", detached: " : ", refused: ";
+    return detached + SkinnedLists(hDialog);
   }), "skinned 0 of 5, then skinned 5 of 5, detached: skinned 0 of 5");
   Pump();
   EXPECT_EQ(Lib().SkinOf(later), nullptr) << "detached by hand, it stays the host's";
   EXPECT_EQ(Lib().SkinOf(before), nullptr);
   EXPECT_EQ(Lib().SkinOf(byHand), handSkin) << "a skin attached by hand stays";
-  ::SetLastError(0);
-  EXPECT_FALSE(Lib().SkinAutoDetach());
-  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_FOUND));
+  EXPECT_FALSE(Lib().SkinAutoDetach() || ::GetLastError() != ERROR_NOT_FOUND);
   Lib().SkinDetach(handSkin);
 }
 
 namespace {
 
-// A system dialog whose hook is SystemDialogHook, opened by `open` with the auto-attach on or off;
-// the user plays `user` once the dialog's loop runs. Its lists as SkinnedLists saw them then.
-std::atomic<HWND> g_systemDialog{nullptr};
-std::string g_systemLists;
-
-UINT_PTR CALLBACK SystemDialogHook(HWND hDialog, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) ::SetTimer(hDialog, 77, 1, nullptr);
-  if (message == WM_TIMER && wParam == 77) {
-    ::KillTimer(hDialog, 77);
-    g_systemLists = SkinnedLists(hDialog);
-    g_systemDialog = hDialog;
-  }
-  return 0;
-}
-
+// A system dialog hooked by InLoopHook, opened by `open` with the auto-attach on or off; the user
+// plays `user` once its loop runs. Its lists as they were then go to *lists.
 std::string RunSystemDialog(bool skinned, const std::function<BOOL()>& open,
-                            const std::function<void(HWND, Mouse&)>& user) {
+                            const std::function<void(HWND, Mouse&)>& user, std::string* lists) {
   if (skinned) Lib().SkinAutoAttach(nullptr);
-  g_systemDialog = nullptr;
+  std::atomic<HWND> shown{nullptr};
+  g_inLoop = [&](HWND hDialog, const std::string&) {
+    *lists += SkinnedLists(hDialog) + "; ";
+    shown = hDialog;
+  };
   std::thread player([&] {
     Mouse mouse;
-    if (WaitFor([] { return g_systemDialog != nullptr; }, 10)) user(g_systemDialog, mouse);
+    if (WaitFor([&] { return shown != nullptr; }, 10)) user(shown, mouse);
   });
   const BOOL chosen = open();
   player.join();
@@ -513,7 +499,7 @@ void PickFromCombo(HWND hDialog, int id, int row, Mouse& mouse) {
 
 }  // namespace
 
-// The old open dialog and the font dialog, every list of theirs skinned by the one call, chose
+// The old open dialog and the font dialog, every list of theirs skinned by the one call, choose
 // what they choose unskinned under the same clicks (their combo boxes' lists dropped and picked).
 TEST(AutoAttach, TheSystemsOpenAndFontDialogsChooseAsUnskinned) {
   const ScratchFolder folder;
@@ -528,21 +514,20 @@ TEST(AutoAttach, TheSystemsOpenAndFontDialogsChooseAsUnskinned) {
     ofn.nMaxFile = MAX_PATH;
     ofn.lpstrInitialDir = folder.path().c_str();
     ofn.Flags = OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
-    ofn.lpfnHook = &SystemDialogHook;
+    ofn.lpfnHook = &InLoopHook;
     chosen[skinned] = RunSystemDialog(skinned, [&] { return ::GetOpenFileNameA(&ofn); },
                                       [](HWND hDialog, Mouse& mouse) {
       PickFromCombo(hDialog, kFilterCombo, 1, mouse);
       const HWND files = ::GetDlgItem(hDialog, kFileList);
       if (WaitFor([&] { return RowOf(files, "gamma.dat") == 0; })) mouse.ClickRow(files, 0, 2);
-    });
+    }, &lists[skinned]);
     chosen[skinned] += std::string(file).substr(std::string(file).rfind('\\') + 1) + "; ";
-    lists[skinned] = g_systemLists + "; ";
     LOGFONTA font = {};
     CHOOSEFONTA cf = {};
     cf.lStructSize = sizeof cf;
     cf.lpLogFont = &font;
     cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_ENABLEHOOK;
-    cf.lpfnHook = &SystemDialogHook;
+    cf.lpfnHook = &InLoopHook;
     chosen[skinned] += RunSystemDialog(skinned, [&] { return ::ChooseFontA(&cf); },
                                        [](HWND hDialog, Mouse& mouse) {
       for (int id : {0x470, 0x472}) {  // the font's name and size: lists always shown
@@ -554,13 +539,12 @@ TEST(AutoAttach, TheSystemsOpenAndFontDialogsChooseAsUnskinned) {
       PickFromCombo(hDialog, 0x473, 2, mouse);  // the colour
       ::Sleep(100);
       PressKey(VK_RETURN);
-    });
+    }, &lists[skinned]);
     chosen[skinned] += font.lfFaceName + (" " + std::to_string(cf.iPointSize)) + " " +
                        std::to_string(cf.rgbColors);
-    lists[skinned] += g_systemLists;
   }
   EXPECT_EQ(chosen[1], chosen[0]) << "skinned, unskinned: " << chosen[0];
   EXPECT_EQ(chosen[0].substr(0, 16), "chosen gamma.dat");
-  EXPECT_EQ(lists[0], "skinned 0 of 4; skinned 0 of 5");
-  EXPECT_EQ(lists[1], "skinned 4 of 4; skinned 5 of 5");
+  EXPECT_EQ(lists[0], "skinned 0 of 4; skinned 0 of 5; ");
+  EXPECT_EQ(lists[1], "skinned 4 of 4; skinned 5 of 5; ");
 }
