@@ -12,12 +12,15 @@
 
 namespace {
 
-// A window of a list box class by name: the system's list, or a combo box's own. With `real`, a
-// superclass of either too, which the system knows only once the window has its first message.
-bool IsNamedListBox(HWND hWnd, bool real) {
+// The turn's stand-in, for a host loop that throws posted messages away.
+constexpr UINT_PTR kTurnTimer = 0x4B6;
+constexpr UINT kTurnTimerMs = 250;
+
+// A window of a list box class by name: the system's list, or a combo box's own.
+bool IsNamedListBox(HWND hWnd) {
   wchar_t name[16] = L"";
-  const UINT length = real ? ::RealGetWindowClassW(hWnd, name, 16) : ::GetClassNameW(hWnd, name, 16);
-  return length != 0 && (::lstrcmpiW(name, L"ListBox") == 0 || ::lstrcmpiW(name, L"ComboLBox") == 0);
+  return ::GetClassNameW(hWnd, name, 16) != 0 &&
+         (::lstrcmpiW(name, L"ListBox") == 0 || ::lstrcmpiW(name, L"ComboLBox") == 0);
 }
 
 // A slot of the system's thread-local storage, taken while the module loads.
@@ -66,6 +69,9 @@ class CAutoAttach : public CWnd {
   static BOOL CALLBACK CollectTopLevel(HWND hWnd, LPARAM self);
   // A list box to skin once the loop runs, made in hMaker when known.
   void Wait(HWND hList, HWND hMaker);
+  // Asks for the waiting lists' turn: a message posted, and a timer in case the host's loop
+  // throws posted messages away.
+  void AskForTurn();
   // Skins every list waiting, those its skinning makes the host create too.
   void SkinWaitingLists();
   static void Delete(void* self) { delete static_cast<CAutoAttach*>(self); }
@@ -74,6 +80,7 @@ class CAutoAttach : public CWnd {
   HHOOK m_hHook = nullptr;
   UINT m_nTurnMessage = 0;          // posted: the waiting lists' turn
   bool m_bTurnPosted = false;
+  bool m_bTurnTimerSet = false;
   bool m_bSkinning = false;         // SkinWaitingLists is at work down the stack
   bool m_bEnded = false;
   KSLLOOK m_look = {};              // its picture path is m_picturePath's
@@ -105,7 +112,9 @@ bool CAutoAttach::Start(const KSLLOOK& look) {
   }
   self->m_bOwnsWindow = true;
   if (!self->ChangeLook(look)) {
+    const DWORD why = ::GetLastError();
     delete self;
+    ::SetLastError(why);
     return false;
   }
   self->m_hHook = ::SetWindowsHookExA(WH_CBT, &CbtProc, nullptr, ::GetCurrentThreadId());
@@ -131,7 +140,7 @@ BOOL CALLBACK CAutoAttach::CollectTopLevel(HWND hWnd, LPARAM self) {
 }
 
 BOOL CALLBACK CAutoAttach::CollectList(HWND hWnd, LPARAM self) {
-  if (IsNamedListBox(hWnd, true)) reinterpret_cast<CAutoAttach*>(self)->Wait(hWnd, nullptr);
+  if (IsNamedListBox(hWnd)) reinterpret_cast<CAutoAttach*>(self)->Wait(hWnd, nullptr);
   return TRUE;
 }
 
@@ -140,13 +149,14 @@ LRESULT CALLBACK CAutoAttach::CbtProc(int nCode, WPARAM wParam, LPARAM lParam) {
   if (nCode == HCBT_CREATEWND) {
     const auto hWnd = reinterpret_cast<HWND>(wParam);
     CAutoAttach* self = OfThisThread();
-    if (self != nullptr && IsNamedListBox(hWnd, false)) {
+    if (self != nullptr && IsNamedListBox(hWnd)) {
       // A combo box makes its list as its child, then makes it a drop-down of its own.
       self->Wait(hWnd, reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->hwndParent);
-      if (!self->m_bTurnPosted)
-        self->m_bTurnPosted = ::PostMessageA(*self, self->m_nTurnMessage, 0, 0) != FALSE;
+      self->AskForTurn();
     }
   }
+  // The hooks after this one are the host's, which may end the auto-attach: nothing of it is
+  // touched from here on.
   return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
@@ -155,11 +165,21 @@ void CAutoAttach::Wait(HWND hList, HWND hMaker) {
   m_waiting.Add({hList, hMaker});
 }
 
+void CAutoAttach::AskForTurn() {
+  if (!m_bTurnPosted) m_bTurnPosted = ::PostMessageA(m_hWnd, m_nTurnMessage, 0, 0) != FALSE;
+  if (!m_bTurnTimerSet) m_bTurnTimerSet = ::SetTimer(m_hWnd, kTurnTimer, kTurnTimerMs, nullptr) != 0;
+}
+
 LRESULT CAutoAttach::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == m_nTurnMessage && m_nTurnMessage != 0) {
+  // A loop delivers posted messages before timers: a timer that comes means the host's loop threw
+  // the turn away, and the timer takes it instead.
+  const bool timer = message == WM_TIMER && wParam == kTurnTimer;
+  if ((message == m_nTurnMessage && m_nTurnMessage != 0) || timer) {
     // A skin's panel is made from this library's resources.
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     m_bTurnPosted = false;
+    if (m_bTurnTimerSet) ::KillTimer(m_hWnd, kTurnTimer);
+    m_bTurnTimerSet = false;
     SkinWaitingLists();
     return 0;
   }
@@ -176,7 +196,11 @@ void CAutoAttach::SkinWaitingLists() {
     const WaitingList waiting = m_waiting[0];
     m_waiting.RemoveAt(0);
     // Gone, or taken by another skin meanwhile (a list with a skin keeps it): refused quietly.
-    if (::IsWindow(waiting.hList)) AttachAutomatically(waiting.hList, waiting.hMaker, m_look);
+    const HKSLSKIN hSkin =
+        ::IsWindow(waiting.hList) ? AttachAutomatically(waiting.hList, waiting.hMaker, m_look) : nullptr;
+    // The host's code ended the auto-attach while the skin was being made, before it was counted
+    // among those to give back: it goes now.
+    if (m_bEnded && hSkin != nullptr) kslSkinDetach(hSkin);
   }
   m_bSkinning = false;
 }

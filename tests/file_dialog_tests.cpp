@@ -400,7 +400,14 @@ UINT_PTR CALLBACK InLoopHook(HWND hDialog, UINT message, WPARAM wParam, LPARAM) 
 }
 
 // The test program's settings dialog: lists and a combo box of each style, filled as it starts.
+bool g_detachAtPanel = false;  // the host ends the auto-attach as a skin's panel is made
+
 INT_PTR CALLBACK SettingsProc(HWND hDialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  char made[16] = "";
+  if (message == WM_PARENTNOTIFY && LOWORD(wParam) == WM_CREATE && g_detachAtPanel &&
+      ::GetClassNameA(reinterpret_cast<HWND>(lParam), made, sizeof made) &&
+      ::lstrcmpA(made, "#32770") == 0)
+    Lib().SkinAutoDetach();
   if (message == WM_INITDIALOG) {
     for (int id : {201, 202}) AddItems(::GetDlgItem(hDialog, id), 5);
     for (int id : {203, 204, 205})
@@ -437,11 +444,19 @@ TEST(AutoAttach, SkinsEveryListOfTheThreadAndGivesBackOnlyItsOwn) {
   look.nFocusStyle = 7;
   EXPECT_FALSE(Lib().SkinAutoAttach(&look) || ::GetLastError() != ERROR_INVALID_PARAMETER);
   look.nFocusStyle = KSLFOCUS_SOLID;
+  KSLLOOK missing = LookOf(KSLLOOK_BKIMAGE);
+  missing.pszBkImage = L"no such picture.bmp";
+  EXPECT_FALSE(Lib().SkinAutoAttach(&missing) || ::GetLastError() != ERROR_FILE_NOT_FOUND);
   ASSERT_TRUE(Lib().SkinAutoAttach(&look));
   EXPECT_NE(Lib().SkinOf(before), nullptr) << "a hidden list the thread had";
   EXPECT_EQ(Lib().SkinOf(byHand), handSkin) << "a list with a skin keeps it";
   const HWND later = MakeChild(top.hWnd(), 3, WS_CHILD | WS_VISIBLE, 230, 10, 100, 80);
-  Pump();
+  MSG thrownAway;  // a host loop that throws posted messages away
+  while (::PeekMessageA(&thrownAway, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE)) {}
+  for (int waited = 0; waited < 1000 && Lib().SkinOf(later) == nullptr; waited += 50) {
+    ::Sleep(50);
+    Pump();
+  }
   KSLLOOK read = LookOf(KSLLOOK_BKCOLOR);
   EXPECT_TRUE(Lib().SkinGetLook(Lib().SkinOf(later), &read) && read.crBk == look.crBk)
       << "a list made in a live window, with the look";
@@ -455,6 +470,10 @@ TEST(AutoAttach, SkinsEveryListOfTheThreadAndGivesBackOnlyItsOwn) {
     const std::string detached = Lib().SkinAutoDetach() ? ", detached: " : ", refused: ";
     return detached + SkinnedLists(hDialog);
   }), "skinned 0 of 5, then skinned 5 of 5, detached: skinned 0 of 5");
+  ASSERT_TRUE(Lib().SkinAutoAttach(&look));
+  g_detachAtPanel = true;
+  EXPECT_EQ(RunSettingsDialog([](HWND) { return ""; }), "skinned 0 of 5, then skinned 0 of 5");
+  g_detachAtPanel = false;
   Pump();
   EXPECT_EQ(Lib().SkinOf(later), nullptr) << "detached by hand, it stays the host's";
   EXPECT_EQ(Lib().SkinOf(before), nullptr);
