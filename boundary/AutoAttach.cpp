@@ -49,7 +49,7 @@ class CAutoAttach : public CWnd {
   // The calling thread's, or null.
   static CAutoAttach* OfThisThread() { return static_cast<CAutoAttach*>(s_slot.Get()); }
   // Starts the calling thread's with `look`: FALSE, with the reason as the last error, when the
-  // hook or the window cannot be had.
+  // hook, the window or the look's picture cannot be had.
   static bool Start(const KSLLOOK& look);
   // Takes `look` for the skins to come and gives it to the skins made; FALSE, with nothing
   // changed, when its picture cannot be taken.
